@@ -1,0 +1,6 @@
+#include "cli/commands.h"
+
+void AddCheckCommand(CLI::App& app, int& status) {
+    (void)app;
+    (void)status;
+}

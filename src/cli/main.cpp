@@ -1,0 +1,19 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"iso8583: read ISO 8583 protocol definitions (.pro) and check messages "
+                 "against them."};
+    app.require_subcommand(1);
+    int status = kExitOk;
+    AddFormatCommand(app, status);
+    AddCheckCommand(app, status);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help is a success on standard output; anything else is a usage error.
+        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+    return status;
+}

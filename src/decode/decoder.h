@@ -1,0 +1,65 @@
+// Decoding of one raw ISO 8583 message under a protocol definition, and its check against
+// the message definition of its MTI.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "model/protocol.h"
+#include "support/auto_buff.h"
+
+// Offsets are 16-bit: longer messages are refused.
+inline constexpr int kMaxMessageUnits = 32767;
+
+struct ParseCursor {
+    const ProtocolDef& def;
+    const AutoBuff& input;
+    std::int16_t pos = 0;
+    std::int16_t nextField = 2;
+    char mti[5] = {};
+    FieldMask bitmap = {};
+};
+
+struct DecodedField {
+    std::int16_t number = 0;
+    std::int16_t offset = 0;    // of the length prefix, or of the data of a fixed field
+    std::int16_t consumed = 0;  // prefix and data units
+    const AutoBuff* value = nullptr;  // d bytes and a NUL; valid until the next field
+};
+
+// Results of NextField besides a positive consumed count.
+enum NextFieldCode : int {
+    kNoMoreFields = 0,
+    kFieldUndefined = -1,
+    kBadLengthPrefix = -3,
+    kMessageTooShort = -4,
+    kNoMemory = -5,
+    kConversionFailed = -6,
+};
+
+int ReadMti(int start, ParseCursor& cursor, const AutoBuff& message,
+            const ProtocolDef& def) noexcept;
+int ReadBitmap(int start, ParseCursor& cursor, const ProtocolDef& def,
+               const AutoBuff& message) noexcept;
+int ReadBitmapBlock(int block, int start, const AutoBuff& message, FieldMask& bitmap,
+                    Encoding bmpEnc, Encoding chrEnc) noexcept;
+int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
+              AutoBuff& value) noexcept;
+// 0, or the first field (1 to 128) that is missing or unexpected.
+int CheckFieldMasks(const FieldMask& present, const FieldMask& mandatory,
+                    const FieldMask& optional) noexcept;
+
+// Called once per decoded field, in order; returning false stops the decode without verdict.
+using FieldConsumer = std::function<bool(const DecodedField&)>;
+
+// What was read besides the fields: the MTI text (empty when not read) and the bitmap.
+struct MessageHeader {
+    char mti[5] = {};
+    FieldMask bitmap = {};
+};
+
+// True only for "... Parsing OK ...". verdict is left empty when there is none (neither MTI
+// nor bitmap read, a refused field, or a message longer than kMaxMessageUnits).
+bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def,
+                   const FieldConsumer& consumer, AutoBuff& verdict,
+                   MessageHeader* header = nullptr);

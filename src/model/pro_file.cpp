@@ -1,0 +1,1 @@
+#include "model/pro_file.h"

@@ -1,0 +1,27 @@
+// The line-oriented .pro file that stores a protocol definition.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "model/protocol.h"
+
+// False when the file cannot be opened (def untouched); true otherwise, whatever it held.
+bool ReadProtocolFile(const char* path, ProtocolDef& def);
+// The same rules over an open stream, which the caller closes.
+void ReadProtocolStream(std::FILE* stream, ProtocolDef& def);
+
+// Writes the whole definition and closes the stream. False when a write or the close failed.
+bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def);
+
+// Writes the definition to path through a temporary file in the same folder and a rename,
+// so that a failed save never leaves a half-written file in place of a good one.
+// On failure, error holds "path: reason".
+bool SaveProtocolFile(const std::string& path, const ProtocolDef& def, std::string& error);
+
+// The value of a MSG line (text is normalised in place).
+bool ParseMsgValue(char* text, MsgDef& def);
+// "MTI;MANDATORY;OPTIONAL;title" into buffer; false when there is no buffer or no room.
+inline constexpr std::size_t kMsgValueMax = 4 + 1 + 32 + 1 + 32 + 1 + kTextMax + 1;
+bool FormatMsgValue(char* buffer, std::size_t size, const MsgDef& def);

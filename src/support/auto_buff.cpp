@@ -1,0 +1,1 @@
+#include "support/auto_buff.h"

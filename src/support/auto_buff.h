@@ -1,0 +1,43 @@
+// The growable byte and text buffer: sized exactly, bounded, never throwing.
+#pragma once
+
+#include <cstdint>
+
+#include "model/protocol.h"
+
+// The platform's narrow character set as a Windows code page number (65001 for UTF-8).
+int AnsiCodePage() noexcept;
+
+class AutoBuff {
+public:
+    static constexpr std::int32_t kMaxCapacity = 65535;
+
+    AutoBuff() noexcept = default;
+    virtual ~AutoBuff();
+    AutoBuff(const AutoBuff&) = delete;
+    AutoBuff& operator=(const AutoBuff&) = delete;
+
+    bool Reserve(int size, bool keep) noexcept;
+    bool SetLength(int n) noexcept;
+    bool Terminate() noexcept;
+    void Clear() noexcept;
+    const char* Text() const noexcept;
+    std::uint8_t* Data() noexcept { return data; }
+    const std::uint8_t* Data() const noexcept { return data; }
+    int Length() const noexcept { return length; }
+    int Capacity() const noexcept { return capacity; }
+
+    bool Format(const char* format, ...) noexcept __attribute__((format(printf, 2, 3)));
+    bool ConvertCodePage(bool toUtf8) noexcept;
+    void NormaliseBlanks(bool cp1252) noexcept;
+    bool SetFromFieldMask(const FieldMask& mask) noexcept;
+    int SetHexOf(const AutoBuff& source) noexcept;
+    int DecodeHexInPlace() noexcept;
+    // LoadWindowText lives with the window toolkit (src/ui), over Reserve/Data/SetLength.
+
+private:
+    std::int32_t maxCapacity = kMaxCapacity;
+    std::int32_t capacity = 0;
+    std::int32_t length = 0;
+    std::uint8_t* data = nullptr;
+};

@@ -1,0 +1,28 @@
+// Helpers on single-byte, NUL-terminated texts: blank normalisation, trimming, hex text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Normalisers: in place, one blank between words, none at either end; return the new length.
+int CollapseBlanks(char* text) noexcept;
+int CollapseBlanks1252(char* text) noexcept;
+int CollapseBlanksUtf8(char* text) noexcept;
+int CollapseUnprintable(char* text) noexcept;
+
+// Trims the space character only; returns text (null for an absent text).
+char* TrimSpaces(char* text) noexcept;
+
+// Length of the UTF-8 sequence at p (1 to 4), 0 at the NUL or for no text,
+// -2 bad first byte, -3 bad continuation byte, -4 overlong form.
+int DecodeUtf8(const char* p, std::uint32_t* codePoint) noexcept;
+
+// Value of the two hex digits at p, or -1.
+int HexPairValue(const char* p) noexcept;
+// n bytes into 2n uppercase digits (NUL after them when room allows); 0 on refusal.
+int EncodeHex(int n, int room, char* out, const std::uint8_t* in) noexcept;
+// m digits into m/2 bytes (0 byte after them when room allows); 0 on refusal. out may be in.
+int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept;
+
+// Copies src into dst[size] cut to size - 1 bytes without splitting a UTF-8 sequence.
+void CopyTextCut(char* dst, std::size_t size, const char* src) noexcept;
