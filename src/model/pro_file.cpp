@@ -1,1 +1,347 @@
 #include "model/pro_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "support/text.h"
+
+namespace {
+
+constexpr int kLineBuffer = 1024;
+
+bool IsSpace(char c) noexcept {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool StartsWith(const char* text, const char* key) noexcept {
+    return std::strncmp(text, key, std::strlen(key)) == 0;
+}
+
+// strtok's rules without its hidden state: separators in a row count as one, so an empty
+// token is never returned.
+char* NextToken(char*& cursor, char separator) noexcept {
+    char* p = cursor;
+    while (*p == separator)
+        ++p;
+    if (*p == '\0') {
+        cursor = p;
+        return nullptr;
+    }
+    char* token = p;
+    while (*p != '\0' && *p != separator)
+        ++p;
+    if (*p != '\0') *p++ = '\0';
+    cursor = p;
+    return token;
+}
+
+// atoi's reading (white space, sign, digits up to the first other character, none giving 0),
+// saturating at the int range instead of atoi's undefined overflow.
+int ReadInt(const char* p) noexcept {
+    while (IsSpace(*p))
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (value <= INT_MAX) value = value * 10 + (*p - '0');
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// The file may carry any value; only its low 16 bits fit the record.
+std::int16_t Low16(int value) noexcept {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+}
+
+constexpr unsigned Bit(Encoding e) {
+    return 1u << static_cast<int>(e);
+}
+
+struct EncodingKey {
+    const char* key;
+    Encoding ProtocolDef::*field;
+    unsigned accepted;
+    Encoding replacement;
+};
+
+constexpr EncodingKey kEncodingKeys[] = {
+    {"MTI_Enc=", &ProtocolDef::mtiEnc, Bit(Encoding::PBCD) | Bit(Encoding::CHAR), Encoding::CHAR},
+    {"BMP_Enc=", &ProtocolDef::bmpEnc,
+     Bit(Encoding::NONE) | Bit(Encoding::HEX) | Bit(Encoding::CHAR), Encoding::NONE},
+    {"LEN_Enc=", &ProtocolDef::lenEnc,
+     Bit(Encoding::BIGEND) | Bit(Encoding::PBCD) | Bit(Encoding::HEX) | Bit(Encoding::CHAR),
+     Encoding::PBCD},
+    {"NUM_Enc=", &ProtocolDef::numEnc,
+     Bit(Encoding::BIGEND) | Bit(Encoding::PBCD) | Bit(Encoding::HEX) | Bit(Encoding::CHAR),
+     Encoding::PBCD},
+    {"CHR_Enc=", &ProtocolDef::chrEnc, Bit(Encoding::ASCII) | Bit(Encoding::EBCDIC),
+     Encoding::ASCII},
+    {"BIN_Enc=", &ProtocolDef::binEnc,
+     Bit(Encoding::NONE) | Bit(Encoding::HEX) | Bit(Encoding::CHAR), Encoding::NONE},
+};
+
+void ReadName(char* rest, ProtocolDef& def) {
+    // The value starts one character after the key, where the writer puts a blank.
+    char* value = *rest != '\0' ? rest + 1 : rest;
+    CollapseBlanks(value);
+    CopyTextCut(def.name, sizeof def.name, value);
+}
+
+void ReadEncoding(const EncodingKey& key, char* value, ProtocolDef& def) {
+    CollapseBlanks(value);
+    const Encoding e = EncodingFromName(value);
+    def.*key.field = (key.accepted & Bit(e)) != 0 ? e : key.replacement;
+}
+
+// Each value is stored before it is checked; the first bad one ends the line.
+void ReadField(char* rest, ProtocolDef& def) {
+    char* token = NextToken(rest, ';');
+    if (token == nullptr) return;
+    const int n = ReadInt(TrimSpaces(token));
+    if (n < kFirstDataElement || n > kLastField) return;
+    FldDef& field = def.fields[n];
+
+    if ((token = NextToken(rest, ';')) == nullptr) return;
+    field.type = FieldTypeFromName(TrimSpaces(token));
+    if (field.type == FieldType::U) return;
+
+    if ((token = NextToken(rest, ';')) == nullptr) return;
+    field.size = Low16(ReadInt(TrimSpaces(token)));
+    if (field.size < 1) return;
+
+    if ((token = NextToken(rest, ';')) == nullptr) return;
+    field.sizeLen = Low16(ReadInt(TrimSpaces(token)));
+    if (field.sizeLen < 0 || field.sizeLen > 5) return;
+
+    if ((token = NextToken(rest, ';')) == nullptr) return;
+    if (TrimSpaces(token)[0] == 'Y') field.subfield = true;
+
+    if ((token = NextToken(rest, ';')) == nullptr) return;
+    CollapseBlanks(token);
+    CopyTextCut(field.description, sizeof field.description, token);
+}
+
+void ReadMessage(char* rest, ProtocolDef& def) {
+    auto msg = std::make_unique<MsgDef>();
+    InitMsgDef(*msg, def);
+    if (!ParseMsgValue(rest, *msg)) return;
+    const int same = def.messages.FindByMti(msg->mti);
+    if (same != MsgTable::kNone) {
+        def.messages.At(same) = std::move(msg);
+    } else {
+        def.messages.PutIfEmpty(def.messages.FirstEmpty(), msg);
+    }
+}
+
+void ReadLine(char* line, ProtocolDef& def) {
+    while (IsSpace(*line))
+        ++line;
+    if (StartsWith(line, "NAME=")) return ReadName(line + 5, def);
+    if (StartsWith(line, "FIELD=")) return ReadField(line + 6, def);
+    if (StartsWith(line, "MSG=")) return ReadMessage(line + 4, def);
+    for (const auto& key : kEncodingKeys) {
+        if (StartsWith(line, key.key)) return ReadEncoding(key, line + std::strlen(key.key), def);
+    }
+}
+
+// Reads 16 bytes from the first 32 characters; false at the first pair that is not hex.
+bool ReadMask(char* token, FieldMask& mask) noexcept {
+    if (token == nullptr) return false;
+    const char* digits = TrimSpaces(token);
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        const int value = HexPairValue(digits + 2 * i);
+        if (value < 0) return false;
+        mask[i] = static_cast<std::uint8_t>(value);
+    }
+    return true;
+}
+
+bool Put(std::FILE* stream, const char* text) noexcept {
+    return std::fputs(text, stream) >= 0;
+}
+
+bool PutFieldLines(std::FILE* stream, const ProtocolDef& def) noexcept {
+    char line[kLineBuffer];
+    for (int n = kFirstDataElement; n <= kLastField; ++n) {
+        const FldDef& f = def.fields[n];
+        if (f.type == FieldType::U) continue;
+        std::snprintf(line, sizeof line, "FIELD= %3d; %4s; %3d; %1d; %c; %.128s\n", n,
+                      NameOf(f.type), f.size, f.sizeLen, f.subfield ? 'Y' : 'N', f.description);
+        if (!Put(stream, line)) return false;
+    }
+    return true;
+}
+
+bool PutMessageLines(std::FILE* stream, const ProtocolDef& def) noexcept {
+    char value[kMsgValueMax];
+    char line[kLineBuffer];
+    for (int i = 0; i < def.messages.SlotCount(); ++i) {
+        const auto& msg = def.messages.At(i);
+        if (!msg || !FormatMsgValue(value, sizeof value, *msg)) continue;
+        std::snprintf(line, sizeof line, "MSG=%s\n", value);
+        if (!Put(stream, line)) return false;
+    }
+    return true;
+}
+
+std::string Describe(const std::string& path, const char* what, int error) {
+    return path + ": " + what + ": " + (error != 0 ? std::strerror(error) : "unknown error");
+}
+
+// Saving through a symbolic link replaces the file it points to, not the link.
+std::string SaveTarget(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+// The mode a plain fopen("w") would leave: an existing file keeps its own.
+mode_t SaveMode(const std::string& target) {
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool ReadProtocolFile(const char* path, ProtocolDef& def) {
+    if (path == nullptr) {
+        errno = EINVAL;
+        return false;
+    }
+    std::FILE* stream = std::fopen(path, "r");
+    if (stream == nullptr) return false;
+    // A folder opens for reading here; it must not wipe the definition as an empty file would.
+    struct stat st;
+    if (::fstat(::fileno(stream), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(stream);
+        errno = EISDIR;
+        return false;
+    }
+    ReadProtocolStream(stream, def);
+    std::fclose(stream);
+    return true;
+}
+
+void ReadProtocolStream(std::FILE* stream, ProtocolDef& def) {
+    if (stream == nullptr) return;
+    def.Reset();
+    def.messages.ClearAll();
+    // A line longer than the buffer is read as several lines.
+    char line[kLineBuffer];
+    while (std::fgets(line, sizeof line, stream) != nullptr)
+        ReadLine(line, def);
+}
+
+bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def) {
+    if (stream == nullptr) return false;
+    char line[kLineBuffer];
+    std::snprintf(line, sizeof line, "\n// protocole name\n\nNAME= %.128s\n", def.name);
+    if (!Put(stream, line) || !Put(stream, "\n// protocol encoding definition\n\n")) return false;
+    for (const auto& key : kEncodingKeys) {
+        std::snprintf(line, sizeof line, "%s %s\n", key.key, NameOf(def.*key.field));
+        if (!Put(stream, line)) return false;
+    }
+    return Put(stream,
+               "\n// data elements definition\n"
+               "// field number, type, size, size len, subfield, description\n\n"
+               "FIELD=   0;    B;  16; 0; N;\n"
+               "FIELD=   1;    B;  16; 0; N;\n") &&
+           PutFieldLines(stream, def) &&
+           Put(stream,
+               "\n// message definition\n"
+               "// MTI, mandatory et optional masks, description\n\n") &&
+           PutMessageLines(stream, def);
+}
+
+bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def) {
+    if (stream == nullptr) return false;
+    const bool written = WriteProtocolLines(stream, def);
+    const bool closed = std::fclose(stream) == 0;
+    return written && closed;
+}
+
+bool SaveProtocolFile(const std::string& path, const ProtocolDef& def, std::string& error) {
+    const std::string target = SaveTarget(path);
+    // The old file would have refused fopen("w"); a rename must not get round that.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        error = Describe(path, "cannot open", errno);
+        return false;
+    }
+    std::vector<char> temp(target.begin(), target.end());
+    const char suffix[] = ".XXXXXX";
+    temp.insert(temp.end(), suffix, suffix + sizeof suffix);
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = Describe(path, "cannot open", errno);
+        return false;
+    }
+    std::FILE* stream = ::fchmod(fd, SaveMode(target)) == 0 ? ::fdopen(fd, "w") : nullptr;
+    if (stream == nullptr) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temp.data());
+        error = Describe(path, "cannot open", e);
+        return false;
+    }
+    errno = 0;
+    bool ok = WriteProtocolLines(stream, def) && std::fflush(stream) == 0 && ::fsync(fd) == 0;
+    int e = errno;
+    if (std::fclose(stream) != 0 && ok) {
+        ok = false;
+        e = errno;
+    }
+    if (ok && std::rename(temp.data(), target.c_str()) != 0) {
+        ok = false;
+        e = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.data());
+        error = Describe(path, "cannot write", e);
+    }
+    return ok;
+}
+
+bool ParseMsgValue(char* text, MsgDef& def) {
+    if (text == nullptr) return false;
+    CollapseBlanks(text);
+    char* cursor = text;
+    char* token = NextToken(cursor, ';');
+    if (token == nullptr || std::strlen(TrimSpaces(token)) != 4) return false;
+    std::memcpy(def.mti, token, 5);
+    def.mandatory.fill(0);
+    def.optional.fill(0);
+    def.title[0] = '\0';
+    if (!ReadMask(NextToken(cursor, ';'), def.mandatory)) return false;
+    if (!ReadMask(NextToken(cursor, ';'), def.optional)) return false;
+    if ((token = NextToken(cursor, ';')) != nullptr) {
+        CopyTextCut(def.title, sizeof def.title, TrimSpaces(token));
+    }
+    return true;
+}
+
+bool FormatMsgValue(char* buffer, std::size_t size, const MsgDef& def) {
+    if (buffer == nullptr || size == 0) return false;
+    char mandatory[33];
+    char optional[33];
+    EncodeHex(16, sizeof mandatory, mandatory, def.mandatory.data());
+    EncodeHex(16, sizeof optional, optional, def.optional.data());
+    const int length =
+        std::snprintf(buffer, size, "%.4s;%s;%s;%.128s", def.mti, mandatory, optional, def.title);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
+}

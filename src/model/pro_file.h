@@ -7,13 +7,16 @@
 
 #include "model/protocol.h"
 
-// False when the file cannot be opened (def untouched); true otherwise, whatever it held.
+// False when the file cannot be opened (def untouched, errno says why; a folder gives EISDIR);
+// true otherwise, whatever it held.
 bool ReadProtocolFile(const char* path, ProtocolDef& def);
 // The same rules over an open stream, which the caller closes.
 void ReadProtocolStream(std::FILE* stream, ProtocolDef& def);
 
 // Writes the whole definition and closes the stream. False when a write or the close failed.
 bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def);
+// The same lines, leaving the stream open (and unflushed). False when a write failed.
+bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def);
 
 // Writes the definition to path through a temporary file in the same folder and a rename,
 // so that a failed save never leaves a half-written file in place of a good one.
