@@ -1,6 +1,55 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
 #include "cli/commands.h"
+#include "model/pro_file.h"
+
+namespace {
+
+struct FormatOptions {
+    std::string input;
+    std::string output;
+    bool toFile = false;
+};
+
+int RunFormat(const FormatOptions& options) {
+    auto def = std::make_unique<ProtocolDef>();
+    if (!ReadProtocolFile(options.input.c_str(), *def)) {
+        std::fprintf(stderr, "%s: cannot open: %s\n", options.input.c_str(), std::strerror(errno));
+        return kExitUsage;
+    }
+    if (options.toFile) {
+        std::string error;
+        if (SaveProtocolFile(options.output, *def, error)) return kExitOk;
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return kExitFailed;
+    }
+    errno = 0;
+    if (WriteProtocolLines(stdout, *def) && std::fflush(stdout) == 0) return kExitOk;
+    const int e = errno;
+    std::fprintf(stderr, "standard output: cannot write: %s\n",
+                 e != 0 ? std::strerror(e) : "write error");
+    return kExitFailed;
+}
+
+}  // namespace
 
 void AddFormatCommand(CLI::App& app, int& status) {
-    (void)app;
-    (void)status;
+    auto options = std::make_shared<FormatOptions>();
+    CLI::App* format = app.add_subcommand(
+        "format",
+        "Read a protocol definition (.pro) and write it back exactly as the desktop program "
+        "saves it.");
+    format->add_option("FILE.pro", options->input, "Protocol definition to read")->required();
+    CLI::Option* output =
+        format->add_option("-o,--output", options->output,
+                           "Write to this file (replaced only once fully written) instead of "
+                           "standard output");
+    format->callback([options, output, &status] {
+        options->toFile = output->count() > 0;
+        status = RunFormat(*options);
+    });
 }
