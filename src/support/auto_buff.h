@@ -9,7 +9,7 @@
 int AnsiCodePage() noexcept;
 
 class AutoBuff {
-public:
+  public:
     static constexpr std::int32_t kMaxCapacity = 65535;
 
     AutoBuff() noexcept = default;
@@ -27,15 +27,20 @@ public:
     int Length() const noexcept { return length; }
     int Capacity() const noexcept { return capacity; }
 
+    // The arguments must not point into this buffer: its storage is replaced before the
+    // second pass.
     bool Format(const char* format, ...) noexcept __attribute__((format(printf, 2, 3)));
     bool ConvertCodePage(bool toUtf8) noexcept;
+    // ConvertCodePage as it runs where the narrow set is code page ansiCodePage; the stand-in
+    // converters know 65001 (UTF-8) and 1252, and any other code page fails, changing nothing.
+    bool ConvertCodePageAs(int ansiCodePage, bool toUtf8) noexcept;
     void NormaliseBlanks(bool cp1252) noexcept;
     bool SetFromFieldMask(const FieldMask& mask) noexcept;
     int SetHexOf(const AutoBuff& source) noexcept;
     int DecodeHexInPlace() noexcept;
     // LoadWindowText lives with the window toolkit (src/ui), over Reserve/Data/SetLength.
 
-private:
+  private:
     std::int32_t maxCapacity = kMaxCapacity;
     std::int32_t capacity = 0;
     std::int32_t length = 0;
