@@ -1,1 +1,207 @@
 #include "decode/decoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "decode/codecs.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr char kVerdictOk[] = "... Parsing OK ...";
+constexpr char kVerdictUnknown[] = "Unknown message %s";
+constexpr char kVerdictMasks[] = "Missing or unexpected field n\u00b0 %i";
+constexpr char kVerdictUndefined[] = "Error : field n\u00b0 %i is undefined";
+constexpr char kVerdictUnreadable[] = "Error reading or converting field n\u00b0 %i";
+
+// Units past kMaxMessageUnits are out of reach of 16-bit offsets, even for a caller that
+// bypasses DecodeMessage's length check.
+int Remaining(const AutoBuff& message, int start) noexcept {
+    return std::min(message.Length(), kMaxMessageUnits) - start;
+}
+
+// A numeric value under BIGEND or HEX converts to fewer bytes than its d digits; the rest of
+// the reused value buffer would otherwise show an earlier field's bytes.
+bool ValueMayBeShort(const ProtocolDef& def, int n) noexcept {
+    const Encoding e = def.DataEncoding(n);
+    return def.fields[n].type == FieldType::N && (e == Encoding::BIGEND || e == Encoding::HEX);
+}
+
+// Units the conversion reads after the prefix. The data size is reduced to 16 bits, which
+// wraps for bit text of 8192 bytes or more; the conversion itself reads 8 units per byte.
+int UnitsRead(const ProtocolDef& def, int n, int d, int c) noexcept {
+    const Encoding e = def.DataEncoding(n);
+    const bool bitText = e == Encoding::BIGEND || e == Encoding::CHAR || e == Encoding::ASCII ||
+                         e == Encoding::EBCDIC;
+    return def.IsBinaryField(n) && bitText ? 8 * d : c;
+}
+
+}  // namespace
+
+int ReadMti(int start, ParseCursor& cursor, const AutoBuff& message,
+            const ProtocolDef& def) noexcept {
+    const int remaining = Remaining(message, start);
+    if (start < 0 || remaining < 4) return 0;
+    std::memset(cursor.mti, 0, sizeof cursor.mti);
+    const std::uint8_t* units = message.Data() + start;
+    auto* mti = reinterpret_cast<std::uint8_t*>(cursor.mti);
+    if (def.mtiEnc == Encoding::PBCD) {
+        if (!PackedBcdToDigits(2, 4, units, mti)) std::memset(cursor.mti, 0, sizeof cursor.mti);
+        return 2;
+    }
+    if (remaining < 8) return 0;
+    if (def.chrEnc == Encoding::EBCDIC) {
+        EbcdicToAscii(4, units, mti);
+    } else {
+        std::memcpy(mti, units, 4);
+    }
+    return 4;
+}
+
+int ReadBitmapBlock(int block, int start, const AutoBuff& message, FieldMask& bitmap,
+                    Encoding bmpEnc, Encoding chrEnc) noexcept {
+    if (block == 0) bitmap.fill(0);
+    std::uint8_t* bytes = bitmap.data() + (block == 0 ? 0 : 8);
+    const int needed = bmpEnc == Encoding::HEX ? 16 : bmpEnc == Encoding::CHAR ? 64 : 8;
+    if (start < 0 || Remaining(message, start) < needed) return 0;
+    const std::uint8_t* units = message.Data() + start;
+    const bool ebcdic = chrEnc == Encoding::EBCDIC;
+    // A bad digit stops the conversion; the block still counts as read.
+    if (bmpEnc == Encoding::HEX) {
+        if (ebcdic) {
+            HexTextToBytesEbcdic(16, bytes, units, 8);
+        } else {
+            DecodeHex(16, bytes, reinterpret_cast<const char*>(units), 8);
+        }
+    } else if (bmpEnc == Encoding::CHAR) {
+        if (ebcdic) {
+            BitTextToBytesEbcdic(8, units, bytes);
+        } else {
+            BitTextToBytes(8, units, bytes);
+        }
+    } else {
+        std::memcpy(bytes, units, 8);
+    }
+    return needed;
+}
+
+int ReadBitmap(int start, ParseCursor& cursor, const ProtocolDef& def,
+               const AutoBuff& message) noexcept {
+    const int r1 = ReadBitmapBlock(0, start, message, cursor.bitmap, def.bmpEnc, def.chrEnc);
+    int r2 = 0;
+    if (TestBit(cursor.bitmap, 1)) {
+        r2 = ReadBitmapBlock(1, start + r1, message, cursor.bitmap, def.bmpEnc, def.chrEnc);
+    }
+    return r1 + r2;
+}
+
+int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
+              AutoBuff& value) noexcept {
+    number = 0;
+    offset = 0;
+    value.Clear();
+    while (cursor.nextField <= kLastField && !TestBit(cursor.bitmap, cursor.nextField)) {
+        ++cursor.nextField;
+    }
+    if (cursor.nextField > kLastField) return kNoMoreFields;
+    const int n = cursor.nextField++;
+    number = static_cast<std::int16_t>(n);
+    offset = cursor.pos;
+
+    const ProtocolDef& def = cursor.def;
+    const FldDef& field = def.fields[n];
+    if (field.type == FieldType::U) return kFieldUndefined;
+
+    const int remaining = Remaining(cursor.input, cursor.pos);
+    const int s = field.sizeLen;
+    if (s > remaining) return kMessageTooShort;
+    const std::uint8_t* units = cursor.input.Data() + cursor.pos;
+    const auto d = static_cast<std::int16_t>(DecodeLengthPrefix(field.sizeLen, units, def, n));
+    if (d < 1) return kBadLengthPrefix;
+    const int c = FieldDataSize(n, d, def);
+    if (s + c > remaining || s + UnitsRead(def, n, d, c) > remaining) return kMessageTooShort;
+
+    if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
+    if (ValueMayBeShort(def, n)) std::memset(value.Data(), 0, d);
+    if (!ConvertFieldData(units + s, value.Data(), d, def, n, static_cast<std::int16_t>(c))) {
+        return kConversionFailed;
+    }
+    value.SetLength(d);
+    value.Terminate();
+    cursor.pos = static_cast<std::int16_t>(cursor.pos + s + c);
+    return s + c;
+}
+
+int CheckFieldMasks(const FieldMask& present, const FieldMask& mandatory,
+                    const FieldMask& optional) noexcept {
+    for (int i = 0; i < 16; ++i) {
+        const unsigned missing = mandatory[i] & ~present[i];
+        const unsigned unexpected = present[i] & ~(mandatory[i] | optional[i]);
+        const auto failing = static_cast<std::uint8_t>(missing | unexpected);
+        if (failing != 0) return 8 * i + std::countl_zero(failing) + 1;
+    }
+    return 0;
+}
+
+namespace {
+
+bool FieldVerdict(int code, int field, AutoBuff& verdict) noexcept {
+    if (code == kFieldUndefined) return verdict.Format(kVerdictUndefined, field);
+    return verdict.Format(kVerdictUnreadable, field);
+}
+
+// Walks the fields and checks them; false when the consumer refused one (no verdict then).
+bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& verdict,
+                  bool& passed) {
+    AutoBuff value;
+    DecodedField field;
+    field.value = &value;
+    for (;;) {
+        const int code = NextField(cursor, field.number, field.offset, value);
+        if (code == kNoMoreFields) break;
+        if (code < 0) {
+            FieldVerdict(code, field.number, verdict);
+            return true;
+        }
+        field.consumed = static_cast<std::int16_t>(code);
+        if (consumer && !consumer(field)) return false;
+    }
+    const MsgTable& table = cursor.def.messages;
+    const int slot = table.FindByMti(cursor.mti);
+    if (slot == MsgTable::kNone) {
+        verdict.Format(kVerdictUnknown, cursor.mti);
+        return true;
+    }
+    const MsgDef& msg = *table.At(slot);
+    const int failing = CheckFieldMasks(cursor.bitmap, msg.mandatory, msg.optional);
+    if (failing != 0) {
+        verdict.Format(kVerdictMasks, failing);
+        return true;
+    }
+    passed = verdict.Format("%s", kVerdictOk);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
+                   AutoBuff& verdict, MessageHeader* header) {
+    verdict.Clear();
+    if (header != nullptr) *header = MessageHeader{};
+    if (message.Length() > kMaxMessageUnits) return false;
+
+    ParseCursor cursor{def, message};
+    int pos = ReadMti(0, cursor, message, def);
+    pos += ReadBitmap(pos, cursor, def, message);
+    cursor.pos = static_cast<std::int16_t>(pos);
+    if (header != nullptr) {
+        std::memcpy(header->mti, cursor.mti, sizeof header->mti);
+        header->bitmap = cursor.bitmap;
+    }
+    if (pos < 1) return false;
+
+    bool passed = false;
+    if (!WalkAndCheck(cursor, consumer, verdict, passed)) verdict.Clear();
+    return passed;
+}

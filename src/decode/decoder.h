@@ -22,8 +22,8 @@ struct ParseCursor {
 
 struct DecodedField {
     std::int16_t number = 0;
-    std::int16_t offset = 0;    // of the length prefix, or of the data of a fixed field
-    std::int16_t consumed = 0;  // prefix and data units
+    std::int16_t offset = 0;          // of the length prefix, or of the data of a fixed field
+    std::int16_t consumed = 0;        // prefix and data units
     const AutoBuff* value = nullptr;  // d bytes and a NUL; valid until the next field
 };
 
@@ -50,6 +50,7 @@ int CheckFieldMasks(const FieldMask& present, const FieldMask& mandatory,
                     const FieldMask& optional) noexcept;
 
 // Called once per decoded field, in order; returning false stops the decode without verdict.
+// An empty consumer takes every field.
 using FieldConsumer = std::function<bool(const DecodedField&)>;
 
 // What was read besides the fields: the MTI text (empty when not read) and the bitmap.
@@ -60,6 +61,5 @@ struct MessageHeader {
 
 // True only for "... Parsing OK ...". verdict is left empty when there is none (neither MTI
 // nor bitmap read, a refused field, or a message longer than kMaxMessageUnits).
-bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def,
-                   const FieldConsumer& consumer, AutoBuff& verdict,
-                   MessageHeader* header = nullptr);
+bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
+                   AutoBuff& verdict, MessageHeader* header = nullptr);

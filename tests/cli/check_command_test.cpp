@@ -1,0 +1,273 @@
+// End-to-end tests of `iso8583 check`: the tool is run as a process and judged by its output
+// and exit status.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDemoPro = ISO_EXAMPLES_DIR "/demo.pro";
+const std::string kDemoHex = ISO_EXAMPLES_DIR "/demo-messages.hex";
+
+// Characters on the wire, HEX bitmap and binary data.
+const char kTextPro[] =
+    "NAME= Text test\n"
+    "MTI_Enc= CHAR\nBMP_Enc= HEX\nLEN_Enc= CHAR\nNUM_Enc= CHAR\nCHR_Enc= ASCII\n"
+    "BIN_Enc= HEX\n"
+    "FIELD=   2;    N;  19; 2; N; Primary account number\n"
+    "FIELD=   3;    N;   6; 0; N; Processing code\n"
+    "FIELD=  52;    B;   2; 0; N; PIN data\n"
+    "MSG=0100;60000000000000000000000000000000;00000000000010000000000000000000;Auth\n";
+
+const std::string kTextOk = "01006000000000000000164111111111111111000000";
+const std::string kTextWith52 =
+    "01006000000000001000164111111111111111000000"
+    "0a1B";
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class CheckCommand : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("iso8583-check-" + std::to_string(::getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        textPro = Write("text.pro", kTextPro);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Write(const std::string& name, const std::string& content) {
+        std::ofstream(dir / name, std::ios::binary) << content;
+        return (dir / name).string();
+    }
+
+    // Runs the tool with args (already quoted where needed) and optional standard input.
+    Result Check(const std::string& args, const std::string& input = "") {
+        const fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
+        std::ofstream(in, std::ios::binary) << input;
+        const std::string command = std::string("'") + ISO8583_TOOL + "' check " + args + " <'" +
+                                    in.string() + "' >'" + out.string() + "' 2>'" + err.string() +
+                                    "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+    }
+
+    fs::path dir;
+    std::string textPro;
+};
+
+TEST_F(CheckCommand, DemoShowsRowsVerdictsAndSummaryAndFails) {
+    const Result run = Check("--hex " + kDemoPro + " " + kDemoHex);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "message 1: MTI 0200");
+    EXPECT_EQ(lines[1], "    2  N       16  4111111111111111  Primary account number");
+    EXPECT_EQ(lines[2], "    3  N        6  000000            Processing code");
+    EXPECT_EQ(lines[6], "  ... Parsing OK ...");
+    EXPECT_NE(run.out.find("   55  B        5  9F02060000"), std::string::npos);
+    EXPECT_NE(run.out.find("  Unknown message 0400\n"), std::string::npos);
+    EXPECT_NE(run.out.find("  Missing or unexpected field n\u00b0 11\n"), std::string::npos);
+    EXPECT_NE(run.out.find("  Error : field n\u00b0 7 is undefined\n"), std::string::npos);
+    EXPECT_NE(run.out.find(": error: odd number of hexadecimal digits\n"), std::string::npos);
+    EXPECT_NE(run.out.find(": error: blanks between hexadecimal digits\n"), std::string::npos);
+    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+}
+
+TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
+    const Result run = Check("--hex --summary " + kDemoPro + " " + kDemoHex);
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "4  ... Parsing OK ...");
+    EXPECT_EQ(lines[1], "1  Unknown message 0400") << run.out;
+    EXPECT_NE(run.out.find("\n1  no verdict\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\n1  error: odd number of hexadecimal digits\n"), std::string::npos);
+    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+    EXPECT_EQ(run.out.find("MTI"), std::string::npos);
+}
+
+TEST_F(CheckCommand, JsonLinesCarryExactlyTheListedKeys) {
+    const Result run = Check("--json " + textPro, kTextWith52 + "\nxyz\n");
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    const auto first = nlohmann::json::parse(lines[0]);
+    std::vector<std::string> keys;
+    for (const auto& item : first.items())
+        keys.push_back(item.key());
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"bitmap", "fields", "message", "mti", "ok", "verdict"}));
+    EXPECT_EQ(first["message"], 1);
+    EXPECT_EQ(first["mti"], "0100");
+    EXPECT_EQ(first["bitmap"], "60000000000010000000000000000000");
+    EXPECT_EQ(first["verdict"], "... Parsing OK ...");
+    EXPECT_EQ(first["ok"], true);
+    ASSERT_EQ(first["fields"].size(), 3u);
+    const auto pin = first["fields"][2];
+    EXPECT_EQ(pin, nlohmann::json::parse(R"({"number":52,"offset":44,"consumed":4,"type":"B",
+        "length":2,"value":"0A1B","hex":"0A1B","description":"PIN data"})"));
+    EXPECT_EQ(first["fields"][0]["hex"], "34313131313131313131313131313131");
+
+    const auto second = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(second["mti"], "");
+    EXPECT_EQ(second["verdict"], "");
+    EXPECT_EQ(second["ok"], false);
+    EXPECT_FALSE(second.contains("error"));
+}
+
+TEST_F(CheckCommand, JsonNamesPreparationErrorsAndReplacesInvalidUtf8) {
+    const std::string pro = Write(
+        "latin1.pro", std::string(kTextPro) + "FIELD=   3;    N;   6; 0; N; Code \xE9t\xE9\n");
+    const Result run = Check("--hex --json " + pro, "0a1\n" + std::string("\xFF\xFE") + "\n");
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 2u);
+    const auto odd = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(odd["error"], "odd number of hexadecimal digits");
+    EXPECT_EQ(odd["fields"].size(), 0u);
+    EXPECT_EQ(odd["bitmap"], std::string(32, '0'));
+
+    const Result text = Check("--json " + pro,
+                              "\xC3"
+                              "100" +
+                                  kTextOk.substr(4) + "\n");
+    const auto parsed = nlohmann::json::parse(Lines(text.out).at(0));  // throws if invalid
+    EXPECT_EQ(parsed["mti"],
+              "\xEF\xBF\xBD"
+              "100");
+    EXPECT_EQ(parsed["fields"][1]["description"], "Code \xEF\xBF\xBDt\xEF\xBF\xBD");
+}
+
+struct FramingCase {
+    const char* name;
+    const char* flags;
+    std::string input;
+    int status;
+    const char* summary;
+};
+
+class CheckFraming : public CheckCommand, public testing::WithParamInterface<FramingCase> {};
+
+TEST_P(CheckFraming, ReadsMessagesAsFramed) {
+    const FramingCase& c = GetParam();
+    const std::string input = Write("input", c.input);
+    const Result run = Check(std::string(c.flags) + " --summary " + textPro + " " + input);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_EQ(Lines(run.out).back(), c.summary) << run.out;
+}
+
+std::string ToHex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char b : bytes) {
+        hex.push_back(digits[b >> 4]);
+        hex.push_back(digits[b & 15]);
+    }
+    return hex;
+}
+
+const std::string kTextOkHex = ToHex(kTextOk + "\n");  // a trailing unit changes nothing
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckFraming,
+    testing::Values(FramingCase{"LinesEndWithLineFeedOrCarriageReturnLineFeed", "",
+                                kTextOk + "\r\n\r\n" + kTextOk + "\n\n" + kTextOk, 0,
+                                "3 messages read, 3 passed, 0 failed"},
+                    FramingCase{"CarriageReturnInsideALineIsAUnit", "", kTextOk + "\rX\n", 0,
+                                "1 messages read, 1 passed, 0 failed"},
+                    FramingCase{"HexBlanksAroundDigitsAreDropped", "--hex",
+                                " \t" + kTextOkHex + " \r\n   \n", 0,
+                                "1 messages read, 1 passed, 0 failed"},
+                    FramingCase{"HexRejectsBlanksBetweenGroups", "--hex",
+                                kTextOkHex.substr(0, 10) + " " + kTextOkHex.substr(10) + "\n", 1,
+                                "1 messages read, 0 passed, 1 failed"},
+                    FramingCase{"RawFileIsOneMessageLineFeedsIncluded", "--raw", kTextOk + "\n\n",
+                                0, "1 messages read, 1 passed, 0 failed"},
+                    FramingCase{"OverlongLineIsAnErrorAndTheNextIsChecked", "",
+                                std::string(200000, '0') + "\n" + kTextOk + "\n", 1,
+                                "2 messages read, 1 passed, 1 failed"},
+                    FramingCase{"LineOf32768UnitsIsTooLong", "",
+                                kTextOk + std::string(32768 - kTextOk.size(), ' ') + "\n" + kTextOk,
+                                1, "2 messages read, 1 passed, 1 failed"},
+                    FramingCase{"LineOf32767UnitsIsDecoded", "",
+                                kTextOk + std::string(32767 - kTextOk.size(), ' '), 0,
+                                "1 messages read, 1 passed, 0 failed"}),
+    [](const testing::TestParamInfo<FramingCase>& info) { return info.param.name; });
+
+TEST_F(CheckCommand, TooLongMessageIsNamedAsAnError) {
+    const Result run = Check(textPro, std::string(40000, 'x') + "\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.out).at(0), "message 1: error: message longer than 32767 units");
+}
+
+TEST_F(CheckCommand, StandardInputWhenNoInputOrDash) {
+    const std::string file = Write("file", kTextOk + "\n");
+    EXPECT_EQ(Lines(Check(textPro, kTextOk + "\n").out).back(),
+              "1 messages read, 1 passed, 0 failed");
+    const Result run = Check(textPro + " " + file + " - " + file, "xyz\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("message 2: no MTI\n"), std::string::npos);
+    EXPECT_EQ(Lines(run.out).back(), "3 messages read, 2 passed, 1 failed");
+}
+
+TEST_F(CheckCommand, UnreadableDefinitionStopsWithStatus2) {
+    const std::string missing = (dir / "missing.pro").string();
+    const Result run = Check(missing + " -");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, missing + ": cannot open: No such file or directory\n");
+
+    const Result folder = Check(dir.string());
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_EQ(folder.err, dir.string() + ": cannot open: Is a directory\n");
+}
+
+TEST_F(CheckCommand, UnreadableInputIsReportedAndSkipped) {
+    const std::string good = Write("good", kTextOk + "\n");
+    const std::string missing = (dir / "missing").string();
+    const Result run = Check(textPro + " " + missing + " " + good + " " + dir.string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, missing + ": cannot open: No such file or directory\n" + dir.string() +
+                           ": cannot open: Is a directory\n");
+    EXPECT_EQ(Lines(run.out).back(), "1 messages read, 1 passed, 0 failed");
+}
+
+TEST_F(CheckCommand, ConflictingOrMissingArgumentsAreUsageErrors) {
+    EXPECT_EQ(Check("--hex --raw " + textPro).status, 2);
+    EXPECT_EQ(Check("--json --summary " + textPro).status, 2);
+    EXPECT_EQ(Check("").status, 2);
+}
+
+}  // namespace
