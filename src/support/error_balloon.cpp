@@ -1,0 +1,207 @@
+#include "support/error_balloon.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr char kTitle[] = "Unexpected data";
+constexpr char kText[] = "Please, enter a correct value for this information.";
+constexpr int kTail = 10;    // height of the balloon's pointer
+constexpr int kTailAt = 24;  // its distance from the balloon's left edge
+constexpr int kRadius = 6;
+
+bool IsLiveWidget(QWidget* w) {
+    return w != nullptr && QApplication::allWidgets().contains(w);
+}
+
+class BalloonTip : public QWidget {
+  public:
+    BalloonTip(QWidget* owner, bool balloonStyle)
+        : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint), balloon(balloonStyle) {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_TranslucentBackground);
+        setObjectName(QStringLiteral("errorBalloon"));
+        setPalette(QToolTip_palette());
+
+        auto* icon = new QLabel(this);
+        const int size = style()->pixelMetric(QStyle::PM_SmallIconSize);
+        icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size));
+        auto* title = new QLabel(QString::fromUtf8(kTitle), this);
+        title->setObjectName(QStringLiteral("title"));
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        auto* text = new QLabel(QString::fromUtf8(kText), this);
+        text->setObjectName(QStringLiteral("text"));
+
+        auto* head = new QHBoxLayout;
+        head->setSpacing(6);
+        head->addWidget(icon);
+        head->addWidget(title, 1);
+        auto* body = new QVBoxLayout(this);
+        body->setContentsMargins(10, 8 + (balloon ? kTail : 0), 10, 8);
+        body->setSpacing(4);
+        body->addLayout(head);
+        body->addWidget(text);
+    }
+
+    // Places the balloon's pointer at a point in global coordinates, on screen.
+    void PointAt(QPoint target) {
+        adjustSize();
+        QPoint topLeft(target.x() - kTailAt, target.y());
+        if (const QScreen* screen = QGuiApplication::screenAt(target)) {
+            const QRect area = screen->availableGeometry();
+            topLeft.setX(std::clamp(topLeft.x(), area.left(),
+                                    std::max(area.left(), area.right() - width())));
+        }
+        tailX = std::clamp(target.x() - topLeft.x(), kRadius + kTail, width() - kRadius - kTail);
+        move(topLeft);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF body = QRectF(rect()).adjusted(0.5, (balloon ? kTail : 0) + 0.5, -0.5, -0.5);
+        QPainterPath path;
+        path.addRoundedRect(body, balloon ? kRadius : 0, balloon ? kRadius : 0);
+        if (balloon) {
+            QPainterPath tail;
+            tail.moveTo(tailX, 0.5);
+            tail.lineTo(tailX - kTail, body.top() + 1);
+            tail.lineTo(tailX + kTail, body.top() + 1);
+            tail.closeSubpath();
+            path = path.united(tail);
+        }
+        painter.setPen(palette().color(QPalette::ToolTipText));
+        painter.setBrush(palette().color(QPalette::ToolTipBase));
+        painter.drawPath(path);
+    }
+
+  private:
+    static QPalette QToolTip_palette() {
+        QPalette p = QApplication::palette();
+        p.setColor(QPalette::Window, p.color(QPalette::ToolTipBase));
+        p.setColor(QPalette::WindowText, p.color(QPalette::ToolTipText));
+        return p;
+    }
+
+    bool balloon;
+    int tailX = kTailAt;
+};
+
+// Stands for the keyboard and mouse hooks: it sees every input event of the program.
+class BalloonFilter : public QObject {
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override;
+};
+
+struct BalloonState {
+    QPointer<BalloonTip> tip;
+    BalloonFilter* filter = nullptr;
+    bool balloonTipsEnabled = true;
+};
+
+BalloonState& State() {
+    static BalloonState state;
+    return state;
+}
+
+bool IsSwallowedKey(int key) {
+    switch (key) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            return true;
+        default:
+            return key >= Qt::Key_F1 && key <= Qt::Key_F24;
+    }
+}
+
+bool IsModifierKey(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_AltGr;
+}
+
+bool BalloonFilter::eventFilter(QObject*, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (IsModifierKey(key)) return false;
+            HideErrorBalloon();
+            // A navigation or function key only dismisses; any other key also acts.
+            return IsSwallowedKey(key);
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::Wheel:
+            HideErrorBalloon();
+            return false;  // the click still acts
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool ReadBalloonSetting() {
+    State().balloonTipsEnabled = true;
+    return State().balloonTipsEnabled;
+}
+
+void ShowErrorBalloon(QWidget* control) {
+    HideErrorBalloon();
+    if (!IsLiveWidget(control)) return;
+    QWidget* parent = control->parentWidget();
+    if (CreateBalloonWindow(parent)) {
+        BalloonTip* tip = State().tip;
+        tip->PointAt(control->mapToGlobal(QPoint(control->width() / 2, control->height())));
+        tip->show();
+    }
+    control->setFocus(Qt::OtherFocusReason);
+}
+
+bool CreateBalloonWindow(QWidget* parent) {
+    BalloonState& state = State();
+    if (!state.tip.isNull() || !IsLiveWidget(parent)) return false;
+    state.tip = new BalloonTip(parent, state.balloonTipsEnabled);
+    if (state.filter == nullptr) {
+        state.filter = new BalloonFilter;
+        qApp->installEventFilter(state.filter);
+    }
+    return true;
+}
+
+void HideErrorBalloon() {
+    BalloonState& state = State();
+    if (state.filter != nullptr) {
+        qApp->removeEventFilter(state.filter);
+        // The filter may be running right now: let it finish before it goes.
+        state.filter->deleteLater();
+        state.filter = nullptr;
+    }
+    if (!state.tip.isNull()) {
+        state.tip->hide();
+        state.tip->deleteLater();  // the event being filtered may be addressed to it
+    }
+    state.tip = nullptr;
+}
+
+QWidget* ErrorBalloonWindow() {
+    return State().tip.data();
+}
