@@ -1,0 +1,133 @@
+// The message decoder on arbitrary bytes under a definition that the input itself chooses.
+//
+// Input layout: 6 encoding bytes (MTI, bitmap, length, numeric, character, binary), a count of
+// data elements and 6 bytes for each, a flag byte (with 36 bytes of message definition when
+// set), then the message.
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+
+#include "decode/decoder.h"
+#include "fuzz_check.h"
+
+namespace {
+
+class Reader {
+  public:
+    Reader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
+
+    std::uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+    std::int16_t Int16() {
+        const int high = Byte();
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(high << 8 | Byte()));
+    }
+    const std::uint8_t* Rest() const { return data + pos; }
+    std::size_t RestSize() const { return pos < size ? size - pos : 0; }
+
+  private:
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+};
+
+// The values a file or the pages can set; with the top bit, any value of the enumeration, so
+// that a definition built in code cannot upset the decoder either.
+Encoding PickEncoding(std::uint8_t b, std::initializer_list<Encoding> reachable) {
+    if (b & 0x80) return static_cast<Encoding>((b & 0x7F) % kEncodingCount);
+    return reachable.begin()[b % reachable.size()];
+}
+
+// A file stores the prefix size before it checks it, so odd values reach the decoder.
+std::int16_t PickPrefixSize(std::uint8_t b) {
+    static constexpr std::int16_t kOdd[] = {-32768, -6, -1, 6, 7, 255, 1000, 32767};
+    return b < 0xF0 ? static_cast<std::int16_t>(b % 6) : kOdd[b % 8];
+}
+
+void BuildDefinition(Reader& in, ProtocolDef& def) {
+    using E = Encoding;
+    def.mtiEnc = PickEncoding(in.Byte(), {E::PBCD, E::CHAR});
+    def.bmpEnc = PickEncoding(in.Byte(), {E::NONE, E::HEX, E::CHAR});
+    def.lenEnc = PickEncoding(in.Byte(), {E::NONE, E::BIGEND, E::PBCD, E::HEX, E::CHAR});
+    def.numEnc = PickEncoding(in.Byte(), {E::BIGEND, E::PBCD, E::HEX, E::CHAR});
+    def.chrEnc = PickEncoding(in.Byte(), {E::ASCII, E::EBCDIC});
+    def.binEnc = PickEncoding(in.Byte(), {E::NONE, E::HEX, E::CHAR});
+
+    const int count = in.Byte() % 16;
+    for (int i = 0; i < count; ++i) {
+        const int n = kFirstDataElement + in.Byte() % (kLastField - kFirstDataElement + 1);
+        FldDef& f = def.fields[n];
+        f.type = static_cast<FieldType>(in.Byte() % kFieldTypeCount);
+        f.size = in.Int16();
+        f.sizeLen = PickPrefixSize(in.Byte());
+        f.subfield = (in.Byte() & 1) != 0;
+    }
+
+    if (in.Byte() & 1) {
+        auto msg = std::make_unique<MsgDef>();
+        InitMsgDef(*msg, def);
+        for (int i = 0; i < 4; ++i)
+            msg->mti[i] = static_cast<char>(in.Byte());
+        for (auto& b : msg->mandatory)
+            b = in.Byte();
+        for (auto& b : msg->optional)
+            b = in.Byte();
+        def.messages.PutIfEmpty(0, msg);
+    }
+}
+
+void CheckValue(const AutoBuff& value) {
+    FUZZ_CHECK(value.Length() >= 1);
+    FUZZ_CHECK(value.Length() < value.Capacity());
+    FUZZ_CHECK(value.Capacity() <= AutoBuff::kMaxCapacity);
+    FUZZ_CHECK(value.Data()[value.Length()] == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Reader in(data, size);
+    ProtocolDef def;
+    BuildDefinition(in, def);
+
+    // The message in storage of its exact size, so that any read past it is caught.
+    const int length = static_cast<int>(in.RestSize());
+    if (length > AutoBuff::kMaxCapacity) return 0;
+    AutoBuff message;
+    if (length > 0) {
+        FUZZ_CHECK(message.Reserve(length, false));
+        std::memcpy(message.Data(), in.Rest(), static_cast<std::size_t>(length));
+        FUZZ_CHECK(message.SetLength(length));
+    }
+
+    int lastNumber = 1;
+    int end = -1;  // where the previous field ended
+    const FieldConsumer consumer = [&](const DecodedField& field) {
+        FUZZ_CHECK(field.number > lastNumber && field.number <= kLastField);
+        FUZZ_CHECK(def.fields[field.number].type != FieldType::U);
+        FUZZ_CHECK(field.consumed >= 1);
+        FUZZ_CHECK(field.offset >= 0);
+        FUZZ_CHECK(end < 0 || field.offset == end);
+        FUZZ_CHECK(field.offset + field.consumed <= length);
+        FUZZ_CHECK(field.value != nullptr);
+        CheckValue(*field.value);
+        lastNumber = field.number;
+        end = field.offset + field.consumed;
+        return true;
+    };
+
+    AutoBuff verdict;
+    MessageHeader header;
+    const bool ok = DecodeMessage(message, def, consumer, verdict, &header);
+    FUZZ_CHECK(verdict.Length() == 0 || verdict.Length() < verdict.Capacity());
+    FUZZ_CHECK(std::strlen(verdict.Text()) == static_cast<std::size_t>(verdict.Length()));
+    FUZZ_CHECK(!ok || std::strcmp(verdict.Text(), "... Parsing OK ...") == 0);
+    FUZZ_CHECK(std::strlen(header.mti) <= 4);
+    if (length > kMaxMessageUnits) FUZZ_CHECK(!ok && verdict.Length() == 0 && end < 0);
+    // Fields 65 to 128 come only with a secondary bitmap, which bit 1 announces.
+    if (!TestBit(header.bitmap, 1)) {
+        for (int i = 8; i < 16; ++i)
+            FUZZ_CHECK(header.bitmap[i] == 0);
+    }
+    return 0;
+}
