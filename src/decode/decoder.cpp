@@ -23,18 +23,31 @@ int Remaining(const AutoBuff& message, int start) noexcept {
 
 // A numeric value under BIGEND or HEX converts to fewer bytes than its d digits; the rest of
 // the reused value buffer would otherwise show an earlier field's bytes.
-bool ValueMayBeShort(const ProtocolDef& def, int n) noexcept {
-    const Encoding e = def.DataEncoding(n);
-    return def.fields[n].type == FieldType::N && (e == Encoding::BIGEND || e == Encoding::HEX);
+bool ValueMayBeShort(const ProtocolDef& def, const FldDef& field) noexcept {
+    return field.type == FieldType::N &&
+           (def.numEnc == Encoding::BIGEND || def.numEnc == Encoding::HEX);
 }
 
 // Units the conversion reads after the prefix. The data size is reduced to 16 bits, which
 // wraps for bit text of 8192 bytes or more; the conversion itself reads 8 units per byte.
-int UnitsRead(const ProtocolDef& def, int n, int d, int c) noexcept {
-    const Encoding e = def.DataEncoding(n);
+int UnitsRead(const ProtocolDef& def, const FldDef& field, int d, int c) noexcept {
+    if (field.type != FieldType::B && field.type != FieldType::Z) return c;
+    const Encoding e = def.binEnc;
     const bool bitText = e == Encoding::BIGEND || e == Encoding::CHAR || e == Encoding::ASCII ||
                          e == Encoding::EBCDIC;
-    return def.IsBinaryField(n) && bitText ? 8 * d : c;
+    return bitText ? 8 * d : c;
+}
+
+// The first field from n on whose bit is set, or kLastField + 1. Whole zero bytes are skipped
+// at once: most of a bitmap is clear.
+int NextPresent(const FieldMask& bitmap, int n) noexcept {
+    while (n <= kLastField) {
+        const int index = (n - 1) / 8;
+        const auto rest = static_cast<std::uint8_t>(bitmap[index] & (0xFFu >> ((n - 1) % 8)));
+        if (rest != 0) return 8 * index + std::countl_zero(rest) + 1;
+        n = 8 * index + 9;
+    }
+    return kLastField + 1;
 }
 
 }  // namespace
@@ -101,9 +114,7 @@ int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
     number = 0;
     offset = 0;
     value.Clear();
-    while (cursor.nextField <= kLastField && !TestBit(cursor.bitmap, cursor.nextField)) {
-        ++cursor.nextField;
-    }
+    cursor.nextField = static_cast<std::int16_t>(NextPresent(cursor.bitmap, cursor.nextField));
     if (cursor.nextField > kLastField) return kNoMoreFields;
     const int n = cursor.nextField++;
     number = static_cast<std::int16_t>(n);
@@ -120,10 +131,10 @@ int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
     const auto d = static_cast<std::int16_t>(DecodeLengthPrefix(field.sizeLen, units, def, n));
     if (d < 1) return kBadLengthPrefix;
     const int c = FieldDataSize(n, d, def);
-    if (s + c > remaining || s + UnitsRead(def, n, d, c) > remaining) return kMessageTooShort;
+    if (s + c > remaining || s + UnitsRead(def, field, d, c) > remaining) return kMessageTooShort;
 
     if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
-    if (ValueMayBeShort(def, n)) std::memset(value.Data(), 0, d);
+    if (ValueMayBeShort(def, field)) std::memset(value.Data(), 0, d);
     if (!ConvertFieldData(units + s, value.Data(), d, def, n, static_cast<std::int16_t>(c))) {
         return kConversionFailed;
     }
@@ -145,6 +156,14 @@ int CheckFieldMasks(const FieldMask& present, const FieldMask& mandatory,
 }
 
 namespace {
+
+// The verdict of nearly every message: copied, since it has nothing to format.
+bool SetVerdictOk(AutoBuff& verdict) noexcept {
+    constexpr int n = sizeof kVerdictOk - 1;
+    if (verdict.Capacity() < n + 1 && !verdict.Reserve(n + 1, false)) return false;
+    std::memcpy(verdict.Data(), kVerdictOk, n + 1);
+    return verdict.SetLength(n);
+}
 
 bool FieldVerdict(int code, int field, AutoBuff& verdict) noexcept {
     if (code == kFieldUndefined) return verdict.Format(kVerdictUndefined, field);
@@ -179,7 +198,7 @@ bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& 
         verdict.Format(kVerdictMasks, failing);
         return true;
     }
-    passed = verdict.Format("%s", kVerdictOk);
+    passed = SetVerdictOk(verdict);
     return true;
 }
 
