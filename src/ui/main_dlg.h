@@ -1,0 +1,44 @@
+// The main window: a tab control with the three pages, and the Load and Save commands.
+#pragma once
+
+#include <functional>
+
+#include "ui/dlg_base.h"
+#include "ui/fld_def_pg.h"
+#include "ui/msg_def_pg.h"
+#include "ui/parser_pg.h"
+
+class MainDlg : public DlgBase {
+  public:
+    MainDlg() = default;
+    ~MainDlg() override;
+
+    INT_PTR OnInitDialog(HWND wnd, WPARAM focus, LPARAM param) override;
+    INT_PTR OnNotify(HWND wnd, int id, NMHDR* header) override;
+    INT_PTR OnCommand(HWND wnd, unsigned id, HWND control, unsigned code) override;
+    INT_PTR OnSysCommand(HWND wnd, WPARAM command, int x, int y) override;
+    INT_PTR OnDestroy(HWND wnd) override;
+
+    void ShowSelectedPage();
+    bool LoadProtocol(HWND owner);
+    bool SaveProtocol(HWND owner);
+
+    HWND Tab() const { return tabControl; }
+    HWND Page(int index) const;  // 0 Data Elements, 1 Messages, 2 Parser
+
+    // Told the name of each page refresh before it runs, so that its order can be checked.
+    using RefreshObserver = std::function<void(const char* refresh)>;
+    void SetRefreshObserver(RefreshObserver observer) { refreshObserver = std::move(observer); }
+
+  private:
+    void Refresh(const char* name);
+
+    HWND tabControl = nullptr;
+    HWND fldDefPage = nullptr;
+    HWND msgDefPage = nullptr;
+    HWND parserPage = nullptr;
+    FldDefPg fldDefPg;
+    MsgDefPg msgDefPg;
+    ParserPg parserPg;
+    RefreshObserver refreshObserver;
+};

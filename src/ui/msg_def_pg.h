@@ -1,0 +1,28 @@
+// The "Messages" page: the message definitions with their mandatory and optional fields.
+#pragma once
+
+#include "ui/dlg_base.h"
+
+class MsgDefPg : public DlgBase {
+  public:
+    INT_PTR OnInitDialog(HWND wnd, WPARAM focus, LPARAM param) override;
+    INT_PTR OnNotify(HWND wnd, int id, NMHDR* header) override;
+    INT_PTR OnCommand(HWND wnd, unsigned id, HWND control, unsigned code) override;
+
+    // Called by the main window after a file is loaded (both, in this order) and when the user
+    // leaves the Data Elements tab (the field list).
+    bool FillMessageList();
+    bool FillFieldList();
+
+  private:
+    HWND mtiCombo = nullptr;
+    HWND deleteButton = nullptr;
+    HWND retitleButton = nullptr;
+    HWND addButton = nullptr;
+    HWND titleEdit = nullptr;
+    HWND helpText = nullptr;
+    HWND fieldList = nullptr;
+    HWND mandatoryEdit = nullptr;
+    HWND optionalEdit = nullptr;
+    HWND applyButton = nullptr;
+};
