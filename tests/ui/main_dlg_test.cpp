@@ -9,7 +9,11 @@
 #include <sstream>
 
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -102,6 +106,7 @@ class MainDlgTest : public QObject {
     void saveAndLoadGoThroughTheFileLayer();
     void saveToMissingFolderSaysSoAndCreatesNothing();
     void failedWriteKeepsTheOldFile();
+    void saveChooserAddsSuffixAndAsksBeforeReplacing();
     void writesScreenshotsOfEachTab();
 };
 
@@ -277,6 +282,60 @@ void MainDlgTest::failedWriteKeepsTheOldFile() {
     QCOMPARE(ReadAll(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.pro"});  // no leftover
     ResetProtocol();
+}
+
+namespace {
+
+// Types a name into the file dialog that is about to open and accepts it; answers Yes to a
+// question box that follows. Gives up, closing whatever is modal, rather than hang.
+void DriveFileDialog(const QString& name, QStringList& seen, int attempt = 0) {
+    QTimer::singleShot(20, [name, &seen, attempt] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text();
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog == nullptr) {
+            if (attempt < 50) DriveFileDialog(name, seen, attempt + 1);
+            return;
+        }
+        if (attempt >= 50) {
+            dialog->reject();
+            return;
+        }
+        if (!seen.contains(dialog->windowTitle())) {
+            seen << dialog->windowTitle();
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
+        DriveFileDialog(name, seen, attempt + 1);  // a question may follow
+    });
+}
+
+}  // namespace
+
+void MainDlgTest::saveChooserAddsSuffixAndAsksBeforeReplacing() {
+    QTemporaryDir dir;
+    QStringList seen;
+    std::string path;
+    DriveFileDialog(dir.filePath(QStringLiteral("bare")), seen);
+    QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Save, path));
+    QCOMPARE(QString::fromStdString(path), dir.filePath(QStringLiteral("bare.pro")));
+    QCOMPARE(seen, QStringList{"Save a protocol definition"});
+
+    std::ofstream(path) << "NAME= x\n";
+    seen.clear();
+    DriveFileDialog(dir.filePath(QStringLiteral("bare.pro")), seen);
+    QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Save, path));
+    QCOMPARE(seen.size(), 2);
+    QVERIFY2(seen[1].contains(QStringLiteral("bare.pro")), qPrintable(seen[1]));  // the question
+
+    seen.clear();
+    DriveFileDialog(dir.filePath(QStringLiteral("bare.pro")), seen);
+    QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Load, path));
+    QCOMPARE(seen, QStringList{"Load a protocol definition"});
 }
 
 void MainDlgTest::writesScreenshotsOfEachTab() {
