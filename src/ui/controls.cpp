@@ -96,6 +96,28 @@ class KeepComboState {
     bool blocked;
 };
 
+// A multi-line box has no length limit of its own: what a keystroke or a paste adds beyond the
+// limit is taken back at once, before the caret, as the edit control refuses it.
+void LimitPlainText(QPlainTextEdit* edit, int characters) {
+    const QVariant previous = edit->property("limitConnection");
+    if (previous.isValid()) QObject::disconnect(previous.value<QMetaObject::Connection>());
+    const int limit = characters > 0 ? characters : 32767;
+    const QMetaObject::Connection c =
+        QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, limit] {
+            const int excess = edit->document()->characterCount() - 1 - limit;
+            if (excess <= 0) return;
+            QTextCursor cursor = edit->textCursor();
+            const int end = cursor.position() >= excess ? cursor.position() : limit + excess;
+            cursor.joinPreviousEditBlock();
+            cursor.setPosition(end - excess);
+            cursor.setPosition(end, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            cursor.endEditBlock();
+            edit->setTextCursor(cursor);
+        });
+    edit->setProperty("limitConnection", QVariant::fromValue(c));
+}
+
 }  // namespace
 
 bool IsWindow(HWND wnd) {
@@ -155,6 +177,7 @@ QRect GetWindowRect(HWND wnd) {
 void EditLimitText(HWND edit, int characters) {
     if (auto* line = qobject_cast<QLineEdit*>(edit))
         line->setMaxLength(characters > 0 ? characters : 32767);
+    if (auto* text = qobject_cast<QPlainTextEdit*>(edit)) LimitPlainText(text, characters);
 }
 
 bool EditSetSel(HWND edit, int start, int end) {

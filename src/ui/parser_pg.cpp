@@ -1,37 +1,150 @@
 #include "ui/parser_pg.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "decode/decoder.h"
+#include "support/auto_buff.h"
+#include "support/error_balloon.h"
+#include "support/text.h"
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
+#include "ui/window_text.h"
+
+namespace {
+
+struct Column {
+    const char* text;
+    int width;
+    int format;
+};
+
+constexpr Column kColumns[] = {
+    {"Description", 255, LVCFMT_LEFT}, {"N\u00B0", 50, LVCFMT_RIGHT}, {"Type", 50, LVCFMT_LEFT},
+    {"Length", 50, LVCFMT_RIGHT},      {"Value", 265, LVCFMT_LEFT},
+};
+
+// One character of the box is one message unit, so that the decoder's offsets are positions
+// in the box. Line breaks and blanks are units like any other.
+void ReadMessage(HWND edit, AutoBuff& message) {
+    const std::string raw = GetRawWindowText(edit);
+    const int n = static_cast<int>(raw.size());
+    if (n < 1) return;
+    if (message.Capacity() < n + 1 && !message.Reserve(n + 1, false)) return;
+    std::memcpy(message.Data(), raw.data(), raw.size());
+    message.SetLength(n);
+    message.Terminate();
+}
+
+// The hexadecimal digits of the text, blanks at either end dropped, into the bytes they spell;
+// the count of bytes, 0 when the text is not one run of an even number of digits.
+int DecodeHexMessage(AutoBuff& message) {
+    char* text = message.Length() > 0 ? reinterpret_cast<char*>(message.Data()) : nullptr;
+    message.SetLength(CollapseUnprintable(text));
+    message.Terminate();
+    return message.DecodeHexInPlace();
+}
+
+// Binary values are shown as hexadecimal text; the others are message characters, shown up
+// to their first NUL.
+std::string ValueText(const FldDef& fld, const AutoBuff& value) {
+    if (fld.type == FieldType::B || fld.type == FieldType::Z) {
+        AutoBuff hex;
+        hex.SetHexOf(value);
+        return hex.Text();
+    }
+    const char* text = value.Text();
+    return ToModelText(FromRawBytes(text, static_cast<int>(std::strlen(text))));
+}
+
+bool AppendFieldRow(HWND list, const ProtocolDef& def, const DecodedField& field) {
+    const FldDef& fld = def.fields[field.number];
+    const int row = ListInsertItem(list, ListGetItemCount(list), fld.description, field.number);
+    if (row < 0) return false;
+    char number[8];
+    std::snprintf(number, sizeof number, "%d", field.number);
+    char length[16];
+    std::snprintf(length, sizeof length, "%d", field.value->Length());
+    ListSetItemText(list, row, 1, number);
+    ListSetItemText(list, row, 2, FieldTypeNames[static_cast<int>(fld.type)]);
+    ListSetItemText(list, row, 3, length);
+    ListSetItemText(list, row, 4, ValueText(fld, *field.value).c_str());
+    return true;
+}
+
+}  // namespace
 
 INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     hexaCheck = GetDlgItem(wnd, IDC_HEXA);
     messageEdit = GetDlgItem(wnd, IDC_MESSAGE);
     statusText = GetDlgItem(wnd, IDC_STATUS);
     fieldList = GetDlgItem(wnd, IDC_LIST);
+    // The edit control's own limit: 16-bit offsets cannot reach beyond it.
+    EditLimitText(messageEdit, kMaxMessageUnits);
 
     ListAddExtendedStyle(fieldList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    struct Column {
-        const char* text;
-        int width;
-        int format;
-    };
-    static constexpr Column kColumns[] = {
-        {"Description", 255, LVCFMT_LEFT}, {"N\u00B0", 50, LVCFMT_RIGHT}, {"Type", 50, LVCFMT_LEFT},
-        {"Length", 50, LVCFMT_RIGHT},      {"Value", 265, LVCFMT_LEFT},
-    };
-    for (int i = 0; i < 5; ++i) {
-        if (!ListInsertColumn(fieldList, i, kColumns[i].text, kColumns[i].width,
-                              kColumns[i].format)) {
-            return 0;
-        }
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        const Column& c = kColumns[i];
+        if (!ListInsertColumn(fieldList, i, c.text, c.width, c.format)) return false;
     }
+    return true;
+}
+
+INT_PTR ParserPg::OnNotify(HWND, int, NMHDR* header) {
+    if (header->code != LVN_KEYDOWN) return 0;
+    SelectFieldText();
     return 1;
 }
 
-INT_PTR ParserPg::OnNotify(HWND, int, NMHDR*) {
-    return 0;
+INT_PTR ParserPg::OnCommand(HWND, unsigned id, HWND, unsigned) {
+    if (id != IDC_PARSE) return 0;
+    Parse();
+    return 1;
 }
 
-INT_PTR ParserPg::OnCommand(HWND, unsigned, HWND, unsigned) {
-    return 0;
+bool ParserPg::Parse() {
+    SetWindowText(statusText, "");
+    ListDeleteAllItems(fieldList);
+
+    AutoBuff message;
+    ReadMessage(messageEdit, message);
+    hexMode = GetCheck(hexaCheck) == BST_CHECKED;
+    if (hexMode && DecodeHexMessage(message) < 1) {
+        ShowErrorBalloon(messageEdit);
+        return false;
+    }
+
+    std::fill(std::begin(fieldOffsets), std::end(fieldOffsets), 0);
+    const ProtocolDef& def = TheProtocol();
+    AutoBuff verdict;
+    const bool passed = DecodeMessage(
+        message, def,
+        [&](const DecodedField& field) {
+            fieldOffsets[field.number] = static_cast<std::uint16_t>(field.offset);
+            fieldLengths[field.number] = static_cast<std::uint16_t>(field.consumed);
+            return AppendFieldRow(fieldList, def, field);
+        },
+        verdict);
+    if (verdict.Length() > 0) SetWindowText(statusText, verdict.Text());
+    return passed;
+}
+
+bool ParserPg::SelectFieldText() {
+    const int row = ListGetNextSelected(fieldList);
+    if (row < 0) return false;
+    LPARAM field = 0;
+    if (!ListGetItemData(fieldList, row, field) || field < 0 || field >= kFieldCount) return false;
+    int start = fieldOffsets[field];
+    int end = static_cast<std::uint16_t>(start + fieldLengths[field]);
+    // Each message byte was typed as two digits.
+    if (hexMode) {
+        start *= 2;
+        end *= 2;
+    }
+    EditSetSel(messageEdit, start, end);
+    SetFocus(messageEdit);
+    return true;
 }

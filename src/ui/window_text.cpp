@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include "support/auto_buff.h"
 #include "support/text.h"
@@ -110,6 +111,13 @@ bool SetWindowText(HWND wnd, const char* text) {
 }
 
 std::string GetRawWindowText(HWND wnd) {
+    // A multi-line box's plain text turns a no-break space (byte 0xA0) into a space; its raw
+    // text keeps every character and marks line breaks with the paragraph separator.
+    if (auto* w = qobject_cast<QPlainTextEdit*>(wnd)) {
+        QString text = w->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        return ToRawBytes(text);
+    }
     return ToRawBytes(WindowQText(wnd));
 }
 
