@@ -234,6 +234,7 @@ QWidget* DialogWindow::Build(const CtlTemplate& ctl, const DialogUnits& units) {
 
 void DialogWindow::Wire(QWidget* control, const CtlTemplate& ctl) {
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        if (qobject_cast<QPushButton*>(button) != nullptr) button->installEventFilter(this);
         connect(button, &QAbstractButton::clicked, this,
                 [this, button] { Command(button, BN_CLICKED); });
     } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
@@ -314,6 +315,15 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
             }
             return false;
         }
+    }
+    // As in a Win32 dialog, Enter presses the push button that has the focus, and no other:
+    // a button is never the default while the focus is elsewhere.
+    if (auto* push = qobject_cast<QPushButton*>(widget)) {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        if (push->hasFocus()) push->click();
+        return true;
     }
     switch (event->type()) {
         case QEvent::KeyPress: {

@@ -1,4 +1,5 @@
-// The "Data Elements" page: the protocol's name, its six encodings and its data elements.
+// The "Data Elements" page: the protocol name, the six encodings and the data element table of
+// the one protocol definition, written into the model as soon as the user commits each of them.
 #pragma once
 
 #include "ui/dlg_base.h"
@@ -9,23 +10,27 @@ class FldDefPg : public DlgBase {
     INT_PTR OnNotify(HWND wnd, int id, NMHDR* header) override;
     INT_PTR OnCommand(HWND wnd, unsigned id, HWND control, unsigned code) override;
 
-    // Called by the main window after a file is loaded, in this order.
+    // The main window's refresh after a file load: name and encodings, then the list.
     bool ShowProtocol();
     bool FillFieldList();
 
   private:
-    HWND nameEdit = nullptr;
-    HWND mtiEncCombo = nullptr;
-    HWND bmpEncCombo = nullptr;
-    HWND lenEncCombo = nullptr;
-    HWND numEncCombo = nullptr;
-    HWND chrEncCombo = nullptr;
-    HWND binEncCombo = nullptr;
-    HWND fieldList = nullptr;
-    HWND descriptionEdit = nullptr;
+    bool LoadSelectedField();
+    bool DeleteSelectedField();
+    bool ApplyField();
+    void CommitName();
+    bool StoreEncoding(int combo);
+    bool SelectedFieldNumber(int& n) const;
+
+    static constexpr int kEncodingComboCount = 6;
+
+    HWND nameBox = nullptr;
+    HWND encodingCombos[kEncodingComboCount] = {};  // MTI, bitmap, lengths, num., char., binary
+    HWND list = nullptr;
+    HWND descriptionBox = nullptr;
     HWND typeCombo = nullptr;
     HWND variableCheck = nullptr;
-    HWND lengthEdit = nullptr;
+    HWND lengthBox = nullptr;
     HWND subfieldsCheck = nullptr;
-    HWND numberEdit = nullptr;
+    HWND numberBox = nullptr;
 };

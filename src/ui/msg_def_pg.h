@@ -1,6 +1,7 @@
 // The "Messages" page: the message definitions with their mandatory and optional fields.
 #pragma once
 
+#include "model/protocol.h"
 #include "ui/dlg_base.h"
 
 class MsgDefPg : public DlgBase {
@@ -15,6 +16,18 @@ class MsgDefPg : public DlgBase {
     bool FillFieldList();
 
   private:
+    // The slot index carried by the combo box's selected entry, or MsgTable::kNone.
+    int CurrentSlot() const;
+    bool ShowMessage();
+    bool ShowMasks(int slot);
+    bool AddMessage(HWND owner);
+    bool DeleteMessage(HWND owner);
+    bool RetitleMessage();
+    bool OnListKey(unsigned vk);
+    bool ApplyMasks();
+    void ShowMarks(int row, const MsgDef* m, int n);
+    void EnableMessageEditor(bool enable);
+
     HWND mtiCombo = nullptr;
     HWND deleteButton = nullptr;
     HWND retitleButton = nullptr;
