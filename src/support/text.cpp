@@ -1,16 +1,17 @@
 #include "support/text.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
 
 using Byte = unsigned char;
 
-bool IsControlOrSpace(Byte c) noexcept {
+constexpr bool IsControlOrSpace(Byte c) noexcept {
     return (c >= 0x01 && c <= 0x20) || c == 0x7F;
 }
 
-bool IsBlank1252(Byte c) noexcept {
+constexpr bool IsBlank1252(Byte c) noexcept {
     switch (c) {
         case 0x81:
         case 0x8D:
@@ -27,7 +28,7 @@ bool IsBlank1252(Byte c) noexcept {
 
 // Bytes with no printable 7-bit look-alike in Windows-1252; what is kept can still be
 // recognised as a (wrong) digit by the user, what is dropped cannot.
-bool IsUnprintable(Byte c) noexcept {
+constexpr bool IsUnprintable(Byte c) noexcept {
     if (c >= 0x01 && c <= 0x20) return true;
     if (c <= 0x7E || c >= 0xC0) return false;
     switch (c) {
@@ -53,13 +54,27 @@ bool IsBlankCodePoint(std::uint32_t cp) noexcept {
     return (cp >= 0x01 && cp <= 0x20) || (cp >= 0x7F && cp <= 0xA0) || cp == 0xAD;
 }
 
+// Byte classes as tables: the normalisers run over every pasted hex message.
+using ByteClass = std::array<bool, 256>;
+
+template <typename Predicate>
+constexpr ByteClass MakeByteClass(Predicate predicate) noexcept {
+    ByteClass table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = predicate(static_cast<Byte>(c));
+    return table;
+}
+
+constexpr ByteClass kControlOrSpace = MakeByteClass(IsControlOrSpace);
+constexpr ByteClass kBlank1252 = MakeByteClass(IsBlank1252);
+constexpr ByteClass kUnprintable = MakeByteClass(IsUnprintable);
+
 // One pass, single-byte units: each run of blank bytes becomes one space, none at the ends.
-template <typename IsBlank>
-int CollapseBytes(char* text, IsBlank isBlank) noexcept {
+int CollapseBytes(char* text, const ByteClass& isBlank) noexcept {
     if (text == nullptr) return 0;
     char* w = text;
     for (const char* r = text; *r != '\0'; ++r) {
-        if (!isBlank(static_cast<Byte>(*r))) {
+        if (!isBlank[static_cast<Byte>(*r)]) {
             *w++ = *r;
         } else if (w != text && w[-1] != ' ') {
             *w++ = ' ';
@@ -83,25 +98,39 @@ int SequenceLength(Byte c) noexcept {
     return 0;
 }
 
+constexpr std::array<std::int8_t, 256> MakeHexDigitValues() noexcept {
+    std::array<std::int8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9')
+            table[c] = static_cast<std::int8_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            table[c] = static_cast<std::int8_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            table[c] = static_cast<std::int8_t>(c - 'A' + 10);
+        else
+            table[c] = -1;
+    }
+    return table;
+}
+
+constexpr auto kHexDigitValues = MakeHexDigitValues();
+
 int HexDigitValue(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    return kHexDigitValues[static_cast<Byte>(c)];
 }
 
 }  // namespace
 
 int CollapseBlanks(char* text) noexcept {
-    return CollapseBytes(text, IsControlOrSpace);
+    return CollapseBytes(text, kControlOrSpace);
 }
 
 int CollapseBlanks1252(char* text) noexcept {
-    return CollapseBytes(text, IsBlank1252);
+    return CollapseBytes(text, kBlank1252);
 }
 
 int CollapseUnprintable(char* text) noexcept {
-    return CollapseBytes(text, IsUnprintable);
+    return CollapseBytes(text, kUnprintable);
 }
 
 int CollapseBlanksUtf8(char* text) noexcept {
