@@ -164,7 +164,6 @@ void MainDlgTest::escapeAndEnterDoNotCloseTheWindow() {
     QFETCH(int, key);
     MainWindow w;
     QTest::keyClick(GetDlgItem(w.dlg.Page(0), IDC_PROTOCOL_NAME), Qt::Key(key));
-    QTest::keyClick(GetDlgItem(w.wnd, IDC_LOAD), Qt::Key(key));
     QTest::keyClick(w.wnd, Qt::Key(key));
     QVERIFY(w.wnd->isVisible());
     QVERIFY(!DialogWindow::From(w.wnd)->Ended());
