@@ -77,6 +77,10 @@ QWidget* MakeCombo(const CtlTemplate& ctl, QWidget* parent) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setCompleter(nullptr);
+        // Qt picks the entry matching the typed text when the field loses the focus: that is
+        // no pick of the user's, and it would take the text typed for a new entry away.
+        QObject::disconnect(combo->lineEdit(), SIGNAL(editingFinished()), combo,
+                            SLOT(_q_editingFinished()));
     }
     combo->setProperty("cbsSort", (ctl.style & CBS_SORT) != 0);
     return combo;
