@@ -192,8 +192,6 @@ class FldDefPgTest : public QObject {
     void init() { ResetToStartup(); }
 
     void pageStartsWithStartupEncodingsAndListColumns();
-    void encodingCombosOfferTheirEntriesInOrder_data();
-    void encodingCombosOfferTheirEntriesInOrder();
     void pickingAnEncodingStoresIt_data();
     void pickingAnEncodingStoresIt();
     void applyChecksInputsInOrderAndStoresNothingOnReject_data();
@@ -248,31 +246,6 @@ void FldDefPgTest::pageStartsWithStartupEncodingsAndListColumns() {
     QCOMPARE(qobject_cast<QLineEdit*>(p.Item(IDC_LENGTH))->maxLength(), 4);
     QCOMPARE(qobject_cast<QLineEdit*>(p.Item(IDC_DESCRIPTION))->maxLength(), 128);
     QVERIFY(!QFontInfo(p.wnd->font()).family().isEmpty());
-}
-
-void FldDefPgTest::encodingCombosOfferTheirEntriesInOrder_data() {
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QStringList>("entries");
-    QTest::newRow("MTI") << IDC_MTI_ENC << QStringList{"CHAR", "PBCD"};
-    QTest::newRow("bitmap") << IDC_BMP_ENC << QStringList{"NONE", "HEX", "CHAR"};
-    QTest::newRow("lengths") << IDC_LEN_ENC << QStringList{"BIGEND", "PBCD", "HEX", "CHAR"};
-    QTest::newRow("numeric") << IDC_NUM_ENC << QStringList{"PBCD", "CHAR"};
-    QTest::newRow("character") << IDC_CHR_ENC << QStringList{"ASCII", "EBCDIC"};
-    QTest::newRow("binary") << IDC_BIN_ENC << QStringList{"NONE", "HEX", "CHAR"};
-}
-
-void FldDefPgTest::encodingCombosOfferTheirEntriesInOrder() {
-    QFETCH(int, id);
-    QFETCH(QStringList, entries);
-    Page p;
-    HWND combo = p.Item(id);
-    QStringList shown;
-    for (int i = 0; i < ComboGetCount(combo); ++i) {
-        const std::string text = ComboGetItemText(combo, i);
-        shown << QString::fromStdString(text);
-        QCOMPARE(ComboGetItemData(combo, i), LPARAM(EncodingFromName(text.c_str())));
-    }
-    QCOMPARE(shown, entries);
 }
 
 void FldDefPgTest::pickingAnEncodingStoresIt_data() {
