@@ -129,6 +129,10 @@ int CollapseBlanks1252(char* text) noexcept {
     return CollapseBytes(text, kBlank1252);
 }
 
+bool IsUnprintableByte(unsigned char c) noexcept {
+    return kUnprintable[c];
+}
+
 int CollapseUnprintable(char* text) noexcept {
     return CollapseBytes(text, kUnprintable);
 }

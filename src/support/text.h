@@ -9,6 +9,8 @@ int CollapseBlanks(char* text) noexcept;
 int CollapseBlanks1252(char* text) noexcept;
 int CollapseBlanksUtf8(char* text) noexcept;
 int CollapseUnprintable(char* text) noexcept;
+// Whether CollapseUnprintable counts the byte as blank.
+bool IsUnprintableByte(unsigned char c) noexcept;
 
 // Trims the space character only; returns text (null for an absent text).
 char* TrimSpaces(char* text) noexcept;

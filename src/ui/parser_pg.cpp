@@ -39,6 +39,14 @@ void ReadMessage(HWND edit, AutoBuff& message) {
     message.Terminate();
 }
 
+// How many characters the hex preparation drops before the first digit.
+int LeadingUnprintable(const AutoBuff& message) {
+    int n = 0;
+    while (n < message.Length() && IsUnprintableByte(message.Data()[n]))
+        ++n;
+    return n;
+}
+
 // The hexadecimal digits of the text, blanks at either end dropped, into the bytes they spell;
 // the count of bytes, 0 when the text is not one run of an even number of digits.
 int DecodeHexMessage(AutoBuff& message) {
@@ -112,6 +120,7 @@ bool ParserPg::Parse() {
     AutoBuff message;
     ReadMessage(messageEdit, message);
     hexMode = GetCheck(hexaCheck) == BST_CHECKED;
+    hexLead = hexMode ? LeadingUnprintable(message) : 0;
     if (hexMode && DecodeHexMessage(message) < 1) {
         ShowErrorBalloon(messageEdit);
         return false;
@@ -139,10 +148,10 @@ bool ParserPg::SelectFieldText() {
     if (!ListGetItemData(fieldList, row, field) || field < 0 || field >= kFieldCount) return false;
     int start = fieldOffsets[field];
     int end = static_cast<std::uint16_t>(start + fieldLengths[field]);
-    // Each message byte was typed as two digits.
+    // Each message byte was typed as two digits, after whatever blanks lead the text.
     if (hexMode) {
-        start *= 2;
-        end *= 2;
+        start = hexLead + 2 * start;
+        end = hexLead + 2 * end;
     }
     EditSetSel(messageEdit, start, end);
     SetFocus(messageEdit);

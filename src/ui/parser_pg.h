@@ -31,4 +31,6 @@ class ParserPg : public DlgBase {
     std::uint16_t fieldOffsets[kFieldCount] = {};
     std::uint16_t fieldLengths[kFieldCount] = {};
     bool hexMode = false;
+    // Characters before the first hex digit: the box keeps them, the message does not.
+    int hexLead = 0;
 };

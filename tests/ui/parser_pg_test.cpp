@@ -325,9 +325,11 @@ void ParserPgTest::keySelectsFieldUnits_data() {
     QTest::newRow("hex, fixed field") << true << m << 3 << 42 << 48 << QStringLiteral("000000");
     QTest::newRow("hex, prefix included")
         << true << m << 2 << 24 << 42 << QStringLiteral("104111111111111111");
-    // The box keeps the blanks, so the doubled offsets land three characters early.
+    // The box keeps the blanks that the message drops: the range moves past them.
     QTest::newRow("hex, leading blanks shift the range")
-        << true << "   " + m << 3 << 42 << 48 << m.mid(39, 6);
+        << true << "   " + m << 3 << 45 << 51 << QStringLiteral("000000");
+    QTest::newRow("hex, leading line break and tab shift the range")
+        << true << "\n\t" + m << 2 << 26 << 44 << QStringLiteral("104111111111111111");
     QTest::newRow("text, fixed field")
         << false << QString::fromLatin1(kTextMessage) << 3 << 38 << 44 << QStringLiteral("000000");
     QTest::newRow("text, prefix included") << false << QString::fromLatin1(kTextMessage) << 2 << 20
