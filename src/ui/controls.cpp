@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTableWidget>
 #include <QTextCursor>
@@ -220,6 +221,22 @@ void SetCheck(HWND button, int state) {
     if (auto* b = qobject_cast<QAbstractButton*>(button)) b->setChecked(state == BST_CHECKED);
 }
 
+namespace {
+
+// The templates were measured for a narrower font than most platforms' default: an entry that
+// would be clipped widens its box to the right, into the gap the template leaves there.
+void FitComboToEntry(QComboBox* combo, const QString& entry) {
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    const QSize text(combo->fontMetrics().horizontalAdvance(entry), combo->height());
+    const int need =
+        combo->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, combo).width();
+    if (need > combo->width()) combo->resize(need, combo->height());
+}
+
+}  // namespace
+
 int ComboAddString(HWND combo, const char* text) {
     QComboBox* c = Combo(combo);
     if (c == nullptr || text == nullptr) return CB_ERR;
@@ -232,6 +249,7 @@ int ComboAddString(HWND combo, const char* text) {
     }
     KeepComboState keep(c);
     c->insertItem(at, item, QVariant::fromValue<qlonglong>(0));
+    if (!c->isEditable()) FitComboToEntry(c, item);
     return at;
 }
 
