@@ -64,6 +64,8 @@ class BalloonTip : public QWidget {
                                     std::max(area.left(), area.right() - width())));
         }
         tailX = std::clamp(target.x() - topLeft.x(), kRadius + kTail, width() - kRadius - kTail);
+        // Without a compositor the translucent corners would show black: cut them off.
+        setMask(QRegion(Outline(0).toFillPolygon().toPolygon()));
         move(topLeft);
     }
 
@@ -71,23 +73,26 @@ class BalloonTip : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF body = QRectF(rect()).adjusted(0.5, (balloon ? kTail : 0) + 0.5, -0.5, -0.5);
-        QPainterPath path;
-        path.addRoundedRect(body, balloon ? kRadius : 0, balloon ? kRadius : 0);
-        if (balloon) {
-            QPainterPath tail;
-            tail.moveTo(tailX, 0.5);
-            tail.lineTo(tailX - kTail, body.top() + 1);
-            tail.lineTo(tailX + kTail, body.top() + 1);
-            tail.closeSubpath();
-            path = path.united(tail);
-        }
         painter.setPen(palette().color(QPalette::ToolTipText));
         painter.setBrush(palette().color(QPalette::ToolTipBase));
-        painter.drawPath(path);
+        painter.drawPath(Outline());
     }
 
   private:
+    QPainterPath Outline(qreal inset = 0.5) const {
+        const QRectF body =
+            QRectF(rect()).adjusted(inset, (balloon ? kTail : 0) + inset, -inset, -inset);
+        QPainterPath path;
+        path.addRoundedRect(body, balloon ? kRadius : 0, balloon ? kRadius : 0);
+        if (!balloon) return path;
+        QPainterPath tail;
+        tail.moveTo(tailX, inset);
+        tail.lineTo(tailX - kTail, body.top() + 1);
+        tail.lineTo(tailX + kTail, body.top() + 1);
+        tail.closeSubpath();
+        return path.united(tail);
+    }
+
     static QPalette QToolTip_palette() {
         QPalette p = QApplication::palette();
         p.setColor(QPalette::Window, p.color(QPalette::ToolTipBase));
