@@ -3,8 +3,9 @@
 #include "cli/commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"iso8583: read ISO 8583 protocol definitions (.pro) and check messages "
-                 "against them."};
+    CLI::App app{
+        "iso8583: read ISO 8583 protocol definitions (.pro) and check messages "
+        "against them."};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
     int status = kExitOk;

@@ -21,8 +21,8 @@ bool BitTextToBytesEbcdic(int count, const std::uint8_t* source,
                           std::uint8_t* destination) noexcept;
 
 // Field-level rules, in the order the decoder applies them.
-std::uint16_t DecodeLengthPrefix(std::int16_t s, const std::uint8_t* prefix,
-                                 const ProtocolDef& def, int field) noexcept;
+std::uint16_t DecodeLengthPrefix(std::int16_t s, const std::uint8_t* prefix, const ProtocolDef& def,
+                                 int field) noexcept;
 std::uint16_t FieldDataSize(int field, std::int16_t d, const ProtocolDef& def) noexcept;
 bool ConvertFieldData(const std::uint8_t* source, std::uint8_t* destination, std::int16_t d,
                       const ProtocolDef& def, int field, std::int16_t c) noexcept;

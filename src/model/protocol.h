@@ -5,13 +5,21 @@
 #include <cstdint>
 #include <memory>
 
-enum class Encoding : std::int32_t { NONE = 0, BIGEND = 1, PBCD = 2, HEX = 3, CHAR = 4, ASCII = 5, EBCDIC = 6 };
+enum class Encoding : std::int32_t {
+    NONE = 0,
+    BIGEND = 1,
+    PBCD = 2,
+    HEX = 3,
+    CHAR = 4,
+    ASCII = 5,
+    EBCDIC = 6
+};
 
 enum class FieldType : std::int32_t { U = 0, N = 1, A = 2, AN = 3, ANS = 4, AS = 5, B = 6, Z = 7 };
 
 inline constexpr int kEncodingCount = 7;
 inline constexpr int kFieldTypeCount = 8;
-inline constexpr int kTextMax = 128;  // names, descriptions and titles
+inline constexpr int kTextMax = 128;     // names, descriptions and titles
 inline constexpr int kFieldCount = 129;  // field numbers 0 to 128
 inline constexpr int kFirstDataElement = 2;
 inline constexpr int kLastField = 128;
@@ -62,7 +70,7 @@ void InitMsgDef(MsgDef& def, ProtocolDef& owner) noexcept;
 // Fixed slots, each empty or owning one message definition. A definition keeps its slot
 // index for its whole life, so empty slots may lie between used ones.
 class MsgTable {
-public:
+  public:
     static constexpr int kSlots = 99;
     static constexpr int kNone = -1;
 
@@ -83,7 +91,7 @@ public:
     bool ClearAll() noexcept;
     bool ReleaseAll() noexcept;
 
-private:
+  private:
     std::int32_t slotCount = 0;
     std::unique_ptr<std::unique_ptr<MsgDef>[]> slots;
 };
