@@ -64,8 +64,9 @@ QString DemoMessage(int n) {
 }
 
 struct Page {
-    QWidget host;
+    // The page object outlives its window: the window's destruction still calls into it.
     ParserPg pg;
+    QWidget host;
     HWND wnd = nullptr;
     QCheckBox* hexa = nullptr;
     QPlainTextEdit* edit = nullptr;
