@@ -1,7 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite through ctest.
+# Installs what is missing, builds and runs the whole test suite through ctest; then builds it
+# again under AddressSanitizer and UBSan (halting on the first error) and runs it there; then
+# runs each fuzz target for a bounded time over its corpus (ISO_FUZZ_SECONDS, 30 by default).
+# Any failure or finding makes the run fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
 scripts/setup.sh
 scripts/build.sh
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build (build-asan)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
+
+echo "== fuzzing (build-fuzz)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
+failed=()
+for target in pro_file decoder text; do
+    tests/fuzz/run.sh "$target" "${ISO_FUZZ_SECONDS:-30}" build-fuzz || failed+=("$target")
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing found faults in: ${failed[*]}" >&2
+    exit 1
+fi

@@ -222,8 +222,10 @@ void Step(Program& p, AutoBuff& b) {
             }
             break;
         }
-        case 5: {  // widths up to 131071 characters: the bound must hold
-            const int width = (p.Byte() & 1) << 16 | p.Int16();
+        case 5: {  // short texts, and now and then texts at the bound and past it
+            static constexpr int kLong[] = {65533, 65534, 65535, 131071};
+            const std::uint8_t pick = p.Byte();
+            const int width = pick >= 0xFC ? kLong[pick & 3] : p.Int16() % 2048;
             if (b.Format("%*s", width, "x")) {
                 CheckTerminated(b);
             } else {

@@ -4,6 +4,8 @@
 # invariant); the input that caused it is left in the artifact folder it names.
 #
 #   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]     TARGET: pro_file, decoder or text
+#
+# ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -45,5 +47,9 @@ if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
     echo "fuzz_$target: FINDING (exit $status); inputs in $work/artifacts" >&2
     exit 1
 fi
-rm -rf "$work"
 echo "fuzz_$target: no finding in ${seconds}s"
+if [ -n "${ISO_FUZZ_KEEP:-}" ]; then
+    echo "fuzz_$target: grown corpus and log kept in $work"
+else
+    rm -rf "$work"
+fi
