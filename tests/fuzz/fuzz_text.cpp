@@ -286,6 +286,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckByteNormaliser(input, CollapseBlanks, ControlOrSpace);
     CheckByteNormaliser(input, CollapseBlanks1252, Blank1252);
     CheckByteNormaliser(input, CollapseUnprintable, Unprintable);
+    for (const char c : input)
+        FUZZ_CHECK(IsUnprintableByte(static_cast<Byte>(c)) == (c != '\0' && Unprintable(c)));
     CheckUtf8Normaliser(input);
     CheckDecodeUtf8(input);
     CheckTrim(input);
