@@ -331,6 +331,14 @@ bool ListInsertColumn(HWND list, int column, const char* text, int widthPixels, 
     return true;
 }
 
+bool ListInsertColumns(HWND list, std::span<const ListColumn> columns) {
+    for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+        const ListColumn& c = columns[i];
+        if (!ListInsertColumn(list, i, c.text, c.widthPixels, c.format)) return false;
+    }
+    return true;
+}
+
 int ListGetColumnCount(HWND list) {
     QTableWidget* l = List(list);
     return l == nullptr ? 0 : l->columnCount();

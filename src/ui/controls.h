@@ -2,6 +2,7 @@
 // pages keep to the window layer's vocabulary. Texts are the model's UTF-8.
 #pragma once
 
+#include <span>
 #include <string>
 
 #include <QRect>
@@ -60,6 +61,13 @@ std::string ComboGetItemText(HWND combo, int index);
 // Report lists: one row per item, the item data in the row, no sorting.
 void ListAddExtendedStyle(HWND list, unsigned exStyle);
 bool ListInsertColumn(HWND list, int column, const char* text, int widthPixels, int format);
+struct ListColumn {
+    const char* text;
+    int widthPixels;
+    int format;
+};
+// Inserts the columns in order; false at the first that fails, the rest not inserted.
+bool ListInsertColumns(HWND list, std::span<const ListColumn> columns);
 int ListGetColumnCount(HWND list);
 bool ListDeleteAllItems(HWND list);
 int ListInsertItem(HWND list, int row, const char* text, LPARAM data);  // -1 on failure

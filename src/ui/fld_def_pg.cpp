@@ -45,15 +45,9 @@ constexpr EncodingCombo kEncodingCombos[] = {
     {IDC_BIN_ENC, &ProtocolDef::binEnc, kBinOffered},
 };
 
-struct Column {
-    const char* header;
-    int width;
-    int format;
-};
-
 enum { kColDescription, kColType, kColVariable, kColLength, kColSubfield, kColNumber };
 
-constexpr Column kColumns[] = {
+constexpr ListColumn kColumns[] = {
     {"Description", 455, LVCFMT_LEFT}, {"Type", 55, LVCFMT_LEFT}, {"", 25, LVCFMT_CENTER},
     {"Lenght", 55, LVCFMT_RIGHT},      {"", 25, LVCFMT_CENTER},   {"N\u00B0", 50, LVCFMT_RIGHT},
 };
@@ -126,11 +120,7 @@ INT_PTR FldDefPg::OnInitDialog(HWND wnd, WPARAM /*focus*/, LPARAM /*param*/) {
     ShowProtocol();
 
     ListAddExtendedStyle(list, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c) {
-        if (!ListInsertColumn(list, c, kColumns[c].header, kColumns[c].width, kColumns[c].format))
-            return false;
-    }
-    return true;
+    return ListInsertColumns(list, kColumns);
 }
 
 INT_PTR FldDefPg::OnNotify(HWND /*wnd*/, int id, NMHDR* header) {

@@ -63,24 +63,13 @@ INT_PTR MsgDefPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     EditLimitText(titleEdit, kTextMax);
 
     ListAddExtendedStyle(fieldList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    struct Column {
-        const char* text;
-        int width;
-        int format;
-    };
-    static constexpr Column kColumns[] = {
+    static constexpr ListColumn kColumns[] = {
         {"Description", 380, LVCFMT_LEFT},
         {"Mandatory", 110, LVCFMT_CENTER},
         {"Optional", 110, LVCFMT_CENTER},
         {"N\u00B0", 50, LVCFMT_RIGHT},
     };
-    for (int i = 0; i < 4; ++i) {
-        if (!ListInsertColumn(fieldList, i, kColumns[i].text, kColumns[i].width,
-                              kColumns[i].format)) {
-            return 0;
-        }
-    }
-    return 1;
+    return ListInsertColumns(fieldList, kColumns);
 }
 
 INT_PTR MsgDefPg::OnNotify(HWND, int, NMHDR* header) {

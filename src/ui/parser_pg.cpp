@@ -16,13 +16,7 @@
 
 namespace {
 
-struct Column {
-    const char* text;
-    int width;
-    int format;
-};
-
-constexpr Column kColumns[] = {
+constexpr ListColumn kColumns[] = {
     {"Description", 255, LVCFMT_LEFT}, {"N\u00B0", 50, LVCFMT_RIGHT}, {"Type", 50, LVCFMT_LEFT},
     {"Length", 50, LVCFMT_RIGHT},      {"Value", 265, LVCFMT_LEFT},
 };
@@ -94,11 +88,7 @@ INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     EditLimitText(messageEdit, kMaxMessageUnits);
 
     ListAddExtendedStyle(fieldList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        const Column& c = kColumns[i];
-        if (!ListInsertColumn(fieldList, i, c.text, c.width, c.format)) return false;
-    }
-    return true;
+    return ListInsertColumns(fieldList, kColumns);
 }
 
 INT_PTR ParserPg::OnNotify(HWND, int, NMHDR* header) {
