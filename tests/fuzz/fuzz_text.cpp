@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "model/protocol.h"
 #include "support/auto_buff.h"
 #include "support/text.h"
 
@@ -111,6 +112,26 @@ void CheckTrim(const std::string& input) {
     const std::size_t n = std::strlen(trimmed);
     FUZZ_CHECK(n <= before);
     FUZZ_CHECK(n == 0 || (trimmed[0] != ' ' && trimmed[n - 1] != ' '));
+}
+
+// A cut keeps a prefix, terminated inside the room, and never splits a well-formed sequence.
+void CheckCut(const std::string& input, std::size_t size) {
+    const std::string source(input.c_str());
+    std::unique_ptr<char[]> out(new char[size > 0 ? size : 1]);
+    CopyTextCut(out.get(), size, source.c_str());
+    if (size == 0) return;
+    const std::size_t n = strnlen(out.get(), size);
+    FUZZ_CHECK(n < size && n <= source.size());
+    FUZZ_CHECK(source.compare(0, n, out.get()) == 0);
+    if (source.size() < size) FUZZ_CHECK(n == source.size());
+    if (source.size() >= size) FUZZ_CHECK(n + 3 >= size - 1);  // drops at most a cut sequence
+    HeapText whole(source);
+    if (CollapseBlanksUtf8(whole.get()) != static_cast<int>(source.size())) return;
+    for (std::size_t i = 0; i < n;) {  // the source was valid and held no blank code point
+        const int len = DecodeUtf8(out.get() + i, nullptr);
+        FUZZ_CHECK(len >= 1);
+        i += static_cast<std::size_t>(len);
+    }
 }
 
 // Encoding into any room, then decoding the digits back, in place.
@@ -291,6 +312,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckUtf8Normaliser(input);
     CheckDecodeUtf8(input);
     CheckTrim(input);
+    CheckCut(input, size > 0 ? data[0] % 64 : 0);
+    CheckCut(input, static_cast<std::size_t>(kTextMax) + 1);
 
     const int room = size >= 2 ? (data[0] << 8 | data[1]) % 4096 : 0;
     CheckHexRoundTrip(data, static_cast<int>(size), room);
