@@ -238,6 +238,38 @@ bool ReadProtocolFile(const char* path, ProtocolDef& def) {
     return true;
 }
 
+bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error) {
+    const auto fail = [&](const char* what, int code) {
+        error = path + ": " + what + ": " + std::strerror(code != 0 ? code : EIO);
+        return false;
+    };
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) return fail("cannot open", errno);
+    struct stat st;
+    if (::fstat(::fileno(stream), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(stream);
+        return fail("cannot open", EISDIR);
+    }
+    // Devices and FIFOs report no size: read at most one byte past the limit and look.
+    std::vector<char> text(static_cast<std::size_t>(kProtocolFileMax) + 1);
+    errno = 0;
+    const std::size_t got = std::fread(text.data(), 1, text.size(), stream);
+    const bool readFailed = std::ferror(stream) != 0;
+    const int readError = errno;
+    std::fclose(stream);
+    if (readFailed) return fail("cannot read", readError);
+    if (got > static_cast<std::size_t>(kProtocolFileMax)) {
+        error = path + ": too large for a protocol definition";
+        return false;
+    }
+    // fmemopen refuses a size of 0; an empty text is one NUL byte, which holds no line.
+    std::FILE* memory = ::fmemopen(text.data(), got > 0 ? got : 1, "r");
+    if (memory == nullptr) return fail("cannot read", errno);
+    ReadProtocolStream(memory, def);
+    std::fclose(memory);
+    return true;
+}
+
 void ReadProtocolStream(std::FILE* stream, ProtocolDef& def) {
     if (stream == nullptr) return;
     def.Reset();

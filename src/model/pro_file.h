@@ -10,6 +10,11 @@
 // False when the file cannot be opened (def untouched, errno says why; a folder gives EISDIR);
 // true otherwise, whatever it held.
 bool ReadProtocolFile(const char* path, ProtocolDef& def);
+// Reads the whole file first, at most kProtocolFileMax bytes, then parses it: on failure def is
+// left as it was and error holds "path: cannot open: reason", "path: cannot read: reason" or
+// "path: too large for a protocol definition".
+inline constexpr long kProtocolFileMax = 16L << 20;
+bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error);
 // The same rules over an open stream, which the caller closes.
 void ReadProtocolStream(std::FILE* stream, ProtocolDef& def);
 
