@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
         "against them."};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
+    app.set_version_flag("--version", "iso8583 " ISO_VERSION);
     int status = kExitOk;
     AddFormatCommand(app, status);
     AddCheckCommand(app, status);
