@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev
     clang libclang-rt-14-dev
+    dpkg-dev lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin
 )
 
 missing=()
