@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "model/save_file.h"
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -8,6 +9,8 @@ int main(int argc, char** argv) {
         "against them."};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
+    // Ctrl+C or a hang-up in the middle of `format -o` must not leave a temporary file behind.
+    RemoveSaveTemporaryOnSignals();
     int status = kExitOk;
     AddFormatCommand(app, status);
     AddCheckCommand(app, status);
