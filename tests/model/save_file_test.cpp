@@ -233,6 +233,10 @@ const SaveCase kCases[] = {
      "cannot write: File too large (the file may be incomplete)"},
 };
 
+void PrintTo(const SaveCase& c, std::ostream* out) {
+    *out << c.behaviour;
+}
+
 class SaveFileTest : public ::testing::TestWithParam<SaveCase> {
   protected:
     void SetUp() override {
