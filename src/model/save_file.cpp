@@ -233,6 +233,7 @@ void RemoveTemporaryAndDie(int sig) {
 
 bool SaveFile(const std::string& path, const SaveWriter& write, std::string& error) {
     struct stat st;
+    if (path.empty()) return Fail(error, path, "cannot open", ENOENT);
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT) return SaveNewFile(path, write, error);
         return Fail(error, path, "cannot open", errno);

@@ -299,6 +299,12 @@ INSTANTIATE_TEST_SUITE_P(Targets, SaveFileTest, ::testing::ValuesIn(kCases), [](
     return name;
 });
 
+TEST(SaveFileNameTest, EmptyPathCreatesNothing) {
+    std::string error;
+    EXPECT_FALSE(SaveFile("", WriteNew, error));
+    EXPECT_EQ(error, ": cannot open: No such file or directory");
+}
+
 TEST_F(SaveFileTest, FifoIsWrittenToItsReader) {
     const fs::path fifo = dir / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
