@@ -17,22 +17,24 @@ struct FormatOptions {
 
 int RunFormat(const FormatOptions& options) {
     auto def = std::make_unique<ProtocolDef>();
-    if (!ReadProtocolFile(options.input.c_str(), *def)) {
-        std::fprintf(stderr, "%s: cannot open: %s\n", options.input.c_str(), std::strerror(errno));
+    std::string error;
+    if (!LoadProtocolFile(options.input, *def, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return kExitUsage;
     }
+    // An output that cannot be written exits 2 like an unreadable input: 1 would tell a script
+    // that the definition had a fault.
     if (options.toFile) {
-        std::string error;
         if (SaveProtocolFile(options.output, *def, error)) return kExitOk;
         std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitFailed;
+        return kExitUsage;
     }
     errno = 0;
     if (WriteProtocolLines(stdout, *def) && std::fflush(stdout) == 0) return kExitOk;
     const int e = errno;
     std::fprintf(stderr, "standard output: cannot write: %s\n",
                  e != 0 ? std::strerror(e) : "write error");
-    return kExitFailed;
+    return kExitUsage;
 }
 
 }  // namespace
@@ -46,8 +48,8 @@ void AddFormatCommand(CLI::App& app, int& status) {
     format->add_option("FILE.pro", options->input, "Protocol definition to read")->required();
     CLI::Option* output =
         format->add_option("-o,--output", options->output,
-                           "Write to this file (replaced only once fully written) instead of "
-                           "standard output");
+                           "Write to this file instead of standard output (a file is replaced only "
+                           "once fully written; a device or FIFO is written to)");
     format->callback([options, output, &status] {
         options->toFile = output->count() > 0;
         status = RunFormat(*options);

@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "model/save_file.h"
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
     app.set_version_flag("--version", "iso8583 " ISO_VERSION);
+    // Ctrl+C or a hang-up in the middle of `format -o` must not leave a temporary file behind.
+    RemoveSaveTemporaryOnSignals();
     int status = kExitOk;
     AddFormatCommand(app, status);
     AddCheckCommand(app, status);

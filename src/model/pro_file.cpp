@@ -1,8 +1,6 @@
 #include "model/pro_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/save_file.h"
 #include "support/text.h"
 
 namespace {
@@ -196,27 +195,6 @@ bool PutMessageLines(std::FILE* stream, const ProtocolDef& def) noexcept {
     return true;
 }
 
-std::string Describe(const std::string& path, const char* what, int error) {
-    return path + ": " + what + ": " + (error != 0 ? std::strerror(error) : "unknown error");
-}
-
-// Saving through a symbolic link replaces the file it points to, not the link.
-std::string SaveTarget(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
-}
-
-// The mode a plain fopen("w") would leave: an existing file keeps its own.
-mode_t SaveMode(const std::string& target) {
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 bool ReadProtocolFile(const char* path, ProtocolDef& def) {
@@ -309,44 +287,8 @@ bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def) {
 }
 
 bool SaveProtocolFile(const std::string& path, const ProtocolDef& def, std::string& error) {
-    const std::string target = SaveTarget(path);
-    // The old file would have refused fopen("w"); a rename must not get round that.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-        error = Describe(path, "cannot open", errno);
-        return false;
-    }
-    std::vector<char> temp(target.begin(), target.end());
-    const char suffix[] = ".XXXXXX";
-    temp.insert(temp.end(), suffix, suffix + sizeof suffix);
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = Describe(path, "cannot open", errno);
-        return false;
-    }
-    std::FILE* stream = ::fchmod(fd, SaveMode(target)) == 0 ? ::fdopen(fd, "w") : nullptr;
-    if (stream == nullptr) {
-        const int e = errno;
-        ::close(fd);
-        ::unlink(temp.data());
-        error = Describe(path, "cannot open", e);
-        return false;
-    }
-    errno = 0;
-    bool ok = WriteProtocolLines(stream, def) && std::fflush(stream) == 0 && ::fsync(fd) == 0;
-    int e = errno;
-    if (std::fclose(stream) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
-    if (ok && std::rename(temp.data(), target.c_str()) != 0) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.data());
-        error = Describe(path, "cannot write", e);
-    }
-    return ok;
+    return SaveFile(
+        path, [&def](std::FILE* stream) { return WriteProtocolLines(stream, def); }, error);
 }
 
 bool ParseMsgValue(char* text, MsgDef& def) {

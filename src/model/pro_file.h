@@ -23,9 +23,9 @@ bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def);
 // The same lines, leaving the stream open (and unflushed). False when a write failed.
 bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def);
 
-// Writes the definition to path through a temporary file in the same folder and a rename,
-// so that a failed save never leaves a half-written file in place of a good one.
-// On failure, error holds "path: reason".
+// Writes the definition to path by the rules of SaveFile (model/save_file.h), so that a failed
+// save never leaves a half-written file in place of a good one where a rename can avoid it.
+// On failure, error holds "path: cannot open: reason" or "path: cannot write: reason".
 bool SaveProtocolFile(const std::string& path, const ProtocolDef& def, std::string& error);
 
 // The value of a MSG line (text is normalised in place).

@@ -67,16 +67,34 @@ expect_status 2 "-o with unopenable input"
 cmp -s "$work/copy.pro" "$demo" || fail "-o with unopenable input: output file touched"
 
 run format "$demo" -o "$work/no/such/folder/out.pro"
-expect_status 1 "-o into a missing folder"
+expect_status 2 "-o into a missing folder"
 grep -q "out.pro: cannot open: No such file or directory" "$work/err" ||
     fail "-o into a missing folder: message was '$(cat "$work/err")'"
 
 if [ -w /dev/full ]; then
     "$tool" format "$demo" >/dev/full 2>"$work/err"
     status=$?
-    expect_status 1 "standard output full"
+    expect_status 2 "standard output full"
     grep -q "cannot write" "$work/err" || fail "standard output full: no message"
 fi
+
+# A device never reads as a definition: the read stops at its bound.
+run format /dev/zero
+expect_status 2 "endless input"
+[ "$(cat "$work/err")" = "/dev/zero: too large for a protocol definition" ] ||
+    fail "endless input: message was '$(cat "$work/err")'"
+
+# A device given as the output is written to, never replaced by a plain file.
+if mknod "$work/null" c 1 3 2>/dev/null; then null=$work/null; else null=/dev/null; fi
+run format "$demo" -o "$null"
+expect_status 0 "-o onto a device"
+[ -c "$null" ] || fail "-o onto a device: $null is no longer a device"
+
+ln -s made.pro "$work/dangling"
+run format "$demo" -o "$work/dangling"
+expect_status 0 "-o onto a dangling link"
+[ -L "$work/dangling" ] && cmp -s "$work/made.pro" "$demo" ||
+    fail "-o onto a dangling link: the file it names was not written"
 
 [ "$failures" -eq 0 ] && echo "all format checks passed"
 exit $((failures > 0))

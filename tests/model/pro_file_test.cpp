@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "model/save_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -458,9 +461,15 @@ TEST_F(ProFileSaveTest, MissingFolderIsReportedAsCannotOpen) {
 TEST_F(ProFileSaveTest, FailedRenameRemovesTheTemporaryFile) {
     ProtocolDef def;
     const fs::path target = dir / "busy.pro";
-    fs::create_directories(target / "inside");
+    WriteAll(target.string(), "old");
+    // A folder that takes the file's place while the save writes makes the rename fail.
+    const auto write = [&](std::FILE* stream) {
+        fs::remove(target);
+        fs::create_directories(target / "inside");
+        return WriteProtocolLines(stream, def);
+    };
     std::string error;
-    EXPECT_FALSE(SaveProtocolFile(target.string(), def, error));
+    EXPECT_FALSE(SaveFile(target.string(), write, error));
     EXPECT_EQ(error.rfind(target.string() + ": cannot write: ", 0), 0u) << error;
     EXPECT_EQ(Entries(), std::vector<std::string>{"busy.pro"});
 }
@@ -490,14 +499,18 @@ TEST_F(ProFileSaveTest, FailedWriteLeavesTheOldFileIntact) {
 }
 
 TEST_F(ProFileSaveTest, ReadOnlyFileIsNotReplaced) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
     ProtocolDef def;
     const std::string target = (dir / "ro.pro").string();
     WriteAll(target, "old");
     ::chmod(target.c_str(), 0444);
-    std::string error;
-    EXPECT_FALSE(SaveProtocolFile(target, def, error));
-    EXPECT_EQ(error, target + ": cannot open: Permission denied");
+    // Root may write any file: the save runs as an ordinary user who owns the folder and file.
+    ASSERT_EQ(::chown(dir.c_str(), TestUid(), TestGid()), 0);
+    ASSERT_EQ(::chown(target.c_str(), TestUid(), TestGid()), 0);
+    const ChildOutcome outcome = InChild(true, [&] {
+        std::string error;
+        return SaveProtocolFile(target, def, error) ? std::string("saved") : error;
+    });
+    EXPECT_EQ(outcome.text, target + ": cannot open: Permission denied");
     EXPECT_EQ(ReadAll(target), "old");
 }
 
