@@ -1,0 +1,39 @@
+// Decodes each message a reader delivers, checks it against the protocol definition and
+// hands the result to a report writer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/message_sink.h"
+#include "cli/report_output.h"
+#include "cli/report_writer.h"
+#include "model/protocol.h"
+
+class Checker : public MessageSink {
+  public:
+    Checker(const ProtocolDef& protocol, ReportWriter& writer, ReportOutput& output);
+
+    AutoBuff& Message() override { return message; }
+    bool Take() override;
+    bool Fail(std::string_view reason) override;
+
+    const CheckCounts& Counts() const { return counts; }
+    // Ends the report; false when it could not be written.
+    bool Finish();
+
+  private:
+    bool TakeField(const DecodedField& field);
+    bool Deliver(CheckedMessage& checked);
+
+    const ProtocolDef& def;
+    ReportWriter& writer;
+    ReportOutput& output;
+    FieldConsumer consumer;
+    AutoBuff message;
+    AutoBuff verdict;
+    std::vector<FieldRow> rows;
+    std::size_t rowCount = 0;
+    std::string reason;
+    CheckCounts counts;
+};

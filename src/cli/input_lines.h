@@ -1,0 +1,11 @@
+// Input framings that read a stream line by line: each non-empty line is one message, in its
+// own characters (ReadLines) or in hexadecimal digits (ReadHexLines).
+#pragma once
+
+#include <cstdio>
+
+#include "cli/message_sink.h"
+
+// Both return the error number of a failed read, 0 otherwise.
+int ReadLines(MessageSink& sink, std::FILE* stream);
+int ReadHexLines(MessageSink& sink, std::FILE* stream);

@@ -1,0 +1,57 @@
+#include "cli/report_rows.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t kValueWidth = 40;
+
+}  // namespace
+
+void RowsReport::Write(const CheckedMessage& message) {
+    if (message.error != nullptr) {
+        out.Line("message ", message.number, ": error: ", message.error);
+        return;
+    }
+    if (message.header.mti[0] != '\0') {
+        out.Line("message ", message.number, ": MTI ", std::string_view(message.header.mti));
+    } else {
+        out.Line("message ", message.number, ": no MTI");
+    }
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < message.rowCount; ++i)
+        width = std::max(width, message.rows[i].value.size());
+    width = std::min(width, kValueWidth);
+    for (std::size_t i = 0; i < message.rowCount; ++i)
+        WriteRow(message.rows[i], width);
+    if (message.verdict.empty()) {
+        out.Line("  no verdict: neither MTI nor bitmap could be read");
+    } else {
+        out.Line("  ", message.verdict);
+    }
+}
+
+void RowsReport::WriteRow(const FieldRow& row, std::size_t width) {
+    const FieldType type = def.fields[row.number].type;
+    std::string& text = out.Text();
+    char head[48];
+    const int n = std::snprintf(head, sizeof head, "  %3d  %-3s  %5d  ", row.number, NameOf(type),
+                                row.length);
+    text.append(head, n > 0 ? n : 0);
+    text.append(row.value);
+    const char* description = def.fields[row.number].description;
+    if (description[0] != '\0') {
+        if (row.value.size() < width) text.append(width - row.value.size(), ' ');
+        text.append("  ").append(description);
+    }
+    text.push_back('\n');
+}
+
+void RowsReport::Finish(const CheckCounts& counts) {
+    WriteCounts(out, counts);
+}
+
+void WriteCounts(ReportOutput& out, const CheckCounts& counts) {
+    out.Line(counts.read, " messages read, ", counts.passed, " passed, ", counts.failed, " failed");
+}
