@@ -8,6 +8,7 @@
 
 #include "cli/checker.h"
 #include "cli/commands.h"
+#include "cli/input_dump.h"
 #include "cli/input_lines.h"
 #include "cli/input_raw.h"
 #include "cli/report_json.h"
@@ -18,11 +19,12 @@
 
 namespace {
 
-enum class Framing { kLines, kHex, kRaw };
+enum class Framing { kLines, kHex, kRaw, kDump };
 
 struct CheckOptions {
     bool hex = false;
     bool raw = false;
+    bool dump = false;
     bool json = false;
     bool summary = false;
     std::string definition;
@@ -43,6 +45,8 @@ int ReadFramed(MessageSink& sink, std::FILE* stream, Framing framing) {
             return ReadRaw(sink, stream);
         case Framing::kHex:
             return ReadHexLines(sink, stream);
+        case Framing::kDump:
+            return ReadDump(sink, stream);
         case Framing::kLines:
             break;
     }
@@ -86,9 +90,10 @@ std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const Prot
 int RunCheck(const CheckOptions& options) {
     ProtocolDef& def = TheProtocol();
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
-    const Framing framing = options.hex   ? Framing::kHex
-                            : options.raw ? Framing::kRaw
-                                          : Framing::kLines;
+    const Framing framing = options.hex    ? Framing::kHex
+                            : options.raw  ? Framing::kRaw
+                            : options.dump ? Framing::kDump
+                                           : Framing::kLines;
     ReportOutput output(stdout);
     const std::unique_ptr<ReportWriter> report = MakeReport(options, def, output);
     Checker checker(def, *report, output);
@@ -119,7 +124,12 @@ void AddCheckCommand(CLI::App& app, int& status) {
         command->add_flag("--hex", options->hex, "Each line is one message in hexadecimal digits");
     CLI::Option* raw =
         command->add_flag("--raw", options->raw, "Each input file is one message, byte for byte");
-    hex->excludes(raw);
+    CLI::Option* dump = command->add_flag(
+        "--dump", options->dump,
+        "Messages written as hexdumps (xxd, hexdump -C, od, jPOS, Wireshark), byte literals or "
+        "hexadecimal digits; an empty line or an offset back to 0 ends one");
+    hex->excludes(raw, dump);
+    raw->excludes(dump);
     CLI::Option* json =
         command->add_flag("--json", options->json, "One JSON object per message (JSON Lines)");
     CLI::Option* summary = command->add_flag(

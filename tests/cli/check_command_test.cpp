@@ -226,6 +226,103 @@ INSTANTIATE_TEST_SUITE_P(
                                 "1 messages read, 1 passed, 0 failed"}),
     [](const testing::TestParamInfo<FramingCase>& info) { return info.param.name; });
 
+// The first demo message, and the same bytes as each notation of --dump writes them.
+const std::string kDemoFirstHex =
+    "3032303070200000008000001041111111111111110000000000000010000001235445524D30303031";
+
+struct DumpCase {
+    const char* name;
+    std::string dump;
+    std::string hex;  // the same bytes as one --hex line
+};
+
+class CheckDump : public CheckCommand, public testing::WithParamInterface<DumpCase> {};
+
+TEST_P(CheckDump, ReportsTheSameAsHexOfTheSameBytes) {
+    const DumpCase& c = GetParam();
+    const Result hex = Check("--hex --json " + kDemoPro, c.hex + "\n");
+    const Result dump = Check("--dump --json " + kDemoPro, c.dump);
+    EXPECT_EQ(dump.status, hex.status) << dump.err;
+    EXPECT_EQ(dump.out, hex.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckDump,
+    testing::Values(
+        DumpCase{"Xxd",
+                 "00000000: 3032 3030 7020 0000 0080 0000 1041 1111  0200p .......A..\n"
+                 "00000010: 1111 1111 1100 0000 0000 0000 1000 0001  ................\n"
+                 "00000020: 2354 4552 4d30 3030 31                   #TERM0001\n",
+                 kDemoFirstHex},
+        DumpCase{"HexdumpCanonical",
+                 "00000000  30 32 30 30 70 20 00 00  00 80 00 00 10 41 11 11  |0200p .......A..|\n"
+                 "00000010  11 11 11 11 11 00 00 00  00 00 00 00 10 00 00 01  |................|\n"
+                 "00000020  23 54 45 52 4d 30 30 30  31                       |#TERM0001|\n"
+                 "00000029\n",
+                 kDemoFirstHex},
+        DumpCase{"OdWithCharacters",
+                 "000000 30 32 30 30 70 20 00 00 00 80 00 00 10 41 11 11  >0200p .......A..<\n"
+                 "000010 11 11 11 11 11 00 00 00 00 00 00 00 10 00 00 01  >................<\n"
+                 "000020 23 54 45 52 4d 30 30 30 31                       >#TERM0001<\n"
+                 "000029\n",
+                 kDemoFirstHex},
+        DumpCase{"WiresharkHexDumpWithCrLf",
+                 "0000   30 32 30 30 70 20 00 00 00 80 00 00 10 41 11 11   0200p .......A..\r\n"
+                 "0010   11 11 11 11 11 00 00 00 00 00 00 00 10 00 00 01   ................\r\n"
+                 "0020   23 54 45 52 4d 30 30 30 31                        #TERM0001\r\n",
+                 kDemoFirstHex},
+        DumpCase{"CharacterColumnThatLooksLikeHex", "0000  30 30 31 32  0012\n", "30303132"},
+        DumpCase{"StarRepeatsTheRowUpToTheNextOffset",
+                 "00000000  30 32 30 30 00 00 00 00  00 00 00 00 00 00 00 00  |0200............|\n"
+                 "00000010  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|\n"
+                 "*\n"
+                 "00000040  61 62                                             |ab|\n"
+                 "00000042\n",
+                 "30323030" + std::string(120, '0') + "6162"},
+        DumpCase{"ZeroXListInJavaBraces",
+                 "new byte[] {0x30, 0x32, 0x30, 0x30, 0x70, 0x20, 0x00, 0x00, 0x00, 0x80,\n"
+                 "  0x00, 0x00, 0x10, 0x41, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x00,\n"
+                 "  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x01, 0x23, 0x54,\n"
+                 "  0x45, 0x52, 0x4d, 0x30, 0x30, 0x30, 0x31};\n",
+                 kDemoFirstHex},
+        DumpCase{"PythonBytesWithPrintableCharacters",
+                 "b'0200p \\x00\\x00\\x00\\x80\\x00\\x00\\x10A\\x11\\x11\\x11\\x11\\x11\\x11\\x11"
+                 "\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x10\\x00\\x00\\x01#TERM0001'\n",
+                 kDemoFirstHex},
+        DumpCase{"CStringsWithOctalAndNamedEscapes",
+                 "\"0200p \\0\\0\\0\\200\\0\\0\\020A\\021\\021\\021\\021\\021\\021\\021\"\n"
+                 "\"\\0\\0\\0\\0\\0\\0\\0\\x10\\0\\0\\1#TERM0001\\n\\r\\t\\\\\\'\\\"\"\n",
+                 kDemoFirstHex + "0A0D095C2722"},
+        DumpCase{"SignedDecimalList",
+                 "{48, 50, 48, 48, 112, 32, 0, 0, 0, -128, 0, 0, 16, 65, 17, 17, 17, 17, 17, 17,"
+                 " 17, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 1, 35, 84, 69, 82, 77, 48, 48, 48, 49}\n",
+                 kDemoFirstHex},
+        DumpCase{"PlainHexOverLinesWithBlanksBetweenPairs",
+                 "30 32 30 30 70 20 00 00 00 80 00 00 10 41 11 11\n"
+                 "1111 1111 1100 0000 0000 0000 1000 0001\n2354 4552 4d30 3030 31\n",
+                 kDemoFirstHex}),
+    [](const testing::TestParamInfo<DumpCase>& info) { return info.param.name; });
+
+TEST_F(CheckCommand, DumpSplitsMessagesAndNamesTheLineThatFitsNoNotation) {
+    const std::string xxd =
+        "00000000: 3032 3030 7020 0000 0080 0000 1041 1111  0200p .......A..\n"
+        "00000010: 1111 1111 1100 0000 0000 0000 1000 0001  ................\n"
+        "00000020: 2354 4552 4d30 3030 31                   #TERM0001\n";
+    const Result run = Check("--dump --summary " + kDemoPro,
+                             xxd + xxd +
+                                 "\n0x30, 0x32\n{48, 50}\n\n"          // mixed
+                                 "0000  30 32 30 30\n0008  70 20\n\n"  // offset gap
+                                 "0000  30 32\nnot hex\n\n" +
+                                 xxd);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "3  ... Parsing OK ...\n"
+              "1  error: not a hexdump or byte list: line 9\n"
+              "1  error: not a hexdump or byte list: line 12\n"
+              "1  error: not a hexdump or byte list: line 15\n"
+              "6 messages read, 3 passed, 3 failed\n");
+}
+
 TEST_F(CheckCommand, TooLongMessageIsNamedAsAnError) {
     const Result run = Check(textPro, std::string(40000, 'x') + "\n");
     EXPECT_EQ(run.status, 1);
