@@ -11,6 +11,7 @@
 #include "cli/input_dump.h"
 #include "cli/input_lines.h"
 #include "cli/input_raw.h"
+#include "cli/input_stream.h"
 #include "cli/report_json.h"
 #include "cli/report_rows.h"
 #include "cli/report_summary.h"
@@ -19,12 +20,14 @@
 
 namespace {
 
-enum class Framing { kLines, kHex, kRaw, kDump };
+enum class Framing { kLines, kHex, kRaw, kDump, kStream };
 
 struct CheckOptions {
     bool hex = false;
     bool raw = false;
     bool dump = false;
+    std::string stream;  // a length prefix format, when framed as a stream
+    int header = -1;
     bool json = false;
     bool summary = false;
     std::string definition;
@@ -39,14 +42,24 @@ void ReportFileError(const std::string& name, const char* what, int error) {
     std::fprintf(stderr, "%s: %s: %s\n", name.c_str(), what, Reason(error).c_str());
 }
 
-int ReadFramed(MessageSink& sink, std::FILE* stream, Framing framing) {
-    switch (framing) {
+Framing FramingOf(const CheckOptions& options) {
+    if (options.hex) return Framing::kHex;
+    if (options.raw) return Framing::kRaw;
+    if (options.dump) return Framing::kDump;
+    if (!options.stream.empty()) return Framing::kStream;
+    return Framing::kLines;
+}
+
+int ReadFramed(MessageSink& sink, std::FILE* stream, const CheckOptions& options) {
+    switch (FramingOf(options)) {
         case Framing::kRaw:
             return ReadRaw(sink, stream);
         case Framing::kHex:
             return ReadHexLines(sink, stream);
         case Framing::kDump:
             return ReadDump(sink, stream);
+        case Framing::kStream:
+            return ReadStream(sink, stream, *StreamFormatNamed(options.stream));
         case Framing::kLines:
             break;
     }
@@ -54,7 +67,7 @@ int ReadFramed(MessageSink& sink, std::FILE* stream, Framing framing) {
 }
 
 // False when the input could not be opened or read (already reported).
-bool CheckInput(MessageSink& sink, const std::string& name, Framing framing) {
+bool CheckInput(MessageSink& sink, const std::string& name, const CheckOptions& options) {
     const bool standardInput = name == "-";
     std::error_code ignored;
     if (!standardInput && std::filesystem::is_directory(name, ignored)) {
@@ -67,7 +80,7 @@ bool CheckInput(MessageSink& sink, const std::string& name, Framing framing) {
         return false;
     }
     errno = 0;
-    const int error = ReadFramed(sink, stream, framing);
+    const int error = ReadFramed(sink, stream, options);
     if (!standardInput) std::fclose(stream);
     if (error != 0) ReportFileError(standardInput ? "standard input" : name, "cannot read", error);
     return error == 0;
@@ -90,19 +103,16 @@ std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const Prot
 int RunCheck(const CheckOptions& options) {
     ProtocolDef& def = TheProtocol();
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
-    const Framing framing = options.hex    ? Framing::kHex
-                            : options.raw  ? Framing::kRaw
-                            : options.dump ? Framing::kDump
-                                           : Framing::kLines;
     ReportOutput output(stdout);
     const std::unique_ptr<ReportWriter> report = MakeReport(options, def, output);
     Checker checker(def, *report, output);
+    checker.SetHeader(options.header);
     bool inputsRead = true;
     if (options.inputs.empty()) {
-        inputsRead = CheckInput(checker, "-", framing);
+        inputsRead = CheckInput(checker, "-", options);
     } else {
         for (const std::string& name : options.inputs) {
-            inputsRead = CheckInput(checker, name, framing) && inputsRead;
+            inputsRead = CheckInput(checker, name, options) && inputsRead;
         }
     }
     if (!checker.Finish()) {
@@ -128,8 +138,20 @@ void AddCheckCommand(CLI::App& app, int& status) {
         "--dump", options->dump,
         "Messages written as hexdumps (xxd, hexdump -C, od, jPOS, Wireshark), byte literals or "
         "hexadecimal digits; an empty line or an offset back to 0 ends one");
-    hex->excludes(raw, dump);
-    raw->excludes(dump);
+    CLI::Option* stream =
+        command
+            ->add_option("--stream", options->stream,
+                         "Each input is a stream of messages, each after its length: len2 or len4 "
+                         "(big-endian bytes) or ascii4 (decimal digits)")
+            ->check(CLI::IsMember({"len2", "len4", "ascii4"}));
+    hex->excludes(raw, dump, stream);
+    raw->excludes(dump, stream);
+    dump->excludes(stream);
+    command
+        ->add_option("--header", options->header,
+                     "Set aside the first N units of every message (a TPDU, an ISO header) "
+                     "before decoding")
+        ->check(CLI::Range(0, 32767));
     CLI::Option* json =
         command->add_flag("--json", options->json, "One JSON object per message (JSON Lines)");
     CLI::Option* summary = command->add_flag(

@@ -12,6 +12,21 @@ Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput
 bool Checker::Take() {
     rowCount = 0;
     CheckedMessage checked;
+    if (headerUnits >= 0) {
+        const int length = message.Length();
+        if (length < headerUnits) {
+            reason = "message of " + std::to_string(length) +
+                     " units is shorter than its header of " + std::to_string(headerUnits) +
+                     " units";
+            return Fail(reason);
+        }
+        AssignHex(header, message.Data(), headerUnits);
+        std::memmove(message.Data(), message.Data() + headerUnits, length - headerUnits);
+        message.SetLength(length - headerUnits);
+        message.Terminate();
+        checked.hasHeader = true;
+        checked.headerHex = header;
+    }
     checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header);
     checked.verdict = std::string_view(verdict.Text(), verdict.Length());
     return Deliver(checked);
@@ -19,7 +34,7 @@ bool Checker::Take() {
 
 bool Checker::Fail(std::string_view why) {
     rowCount = 0;
-    reason.assign(why);
+    if (why.data() != reason.data()) reason.assign(why);
     CheckedMessage checked;
     checked.error = reason.c_str();
     return Deliver(checked);
@@ -45,7 +60,7 @@ bool Checker::TakeField(const DecodedField& field) {
     FieldRow& row = rows[rowCount++];
     const AutoBuff& value = *field.value;
     row.number = field.number;
-    row.offset = field.offset;
+    row.offset = field.offset + (headerUnits > 0 ? headerUnits : 0);
     row.consumed = field.consumed;
     row.length = value.Length();
     AssignHex(row.hex, value.Data(), value.Length());

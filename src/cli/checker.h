@@ -18,6 +18,10 @@ class Checker : public MessageSink {
     bool Take() override;
     bool Fail(std::string_view reason) override;
 
+    // The first units units of every message are set aside before decoding; offsets still
+    // count from the first unit of the message as read.
+    void SetHeader(int units) { headerUnits = units; }
+
     const CheckCounts& Counts() const { return counts; }
     // Ends the report; false when it could not be written.
     bool Finish();
@@ -35,5 +39,7 @@ class Checker : public MessageSink {
     std::vector<FieldRow> rows;
     std::size_t rowCount = 0;
     std::string reason;
+    int headerUnits = -1;  // none
+    std::string header;
     CheckCounts counts;
 };

@@ -17,12 +17,13 @@ void JsonReport::Write(const CheckedMessage& message) {
     }
     std::string bitmap;
     AssignHex(bitmap, message.header.bitmap.data(), static_cast<int>(message.header.bitmap.size()));
-    nlohmann::ordered_json line = {{"message", message.number},
-                                   {"mti", std::string(message.header.mti)},
-                                   {"bitmap", std::move(bitmap)},
-                                   {"fields", std::move(fields)},
-                                   {"verdict", std::string(message.verdict)},
-                                   {"ok", message.ok}};
+    nlohmann::ordered_json line = {{"message", message.number}};
+    if (message.hasHeader) line["header"] = std::string(message.headerHex);
+    line["mti"] = std::string(message.header.mti);
+    line["bitmap"] = std::move(bitmap);
+    line["fields"] = std::move(fields);
+    line["verdict"] = std::string(message.verdict);
+    line["ok"] = message.ok;
     if (message.error != nullptr) line["error"] = message.error;
     out.Text().append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     out.Text().push_back('\n');

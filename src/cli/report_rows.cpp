@@ -19,6 +19,7 @@ void RowsReport::Write(const CheckedMessage& message) {
     } else {
         out.Line("message ", message.number, ": no MTI");
     }
+    if (message.hasHeader) out.Line("  header ", message.headerHex);
     std::size_t width = 0;
     for (std::size_t i = 0; i < message.rowCount; ++i)
         width = std::max(width, message.rows[i].value.size());

@@ -22,6 +22,8 @@ struct CheckedMessage {
     std::string_view verdict;  // empty when there is none
     bool ok = false;
     const char* error = nullptr;  // why the message could not be prepared; null otherwise
+    bool hasHeader = false;       // whether a header was set aside (even an empty one)
+    std::string_view headerHex;   // the units set aside before decoding, as hex
     const FieldRow* rows = nullptr;
     std::size_t rowCount = 0;
 };

@@ -323,6 +323,84 @@ TEST_F(CheckCommand, DumpSplitsMessagesAndNamesTheLineThatFitsNoNotation) {
               "6 messages read, 3 passed, 3 failed\n");
 }
 
+struct StreamCase {
+    const char* name;
+    const char* format;
+    std::string stream;
+    const char* report;  // --summary
+};
+
+class CheckStream : public CheckCommand, public testing::WithParamInterface<StreamCase> {};
+
+TEST_P(CheckStream, ReadsEachMessageAfterItsLength) {
+    const StreamCase& c = GetParam();
+    const std::string input = Write("stream", c.stream);
+    const Result run = Check(std::string("--stream ") + c.format + " --summary " + textPro + " " +
+                             input + " " + input);
+    EXPECT_EQ(run.out, c.report);
+}
+
+const std::string kLen2 = std::string("\0\x2c", 2) + kTextOk;
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckStream,
+    testing::Values(
+        StreamCase{"Len2AndAZeroLengthEmptyMessage", "len2", kLen2 + std::string(2, '\0') + kLen2,
+                   "4  ... Parsing OK ...\n2  no verdict\n6 messages read, 4 passed, 2 failed\n"},
+        StreamCase{"Len4", "len4", std::string(3, '\0') + "\x2c" + kTextOk,
+                   "2  ... Parsing OK ...\n2 messages read, 2 passed, 0 failed\n"},
+        StreamCase{"Ascii4TruncatedStopsThatInput", "ascii4", "0044" + kTextOk + "0300" + "x",
+                   "2  ... Parsing OK ...\n"
+                   "2  error: stream ends 1 units into a message of 300 units\n"
+                   "4 messages read, 2 passed, 2 failed\n"},
+        StreamCase{"LengthAbove32767StopsThatInput", "len2", "\x80\x01" + kLen2,
+                   "2  error: message longer than 32767 units\n"
+                   "2 messages read, 0 passed, 2 failed\n"},
+        StreamCase{"BrokenPrefix", "len4", kLen2.substr(0, 3),
+                   "2  error: stream ends 3 units into a length prefix of 4 units\n"
+                   "2 messages read, 0 passed, 2 failed\n"}),
+    [](const testing::TestParamInfo<StreamCase>& info) { return info.param.name; });
+
+struct HeaderCase {
+    const char* name;
+    const char* flags;
+    std::string input;
+};
+
+class CheckHeader : public CheckCommand, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(CheckHeader, SetsTheHeaderAsideAndCountsOffsetsFromTheFirstUnitRead) {
+    const HeaderCase& c = GetParam();
+    const std::string input = Write("input", c.input);
+    const Result run = Check(std::string(c.flags) + " --header 5 --json " + textPro + " " + input);
+    EXPECT_EQ(run.status, 0) << run.out;
+    const auto line = nlohmann::json::parse(Lines(run.out).at(0));
+    EXPECT_EQ(line["header"], "6000010000");
+    EXPECT_EQ(line["fields"][0]["offset"], 25);  // 5 + MTI 4 + bitmap 16
+    EXPECT_EQ(line["verdict"], "... Parsing OK ...");
+}
+
+const std::string kTpdu("\x60\x00\x01\x00\x00", 5);
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckHeader,
+    testing::Values(HeaderCase{"Raw", "--raw", kTpdu + kTextOk},
+                    HeaderCase{"Hex", "--hex", ToHex(kTpdu + kTextOk)},
+                    HeaderCase{"Lines", "", kTpdu + kTextOk + "\n"},
+                    HeaderCase{"Dump", "--dump", "60 00 01 00 00\n" + ToHex(kTextOk)},
+                    HeaderCase{"Stream", "--stream len2",
+                               std::string("\0\x31", 2) + kTpdu + kTextOk}),
+    [](const testing::TestParamInfo<HeaderCase>& info) { return info.param.name; });
+
+TEST_F(CheckCommand, HeaderLongerThanTheMessageIsAnError) {
+    const Result run = Check("--header 50 " + textPro, kTextOk + "\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.out).at(0),
+              "message 1: error: message of 44 units is shorter than its header of 50 units");
+    const Result rows = Check("--header 2 " + textPro, "AB" + kTextOk + "\n");
+    EXPECT_EQ(Lines(rows.out).at(1), "  header 4142");
+}
+
 TEST_F(CheckCommand, TooLongMessageIsNamedAsAnError) {
     const Result run = Check(textPro, std::string(40000, 'x') + "\n");
     EXPECT_EQ(run.status, 1);
