@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -101,6 +102,9 @@ std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const Prot
 }
 
 int RunCheck(const CheckOptions& options) {
+    // A reader that went away (`check ... | head`) ends the run quietly, as for any filter,
+    // whatever the parent left the signal at.
+    std::signal(SIGPIPE, SIG_DFL);
     ProtocolDef& def = TheProtocol();
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
     ReportOutput output(stdout);
@@ -108,17 +112,15 @@ int RunCheck(const CheckOptions& options) {
     Checker checker(def, *report, output);
     checker.SetHeader(options.header);
     bool inputsRead = true;
-    if (options.inputs.empty()) {
-        inputsRead = CheckInput(checker, "-", options);
-    } else {
-        for (const std::string& name : options.inputs) {
-            inputsRead = CheckInput(checker, name, options) && inputsRead;
-        }
+    const std::vector<std::string> standardInput = {"-"};
+    for (const std::string& name : options.inputs.empty() ? standardInput : options.inputs) {
+        inputsRead = CheckInput(checker, name, options) && inputsRead;
+        if (output.Failed()) break;
     }
     if (!checker.Finish()) {
         std::fprintf(stderr, "iso8583 check: cannot write the report: %s\n",
                      Reason(output.Error()).c_str());
-        return inputsRead ? kExitFailed : kExitUsage;
+        return kExitUsage;
     }
     if (!inputsRead) return kExitUsage;
     return checker.Counts().failed > 0 ? kExitFailed : kExitOk;
@@ -160,5 +162,6 @@ void AddCheckCommand(CLI::App& app, int& status) {
     command->add_option("definition", options->definition, "Protocol definition (.pro)")
         ->required();
     command->add_option("inputs", options->inputs, "Message files; standard input when none or -");
+    command->footer(kExitStatusRule);
     command->callback([options, &status] { status = RunCheck(*options); });
 }

@@ -46,8 +46,7 @@ bool Checker::Deliver(CheckedMessage& checked) {
     checked.rows = rows.data();
     checked.rowCount = rowCount;
     writer.Write(checked);
-    output.FlushIfFull();
-    return true;
+    return output.FlushIfFull();
 }
 
 bool Checker::Finish() {

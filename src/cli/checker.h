@@ -23,6 +23,7 @@ class Checker : public MessageSink {
     void SetHeader(int units) { headerUnits = units; }
 
     const CheckCounts& Counts() const { return counts; }
+    // Take and Fail return false from the first report write that fails on.
     // Ends the report; false when it could not be written.
     bool Finish();
 

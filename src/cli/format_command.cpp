@@ -25,14 +25,14 @@ int RunFormat(const FormatOptions& options) {
         std::string error;
         if (SaveProtocolFile(options.output, *def, error)) return kExitOk;
         std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitFailed;
+        return kExitUsage;
     }
     errno = 0;
     if (WriteProtocolLines(stdout, *def) && std::fflush(stdout) == 0) return kExitOk;
     const int e = errno;
     std::fprintf(stderr, "standard output: cannot write: %s\n",
                  e != 0 ? std::strerror(e) : "write error");
-    return kExitFailed;
+    return kExitUsage;
 }
 
 }  // namespace
@@ -48,6 +48,7 @@ void AddFormatCommand(CLI::App& app, int& status) {
         format->add_option("-o,--output", options->output,
                            "Write to this file (replaced only once fully written) instead of "
                            "standard output");
+    format->footer(kExitStatusRule);
     format->callback([options, output, &status] {
         options->toFile = output->count() > 0;
         status = RunFormat(*options);

@@ -123,7 +123,7 @@ class DumpReader {
 }  // namespace
 
 int ReadDump(MessageSink& sink, std::FILE* stream) {
-    LineReader reader(stream);
+    LineReader reader(stream, true);  // a carriage return is never part of a dump
     DumpReader dump(sink);
     char* line = nullptr;
     std::size_t size = 0;

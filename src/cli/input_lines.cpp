@@ -38,8 +38,8 @@ bool TakeHexLine(MessageSink& sink, char* line, std::size_t size) {
 }
 
 template <typename TakeOne>
-int ReadEachLine(MessageSink& sink, std::FILE* stream, TakeOne take) {
-    LineReader reader(stream);
+int ReadEachLine(MessageSink& sink, std::FILE* stream, bool carriageReturnEnds, TakeOne take) {
+    LineReader reader(stream, carriageReturnEnds);
     char* line = nullptr;
     std::size_t size = 0;
     bool overlong = false;
@@ -57,9 +57,9 @@ int ReadEachLine(MessageSink& sink, std::FILE* stream, TakeOne take) {
 }  // namespace
 
 int ReadLines(MessageSink& sink, std::FILE* stream) {
-    return ReadEachLine(sink, stream, TakeLine);
+    return ReadEachLine(sink, stream, false, TakeLine);
 }
 
 int ReadHexLines(MessageSink& sink, std::FILE* stream) {
-    return ReadEachLine(sink, stream, TakeHexLine);
+    return ReadEachLine(sink, stream, true, TakeHexLine);
 }

@@ -1,5 +1,6 @@
 // Input framings that read a stream line by line: each non-empty line is one message, in its
-// own characters (ReadLines) or in hexadecimal digits (ReadHexLines).
+// own characters (ReadLines) or in hexadecimal digits (ReadHexLines, where a lone carriage
+// return also ends a line: no hexadecimal line holds one).
 #pragma once
 
 #include <cstdio>

@@ -11,10 +11,13 @@ class LineReader {
   public:
     static constexpr std::size_t kLineMax = 1 << 17;
 
-    explicit LineReader(std::FILE* stream) : file(stream), buffer(kBlock + 1) {}
+    // A lone carriage return ends a line too when carriageReturnEnds; otherwise it is part of
+    // the line unless a line feed follows it.
+    explicit LineReader(std::FILE* stream, bool carriageReturnEnds = false)
+        : file(stream), buffer(kBlock + 1), carriageReturnEnds(carriageReturnEnds) {}
 
-    // The next line without its line feed (and the carriage return before it); the text is
-    // writable and may be NUL-terminated in place at line[size]. False at the end or on error.
+    // The next line without its line end (a carriage return before a line feed included); the text
+    // is writable and may be NUL-terminated in place at line[size]. False at the end or on error.
     bool Next(char*& line, std::size_t& size, bool& overlong);
 
     // The error number of a failed read, 0 otherwise.
@@ -23,6 +26,9 @@ class LineReader {
   private:
     static constexpr std::size_t kBlock = 1 << 18;
 
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+    std::size_t Find(char c) const;  // where c next occurs at or after begin, else end
     bool TakeLast(char*& line, std::size_t& size, bool& overlong);
     void Refill();
 
@@ -33,4 +39,9 @@ class LineReader {
     bool skipping = false;
     bool atEnd = false;
     int error = 0;
+    bool carriageReturnEnds;
+    bool afterCarriage = false;  // the last line ended at a carriage return
+    // Where the next line feed and carriage return lie, or end when there is none before it.
+    std::size_t feed = kUnknown;
+    std::size_t carriage = kUnknown;
 };

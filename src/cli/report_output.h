@@ -23,6 +23,7 @@ class ReportOutput {
     // Both return false once a write has failed; the text is dropped then.
     bool FlushIfFull() { return text.size() < kFlushAt ? !failed : Flush(); }
     bool Flush();
+    bool Failed() const { return failed; }
     // The error number of the failed write (0 when none failed).
     int Error() const { return error; }
 

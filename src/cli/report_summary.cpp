@@ -3,14 +3,18 @@
 #include <algorithm>
 
 #include "cli/report_rows.h"
+#include "cli/report_text.h"
 
 void SummaryReport::Write(const CheckedMessage& message) {
     if (message.error != nullptr) {
         key.assign("error: ").append(message.error);
-        Count(key);
+    } else if (message.verdict.empty()) {
+        key.assign("no verdict");
     } else {
-        Count(message.verdict.empty() ? std::string_view("no verdict") : message.verdict);
+        key.clear();
+        AppendVerdict(key, message.verdict);
     }
+    Count(key);
 }
 
 void SummaryReport::Count(std::string_view text) {
@@ -19,9 +23,17 @@ void SummaryReport::Count(std::string_view text) {
         return;
     }
     std::string lookup(text);
-    auto [it, added] = index.try_emplace(lookup, tallies.size());
-    if (added) tallies.push_back({std::move(lookup), 0});
-    last = it->second;
+    const auto found = index.find(lookup);
+    if (found != index.end()) {
+        last = found->second;
+    } else if (tallies.size() < kMaxTallies) {
+        last = tallies.size();
+        index.emplace(lookup, last);
+        tallies.push_back({std::move(lookup), 0});
+    } else {
+        ++others;
+        return;
+    }
     ++tallies[last].count;
 }
 
@@ -34,5 +46,6 @@ void SummaryReport::Finish(const CheckCounts& counts) {
                      [](const Tally* a, const Tally* b) { return a->count > b->count; });
     for (const Tally* tally : order)
         out.Line(tally->count, "  ", tally->text);
+    if (others > 0) out.Line(others, "  other verdicts");
     WriteCounts(out, counts);
 }

@@ -1,5 +1,5 @@
 // The summary report of `check`: how many messages had each verdict, most frequent first,
-// then the counts.
+// the first 1000 distinct verdicts, then all others together, then the counts.
 #pragma once
 
 #include <string>
@@ -23,6 +23,10 @@ class SummaryReport : public ReportWriter {
         long count = 0;
     };
 
+    // Memory stays flat on any input: verdicts past the first kMaxTallies distinct ones are
+    // counted together.
+    static constexpr std::size_t kMaxTallies = 1000;
+
     void Count(std::string_view key);
 
     ReportOutput& out;
@@ -30,4 +34,5 @@ class SummaryReport : public ReportWriter {
     std::unordered_map<std::string, std::size_t> index;
     std::size_t last = 0;
     std::string key;
+    long others = 0;
 };

@@ -72,6 +72,16 @@ class CheckCommand : public testing::Test {
         return (dir / name).string();
     }
 
+    // Runs a shell command line; $TOOL is the tool, $PRO the text definition.
+    Result Shell(const std::string& line) {
+        const fs::path out = dir / "stdout", err = dir / "stderr";
+        const std::string command =
+            "cd '" + dir.string() + "' && TOOL='" + std::string(ISO8583_TOOL) + "' PRO='" +
+            textPro + "' bash -c '" + line + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+    }
+
     // Runs the tool with args (already quoted where needed) and optional standard input.
     Result Check(const std::string& args, const std::string& input = "") {
         const fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
@@ -213,6 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FramingCase{"HexRejectsBlanksBetweenGroups", "--hex",
                                 kTextOkHex.substr(0, 10) + " " + kTextOkHex.substr(10) + "\n", 1,
                                 "1 messages read, 0 passed, 1 failed"},
+                    FramingCase{"HexLoneCarriageReturnsEndLines", "--hex",
+                                kTextOkHex + "\r" + kTextOkHex + "\r\n" + kTextOkHex, 0,
+                                "3 messages read, 3 passed, 0 failed"},
                     FramingCase{"RawFileIsOneMessageLineFeedsIncluded", "--raw", kTextOk + "\n\n",
                                 0, "1 messages read, 1 passed, 0 failed"},
                     FramingCase{"OverlongLineIsAnErrorAndTheNextIsChecked", "",
@@ -399,6 +412,51 @@ TEST_F(CheckCommand, HeaderLongerThanTheMessageIsAnError) {
               "message 1: error: message of 44 units is shorter than its header of 50 units");
     const Result rows = Check("--header 2 " + textPro, "AB" + kTextOk + "\n");
     EXPECT_EQ(Lines(rows.out).at(1), "  header 4142");
+}
+
+TEST_F(CheckCommand, MessageBytesReachTheTerminalEscaped) {
+    const std::string clear = "\x1b[2J";
+    const Result rows =
+        Check(textPro, clear + kTextOk.substr(4) + "\n" + "01\\0" + kTextOk.substr(4) + "\n");
+    EXPECT_EQ(Lines(rows.out).at(0), "message 1: MTI \\x1B[2J");
+    EXPECT_EQ(Lines(rows.out).at(3), "  Unknown message \\x1B[2J");
+    EXPECT_NE(rows.out.find("  Unknown message 01\\\\0\n"), std::string::npos);
+    const Result summary = Check("--summary " + textPro, clear + kTextOk.substr(4) + "\n");
+    EXPECT_EQ(Lines(summary.out).at(0), "1  Unknown message \\x1B[2J");
+    EXPECT_EQ(summary.out.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CheckCommand, SummaryKeepsTheFirstThousandVerdictsAndMemoryStaysFlat) {
+    // 400000 distinct MTIs through a pipe; each would otherwise keep its own tally.
+    const Result run =
+        Shell("awk \"BEGIN { for (i = 0; i < 400000; i++) printf \\\"%c%c%c%c" + kTextOk.substr(4) +
+              "\\\\n\\\", 65 + i % 26, 65 + int(i / 26) % 26, 65 + int(i / 676) % 26, "
+              "65 + int(i / 17576) % 26 }\" | /usr/bin/time -f %M -o rss \"$TOOL\" check --summary "
+              "\"$PRO\"");
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 1002u);
+    EXPECT_EQ(lines[0], "1  Unknown message AAAA");
+    EXPECT_EQ(lines[1000], "399000  other verdicts");
+    EXPECT_EQ(lines[1001], "400000 messages read, 0 passed, 400000 failed");
+    // time notes the exit status 1 on a line of its own before the figure.
+    EXPECT_LT(std::stol(Lines(ReadAll(dir / "rss")).back()), 64 * 1024) << "peak kB";
+}
+
+TEST_F(CheckCommand, UnwritableReportStopsWithStatus2AndClosedPipeEndsQuietly) {
+    const std::string input = Write("many", [] {
+        std::string text;
+        for (int i = 0; i < 20000; ++i)
+            text += kTextOk + "\n";
+        return text;
+    }());
+    const Result full = Shell("\"$TOOL\" check \"$PRO\" " + input + " >/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "iso8583 check: cannot write the report: No space left on device\n");
+
+    const Result head =
+        Shell("\"$TOOL\" check \"$PRO\" " + input + " | head -1; echo ${PIPESTATUS[0]}");
+    EXPECT_EQ(head.out, "message 1: MTI 0100\n141\n");  // 128 + SIGPIPE
+    EXPECT_EQ(head.err, "");
 }
 
 TEST_F(CheckCommand, TooLongMessageIsNamedAsAnError) {

@@ -67,14 +67,14 @@ expect_status 2 "-o with unopenable input"
 cmp -s "$work/copy.pro" "$demo" || fail "-o with unopenable input: output file touched"
 
 run format "$demo" -o "$work/no/such/folder/out.pro"
-expect_status 1 "-o into a missing folder"
+expect_status 2 "-o into a missing folder"
 grep -q "out.pro: cannot open: No such file or directory" "$work/err" ||
     fail "-o into a missing folder: message was '$(cat "$work/err")'"
 
 if [ -w /dev/full ]; then
     "$tool" format "$demo" >/dev/full 2>"$work/err"
     status=$?
-    expect_status 1 "standard output full"
+    expect_status 2 "standard output full"
     grep -q "cannot write" "$work/err" || fail "standard output full: no message"
 fi
 
