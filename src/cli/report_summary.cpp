@@ -10,10 +10,15 @@ void SummaryReport::Write(const CheckedMessage& message) {
         key.assign("error: ").append(message.error);
     } else if (message.verdict.empty()) {
         key.assign("no verdict");
+    } else if (message.verdict == lastVerdict) {
+        return Count(key);  // nearly every message: the verdict of the one before
     } else {
+        lastVerdict.assign(message.verdict);
         key.clear();
         AppendVerdict(key, message.verdict);
+        return Count(key);
     }
+    lastVerdict.clear();
     Count(key);
 }
 

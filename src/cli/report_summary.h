@@ -35,4 +35,5 @@ class SummaryReport : public ReportWriter {
     std::size_t last = 0;
     std::string key;
     long others = 0;
+    std::string lastVerdict;  // as the decoder gave it, of the message before
 };
