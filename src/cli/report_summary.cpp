@@ -22,19 +22,18 @@ void SummaryReport::Write(const CheckedMessage& message) {
     Count(key);
 }
 
-void SummaryReport::Count(std::string_view text) {
+void SummaryReport::Count(const std::string& text) {
     if (last < tallies.size() && tallies[last].text == text) {
         ++tallies[last].count;
         return;
     }
-    std::string lookup(text);
-    const auto found = index.find(lookup);
+    const auto found = index.find(text);
     if (found != index.end()) {
         last = found->second;
     } else if (tallies.size() < kMaxTallies) {
         last = tallies.size();
-        index.emplace(lookup, last);
-        tallies.push_back({std::move(lookup), 0});
+        index.emplace(text, last);
+        tallies.push_back({text, 0});
     } else {
         ++others;
         return;

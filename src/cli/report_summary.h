@@ -27,7 +27,7 @@ class SummaryReport : public ReportWriter {
     // counted together.
     static constexpr std::size_t kMaxTallies = 1000;
 
-    void Count(std::string_view key);
+    void Count(const std::string& text);
 
     ReportOutput& out;
     std::vector<Tally> tallies;
