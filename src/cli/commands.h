@@ -6,8 +6,13 @@
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the work ran and found a problem (or could not write)
-inline constexpr int kExitUsage = 2;   // bad arguments, unreadable definition or input
+inline constexpr int kExitFailed = 1;  // some message did not pass or could not be prepared
+inline constexpr int kExitUsage = 2;   // bad arguments, unreadable input, unwritable output
+
+inline constexpr char kExitStatusRule[] =
+    "Exit status: 0 when every message passed (format: the file was written); 1 when some "
+    "message did not pass or could not be prepared; 2 for bad arguments, an unreadable or too "
+    "large definition or input, or output that cannot be written.";
 
 void AddFormatCommand(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);

@@ -50,6 +50,7 @@ void AddFormatCommand(CLI::App& app, int& status) {
         format->add_option("-o,--output", options->output,
                            "Write to this file instead of standard output (a file is replaced only "
                            "once fully written; a device or FIFO is written to)");
+    format->footer(kExitStatusRule);
     format->callback([options, output, &status] {
         options->toFile = output->count() > 0;
         status = RunFormat(*options);

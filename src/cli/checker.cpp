@@ -1,0 +1,73 @@
+#include "cli/checker.h"
+
+#include <cstring>
+
+Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput& out)
+    : def(protocol), writer(report), output(out) {
+    if (writer.WantsFields()) {
+        consumer = [this](const DecodedField& field) { return TakeField(field); };
+    }
+}
+
+bool Checker::Take() {
+    rowCount = 0;
+    CheckedMessage checked;
+    if (headerUnits >= 0) {
+        const int length = message.Length();
+        if (length < headerUnits) {
+            reason = "message of " + std::to_string(length) +
+                     " units is shorter than its header of " + std::to_string(headerUnits) +
+                     " units";
+            return Fail(reason);
+        }
+        AssignHex(header, message.Data(), headerUnits);
+        std::memmove(message.Data(), message.Data() + headerUnits, length - headerUnits);
+        message.SetLength(length - headerUnits);
+        message.Terminate();
+        checked.hasHeader = true;
+        checked.headerHex = header;
+    }
+    checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header);
+    checked.verdict = std::string_view(verdict.Text(), verdict.Length());
+    return Deliver(checked);
+}
+
+bool Checker::Fail(std::string_view why) {
+    rowCount = 0;
+    if (why.data() != reason.data()) reason.assign(why);
+    CheckedMessage checked;
+    checked.error = reason.c_str();
+    return Deliver(checked);
+}
+
+bool Checker::Deliver(CheckedMessage& checked) {
+    checked.number = ++counts.read;
+    ++(checked.ok ? counts.passed : counts.failed);
+    checked.rows = rows.data();
+    checked.rowCount = rowCount;
+    writer.Write(checked);
+    return output.FlushIfFull();
+}
+
+bool Checker::Finish() {
+    writer.Finish(counts);
+    return output.Flush();
+}
+
+bool Checker::TakeField(const DecodedField& field) {
+    if (rowCount == rows.size()) rows.emplace_back();
+    FieldRow& row = rows[rowCount++];
+    const AutoBuff& value = *field.value;
+    row.number = field.number;
+    row.offset = field.offset + (headerUnits > 0 ? headerUnits : 0);
+    row.consumed = field.consumed;
+    row.length = value.Length();
+    AssignHex(row.hex, value.Data(), value.Length());
+    if (def.IsBinaryField(field.number)) {
+        row.value = row.hex;
+    } else {
+        const char* text = value.Text();
+        row.value.assign(text, strnlen(text, value.Length()));
+    }
+    return true;
+}

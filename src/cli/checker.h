@@ -1,0 +1,46 @@
+// Decodes each message a reader delivers, checks it against the protocol definition and
+// hands the result to a report writer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/message_sink.h"
+#include "cli/report_output.h"
+#include "cli/report_writer.h"
+#include "model/protocol.h"
+
+class Checker : public MessageSink {
+  public:
+    Checker(const ProtocolDef& protocol, ReportWriter& writer, ReportOutput& output);
+
+    AutoBuff& Message() override { return message; }
+    bool Take() override;
+    bool Fail(std::string_view reason) override;
+
+    // The first units units of every message are set aside before decoding; offsets still
+    // count from the first unit of the message as read.
+    void SetHeader(int units) { headerUnits = units; }
+
+    const CheckCounts& Counts() const { return counts; }
+    // Take and Fail return false from the first report write that fails on.
+    // Ends the report; false when it could not be written.
+    bool Finish();
+
+  private:
+    bool TakeField(const DecodedField& field);
+    bool Deliver(CheckedMessage& checked);
+
+    const ProtocolDef& def;
+    ReportWriter& writer;
+    ReportOutput& output;
+    FieldConsumer consumer;
+    AutoBuff message;
+    AutoBuff verdict;
+    std::vector<FieldRow> rows;
+    std::size_t rowCount = 0;
+    std::string reason;
+    int headerUnits = -1;  // none
+    std::string header;
+    CheckCounts counts;
+};

@@ -1,0 +1,21 @@
+// The stream input framing: each input is a byte stream of messages, each preceded by its
+// length (which does not count the prefix).
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "cli/message_sink.h"
+
+enum class StreamFormat {
+    kLen2,    // 2 bytes, big-endian
+    kLen4,    // 4 bytes, big-endian
+    kAscii4,  // 4 decimal digits
+};
+
+std::optional<StreamFormat> StreamFormatNamed(std::string_view name);
+
+// Reading stops at the first broken prefix or message. The error number of a failed read,
+// 0 otherwise.
+int ReadStream(MessageSink& sink, std::FILE* stream, StreamFormat format);

@@ -1,0 +1,33 @@
+#include "cli/report_output.h"
+
+#include <cerrno>
+
+#include "support/text.h"
+
+ReportOutput::ReportOutput(std::FILE* out) : stream(out) {
+    text.reserve(kFlushAt + 4096);
+}
+
+void ReportOutput::Append(long number) {
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%ld", number);
+    text.append(digits, n > 0 ? n : 0);
+}
+
+bool ReportOutput::Flush() {
+    if (!failed) {
+        errno = 0;
+        if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) {
+            failed = true;
+        }
+        if (!failed && (std::fflush(stream) != 0 || std::ferror(stream))) failed = true;
+        if (failed) error = errno != 0 ? errno : EIO;
+    }
+    text.clear();
+    return !failed;
+}
+
+void AssignHex(std::string& hex, const unsigned char* bytes, int count) {
+    hex.resize(2 * static_cast<std::size_t>(count));
+    if (count > 0) EncodeHex(count, static_cast<int>(hex.size()), hex.data(), bytes);
+}

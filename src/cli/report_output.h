@@ -1,0 +1,40 @@
+// The text of a report, gathered in blocks and written to a stream when a block is full.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+class ReportOutput {
+  public:
+    explicit ReportOutput(std::FILE* stream);
+
+    std::string& Text() { return text; }
+
+    template <typename... Parts>
+    void Line(const Parts&... parts) {
+        (Append(parts), ...);
+        text.push_back('\n');
+    }
+    void Append(std::string_view part) { text.append(part); }
+    void Append(const char* part) { text.append(part); }
+    void Append(long number);
+
+    // Both return false once a write has failed; the text is dropped then.
+    bool FlushIfFull() { return text.size() < kFlushAt ? !failed : Flush(); }
+    bool Flush();
+    bool Failed() const { return failed; }
+    // The error number of the failed write (0 when none failed).
+    int Error() const { return error; }
+
+  private:
+    static constexpr std::size_t kFlushAt = 1 << 16;
+
+    std::FILE* stream;
+    std::string text;
+    bool failed = false;
+    int error = 0;
+};
+
+// Uppercase hexadecimal digits of count bytes, two per byte, replacing hex.
+void AssignHex(std::string& hex, const unsigned char* bytes, int count);

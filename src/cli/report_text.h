@@ -1,0 +1,16 @@
+// How the rows and summary reports show texts, so that no byte of a message reaches a
+// terminal as a control sequence.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Bytes from a message: 0x20 to 0x7E as they are, '\' as "\\", any other byte as \xHH.
+void AppendMessageText(std::string& out, std::string_view bytes);
+// How many characters AppendMessageText writes for bytes.
+std::size_t MessageTextWidth(std::string_view bytes);
+// Texts of the definition: as they are, except control characters, written as \xHH.
+void AppendDefinitionText(std::string& out, std::string_view text);
+// A verdict: the system's own words as definition text, the MTI it names as message bytes.
+void AppendVerdict(std::string& out, std::string_view verdict);

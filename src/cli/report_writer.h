@@ -1,0 +1,44 @@
+// What a report writer of `check` is given: each checked message, then the counts.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "decode/decoder.h"
+
+struct FieldRow {
+    int number = 0;
+    int offset = 0;
+    int consumed = 0;
+    int length = 0;
+    std::string value;  // as shown: hex for B and Z, else text up to the first NUL
+    std::string hex;
+};
+
+struct CheckedMessage {
+    long number = 0;  // counted from 1 over all inputs
+    MessageHeader header;
+    std::string_view verdict;  // empty when there is none
+    bool ok = false;
+    const char* error = nullptr;  // why the message could not be prepared; null otherwise
+    bool hasHeader = false;       // whether a header was set aside (even an empty one)
+    std::string_view headerHex;   // the units set aside before decoding, as hex
+    const FieldRow* rows = nullptr;
+    std::size_t rowCount = 0;
+};
+
+struct CheckCounts {
+    long read = 0;
+    long passed = 0;
+    long failed = 0;
+};
+
+class ReportWriter {
+  public:
+    virtual ~ReportWriter() = default;
+    // Whether Write needs the rows of the fields; a writer without them decodes faster.
+    virtual bool WantsFields() const { return true; }
+    virtual void Write(const CheckedMessage& message) = 0;
+    virtual void Finish(const CheckCounts& counts) = 0;
+};
