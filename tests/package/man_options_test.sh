@@ -11,8 +11,10 @@ help_of() {
     timeout 5 "$program" "$@" --help 2>&1
 }
 
+# The option names of the lines that start with one, as in "  -o,--output TEXT  Write ...":
+# a description that mentions another program's flag ("hexdump -C") is not an option of ours.
 options_in() {
-    grep -oE '(^|[ ,])--?[A-Za-z][A-Za-z0-9-]*' | sed 's/^[ ,]//' | sort -u
+    grep -E '^ +-' | sed -E 's/^ +//; s/ .*//' | tr ',' '\n' | grep -E '^--?[A-Za-z]' | sort -u
 }
 
 top=$(help_of)
