@@ -122,11 +122,14 @@ void MainDlgTest::startsOnDataElementsWithPagesInTheDisplayArea() {
     QCOMPARE(bar->tabText(2), QStringLiteral("Parser"));
     const QRect area = TabDisplayArea(w.dlg.Tab());
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(w.dlg.Page(i)->pos(), area.topLeft());
-        QVERIFY(w.dlg.Page(i)->geometry().bottom() <= w.dlg.Tab()->geometry().bottom());
-        QVERIFY(w.dlg.Page(i)->geometry().right() <= w.dlg.Tab()->geometry().right());
+        QCOMPARE(GetWindowRect(w.dlg.Page(i)).topLeft(), area.topLeft());
+        QVERIFY(GetWindowRect(w.dlg.Page(i)).bottom() <= w.dlg.Tab()->geometry().bottom());
+        QVERIFY(GetWindowRect(w.dlg.Page(i)).right() <= w.dlg.Tab()->geometry().right());
     }
-    QCOMPARE(w.wnd->minimumSize(), w.wnd->maximumSize());  // not resizable
+    // Resizable, and no smaller than the template where the screen has room for it.
+    QCOMPARE(w.wnd->minimumSize(), DialogWindow::From(w.wnd)->TemplateSize());
+    QVERIFY(w.wnd->maximumWidth() > w.wnd->minimumWidth());
+    QVERIFY(w.wnd->maximumHeight() > w.wnd->minimumHeight());
 }
 
 void MainDlgTest::tabChangeShowsOnePageAndRefreshesAfterDataElements_data() {
