@@ -197,9 +197,7 @@ DialogWindow::DialogWindow(const DlgTemplate& dlgTemplate, QWidget* parent)
         pages = new PageArea(this);
         pages->setGeometry(TabDisplayArea(tab));
     }
-    if (parent == nullptr) {
-        FitToScreen(screen());
-    } else {
+    if (parent != nullptr) {
         setMinimumSize(templateSize);
         if (PageArea* area = PageArea::OfHost(parentWidget())) area->Adopt(this);
     }
@@ -421,6 +419,12 @@ void DialogWindow::resizeEvent(QResizeEvent* event) {
     }
     if (pages != nullptr) pages->setGeometry(TabDisplayArea(tab));
     QWidget::resizeEvent(event);
+}
+
+void DialogWindow::setVisible(bool visible) {
+    // The screen is known for sure only now: it may have been chosen after construction.
+    if (visible && isWindow() && !fitted) FitToScreen(screen());
+    QWidget::setVisible(visible);
 }
 
 void DialogWindow::showEvent(QShowEvent* event) {

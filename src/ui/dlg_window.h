@@ -43,6 +43,7 @@ class DialogWindow : public QWidget {
     void FitToScreen(const QScreen* screen);
     QSize TemplateSize() const { return templateSize; }
     QSize FrameAllowance() const;
+    void setVisible(bool visible) override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

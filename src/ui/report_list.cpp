@@ -13,7 +13,12 @@ QModelIndex ReportList::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
             return model()->index(rows - 1, column);
         case MoveUp:
         case MoveDown:
-            if (!selectionModel()->hasSelection()) return model()->index(0, column);
+            if (!selectionModel()->hasSelection()) {
+                // The row made current on entry is no selection: forget it, so that going to
+                // that same row selects it.
+                selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+                return model()->index(0, column);
+            }
             return QTableWidget::moveCursor(action, modifiers);
         default:
             return QTableWidget::moveCursor(action, modifiers);
