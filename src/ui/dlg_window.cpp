@@ -20,6 +20,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimerEvent>
 #include <QWindow>
@@ -404,7 +405,16 @@ void DialogWindow::FitToScreen(const QScreen* screen) {
     const QSize room = screen->availableGeometry().size() - FrameAllowance();
     const QSize least = templateSize.boundedTo(room);
     setMinimumSize(least);
-    resize(fitted ? size().boundedTo(room).expandedTo(least) : least);
+    if (fitted) {
+        resize(size().boundedTo(room).expandedTo(least));
+        return;
+    }
+    // Where the pages scroll one way, room for that scroll bar spares them scrolling the other.
+    QSize opening = least;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (least.height() < templateSize.height()) opening.rwidth() += bar;
+    if (least.width() < templateSize.width()) opening.rheight() += bar;
+    resize(opening.boundedTo(room));
     fitted = true;
 }
 

@@ -107,7 +107,6 @@ class MainDlgTest : public QObject {
     void saveToMissingFolderSaysSoAndCreatesNothing();
     void failedWriteKeepsTheOldFile();
     void saveChooserAddsSuffixAndAsksBeforeReplacing();
-    void writesScreenshotsOfEachTab();
 };
 
 void MainDlgTest::startsOnDataElementsWithPagesInTheDisplayArea() {
@@ -338,18 +337,6 @@ void MainDlgTest::saveChooserAddsSuffixAndAsksBeforeReplacing() {
     DriveFileDialog(dir.filePath(QStringLiteral("bare.pro")), seen);
     QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Load, path));
     QCOMPARE(seen, QStringList{"Load a protocol definition"});
-}
-
-void MainDlgTest::writesScreenshotsOfEachTab() {
-    ResetProtocol();
-    MainWindow w;
-    const char* names[] = {"data-elements", "messages", "parser"};
-    for (int tab = 0; tab < 3; ++tab) {
-        w.ClickTab(tab);
-        QTest::qWait(20);
-        const QString file = QStringLiteral(ISO_TEST_OUTPUT_DIR "/main-%1.png").arg(names[tab]);
-        QVERIFY(w.wnd->grab().save(file));
-    }
 }
 
 QTEST_MAIN(MainDlgTest)

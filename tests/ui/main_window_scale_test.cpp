@@ -106,7 +106,9 @@ void MainWindowScaleTest::opensToFitEachScreenWithEveryControlReachable() {
         QVERIFY2(w.wnd->width() <= room.width() && w.wnd->height() <= room.height(),
                  qPrintable(where));
         QCOMPARE(w.wnd->minimumSize(), least);
-        QCOMPARE(w.wnd->size(), least);
+        QVERIFY2(w.wnd->width() >= least.width() && w.wnd->height() >= least.height(),
+                 qPrintable(where));
+        if (least == w.Dialog()->TemplateSize()) QCOMPARE(w.wnd->size(), least);
         for (int id : {IDC_LOAD, IDC_SAVE})
             QVERIFY2(w.wnd->rect().contains(w.Where(GetDlgItem(w.wnd, id))), qPrintable(where));
 
