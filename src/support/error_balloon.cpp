@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -114,6 +115,9 @@ struct BalloonState {
     QPointer<BalloonTip> tip;
     BalloonFilter* filter = nullptr;
     bool balloonTipsEnabled = true;
+    // The window of the offending control, where it was when the balloon was shown.
+    QPointer<QWidget> window;
+    QRect windowGeometry;
 };
 
 BalloonState& State() {
@@ -143,7 +147,25 @@ bool IsModifierKey(int key) {
            key == Qt::Key_AltGr;
 }
 
-bool BalloonFilter::eventFilter(QObject*, QEvent* event) {
+// The balloon points at its control: once the window has gone from under it, it points at
+// nothing. A frame dragged with the mouse or a window manager's key never reaches the program
+// as a press, so the window's own changes are watched.
+bool LeavesTheControl(QObject* watched, const QEvent* event) {
+    const BalloonState& state = State();
+    if (watched != state.window.data()) return false;
+    switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+            return state.window->geometry() != state.windowGeometry;
+        case QEvent::WindowStateChange:
+        case QEvent::WindowDeactivate:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool BalloonFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -152,12 +174,19 @@ bool BalloonFilter::eventFilter(QObject*, QEvent* event) {
             // A navigation or function key only dismisses; any other key also acts.
             return IsSwallowedKey(key);
         }
+        case QEvent::Shortcut: {
+            // A key that makes a shortcut never arrives as a press: its key follows the rule.
+            const QKeySequence keys = static_cast<QShortcutEvent*>(event)->key();
+            HideErrorBalloon();
+            return !keys.isEmpty() && IsSwallowedKey(keys[0].key());
+        }
         case QEvent::MouseButtonPress:
         case QEvent::NonClientAreaMouseButtonPress:
         case QEvent::Wheel:
             HideErrorBalloon();
             return false;  // the click still acts
         default:
+            if (LeavesTheControl(watched, event)) HideErrorBalloon();
             return false;
     }
 }
@@ -174,6 +203,8 @@ void ShowErrorBalloon(QWidget* control) {
     if (!IsLiveWidget(control)) return;
     QWidget* parent = control->parentWidget();
     if (CreateBalloonWindow(parent)) {
+        State().window = control->window();
+        State().windowGeometry = control->window()->geometry();
         BalloonTip* tip = State().tip;
         tip->PointAt(control->mapToGlobal(QPoint(control->width() / 2, control->height())));
         tip->show();
@@ -205,6 +236,7 @@ void HideErrorBalloon() {
         state.tip->deleteLater();  // the event being filtered may be addressed to it
     }
     state.tip = nullptr;
+    state.window = nullptr;
 }
 
 QWidget* ErrorBalloonWindow() {

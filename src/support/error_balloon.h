@@ -1,5 +1,6 @@
 // The one input-error balloon of the process: a warning tip at the offending control, dismissed
-// by the next navigation or function key, typing, click or wheel turn anywhere in the program.
+// by the next navigation or function key, typing, shortcut, click or wheel turn anywhere in the
+// program, and when the control's window moves, is resized, minimised or deactivated.
 // Desktop program only: it needs the window toolkit, so it is not part of the core library.
 #pragma once
 

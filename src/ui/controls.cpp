@@ -6,17 +6,38 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTableWidget>
 #include <QTextCursor>
 
 #include "ui/dlg_template.h"
+#include "ui/page_area.h"
 #include "ui/window_text.h"
 
 TabControl::TabControl(QWidget* parent) : QTabWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     tabBar()->setFocusPolicy(Qt::NoFocus);
+    // The tab never has the focus, so its own keys would never reach it: the window has them.
+    // They change the tab as a click does, and the dialog hears of it the same way.
+    const std::pair<QKeyCombination, int> keys[] = {
+        {Qt::CTRL | Qt::Key_Tab, 1},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, -1},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+        {Qt::CTRL | Qt::Key_PageDown, 1},
+        {Qt::CTRL | Qt::Key_PageUp, -1},
+    };
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { Step(step); });
+    }
+}
+
+void TabControl::Step(int step) {
+    if (count() == 0) return;
+    setCurrentIndex((currentIndex() + step + count()) % count());
 }
 
 QRect TabControl::DisplayArea() const {
@@ -126,7 +147,11 @@ bool IsWindow(HWND wnd) {
 }
 
 HWND GetParent(HWND wnd) {
-    return IsWindow(wnd) ? wnd->parentWidget() : nullptr;
+    if (!IsWindow(wnd)) return nullptr;
+    // A page lying in its dialog's page area is the dialog's child all the same.
+    QWidget* parent = wnd->parentWidget();
+    if (const PageArea* area = PageArea::OfHost(parent)) return area->parentWidget();
+    return parent;
 }
 
 bool EnableWindow(HWND wnd, bool enable) {
@@ -167,12 +192,20 @@ void UpdateWindow(HWND wnd) {
 
 bool SetWindowPos(HWND wnd, int x, int y) {
     if (wnd == nullptr) return false;
-    wnd->move(x, y);
+    QPoint at(x, y);
+    QWidget* parent = wnd->parentWidget();
+    QWidget* dialog = GetParent(wnd);
+    if (parent != nullptr && dialog != parent) at = parent->mapFrom(dialog, at);
+    wnd->move(at);
     return true;
 }
 
 QRect GetWindowRect(HWND wnd) {
-    return wnd == nullptr ? QRect() : wnd->geometry();
+    if (wnd == nullptr) return {};
+    QWidget* parent = wnd->parentWidget();
+    QWidget* dialog = GetParent(wnd);
+    if (parent == nullptr || dialog == parent) return wnd->geometry();
+    return {parent->mapTo(dialog, wnd->pos()), wnd->size()};
 }
 
 void EditLimitText(HWND edit, int characters) {

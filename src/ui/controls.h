@@ -20,12 +20,15 @@ class TabControl : public QTabWidget {
     int CurSel() const { return curSel; }
     void SetCurSel(int index);
     void Changed(int index) { curSel = index; }
+    // Goes that many tabs on, round from the last to the first.
+    void Step(int step);
 
   private:
     int curSel = -1;
 };
 
 bool IsWindow(HWND wnd);
+// The parent of a page is its dialog, also while the page lies in the dialog's page area.
 HWND GetParent(HWND wnd);
 bool EnableWindow(HWND wnd, bool enable);
 bool IsWindowEnabled(HWND wnd);

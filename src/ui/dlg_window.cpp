@@ -1,5 +1,7 @@
 #include "ui/dlg_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,12 +17,18 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimerEvent>
+#include <QWindow>
 
 #include "ui/controls.h"
 #include "ui/dlg_base.h"
+#include "ui/page_area.h"
+#include "ui/report_list.h"
 #include "ui/window_text.h"
 
 namespace {
@@ -87,7 +95,7 @@ QWidget* MakeCombo(const CtlTemplate& ctl, QWidget* parent) {
 }
 
 QWidget* MakeList(const CtlTemplate& ctl, QWidget* parent, const DialogUnits& units) {
-    auto* list = new QTableWidget(parent);
+    auto* list = new ReportList(parent);
     list->verticalHeader()->hide();
     list->verticalHeader()->setDefaultSectionSize(units.charHeight + 5);
     list->verticalHeader()->setMinimumSectionSize(units.charHeight + 2);
@@ -156,24 +164,43 @@ LPARAM PointParam(const QMouseEvent* event) {
     return MakeLParam(p.x(), p.y());
 }
 
+// A child dialog of a dialog with a tab control is one of its pages: it lies in the page area.
+QWidget* PageParentOf(QWidget* parent) {
+    const DialogWindow* dialog = DialogWindow::From(parent);
+    return dialog != nullptr && dialog->Pages() != nullptr ? dialog->Pages()->Host() : parent;
+}
+
 }  // namespace
 
-DialogWindow::DialogWindow(const DlgTemplate& dlgTemplate, QWidget* parent) : QWidget(parent) {
+DialogWindow::DialogWindow(const DlgTemplate& dlgTemplate, QWidget* parent)
+    : QWidget(PageParentOf(parent)) {
     const DialogUnits units = DialogFontUnits();
     if (parent == nullptr) {
         setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                       Qt::MSWindowsFixedSizeDialogHint);
+                       Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                       Qt::WindowCloseButtonHint);
         setWindowTitle(FromModelText(dlgTemplate.caption));
     } else {
         hide();
     }
-    setFixedSize(units.X(dlgTemplate.cx), units.Y(dlgTemplate.cy));
+    templateSize = QSize(units.X(dlgTemplate.cx), units.Y(dlgTemplate.cy));
+    resize(templateSize);
+    laidOut = templateSize;
     setMouseTracking(true);
     for (const CtlTemplate& ctl : dlgTemplate.controls) {
         QWidget* control = Build(ctl, units);
         if (ctl.id != IDC_STATIC) controls[ctl.id] = control;
+        if (ctl.cls == CtlClass::TabControl && tab == nullptr) tab = control;
+        followers.push_back({control, AnchorOf(dlgTemplate, ctl)});
         Wire(control, ctl);
+    }
+    if (tab != nullptr) {
+        pages = new PageArea(this);
+        pages->setGeometry(TabDisplayArea(tab));
+    }
+    if (parent != nullptr) {
+        setMinimumSize(templateSize);
+        if (PageArea* area = PageArea::OfHost(parentWidget())) area->Adopt(this);
     }
 }
 
@@ -329,6 +356,13 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
         if (push->hasFocus()) push->click();
         return true;
     }
+    // A wheel turned over a drop-down list on its way elsewhere must not pick an entry; it
+    // goes on to the page, which may scroll.
+    if (event->type() == QEvent::Wheel && qobject_cast<QComboBox*>(widget) != nullptr &&
+        !widget->hasFocus()) {
+        event->ignore();
+        return true;
+    }
     switch (event->type()) {
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -358,6 +392,59 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
         default:
             return false;
     }
+}
+
+QSize DialogWindow::FrameAllowance() const {
+    // The frame is not known before the window is shown: room for a title bar of two lines and
+    // a thin border.
+    return {8, 8 + 2 * fontMetrics().height()};
+}
+
+void DialogWindow::FitToScreen(const QScreen* screen) {
+    if (screen == nullptr) return;
+    const QSize room = screen->availableGeometry().size() - FrameAllowance();
+    const QSize least = templateSize.boundedTo(room);
+    setMinimumSize(least);
+    if (fitted) {
+        resize(size().boundedTo(room).expandedTo(least));
+        return;
+    }
+    // Where the pages scroll one way, room for that scroll bar spares them scrolling the other.
+    QSize opening = least;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (least.height() < templateSize.height()) opening.rwidth() += bar;
+    if (least.width() < templateSize.width()) opening.rheight() += bar;
+    resize(opening.boundedTo(room));
+    fitted = true;
+}
+
+void DialogWindow::resizeEvent(QResizeEvent* event) {
+    const QSize grown = event->size() - laidOut;
+    laidOut = event->size();
+    if (!grown.isNull()) {
+        for (const Follower& f : followers) {
+            f.control->setGeometry(
+                Follow(f.control->geometry(), f.anchor, grown.width(), grown.height()));
+        }
+    }
+    if (pages != nullptr) pages->setGeometry(TabDisplayArea(tab));
+    QWidget::resizeEvent(event);
+}
+
+void DialogWindow::setVisible(bool visible) {
+    // The screen is known for sure only now: it may have been chosen after construction.
+    if (visible && isWindow() && !fitted) FitToScreen(screen());
+    QWidget::setVisible(visible);
+}
+
+void DialogWindow::showEvent(QShowEvent* event) {
+    // A window taken to another screen fits that one.
+    if (isWindow() && !watchingScreen && windowHandle() != nullptr) {
+        watchingScreen = true;
+        connect(windowHandle(), &QWindow::screenChanged, this,
+                [this](QScreen* screen) { FitToScreen(screen); });
+    }
+    QWidget::showEvent(event);
 }
 
 void DialogWindow::closeEvent(QCloseEvent* event) {
@@ -419,9 +506,11 @@ void DialogWindow::End(INT_PTR value) {
 void DialogWindow::RunModal() {
     if (parentWidget() == nullptr) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = rect();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
+            FitToScreen(screen);
+            const QRect area = screen->availableGeometry();
+            QRect frame(QPoint(), size() + FrameAllowance());
+            frame.moveCenter(area.center());
+            move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
         }
     }
     setWindowModality(Qt::ApplicationModal);

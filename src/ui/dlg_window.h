@@ -4,14 +4,18 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include <QWidget>
 
+#include "ui/anchor.h"
 #include "ui/dlg_template.h"
 #include "ui/win_defs.h"
 
 class DlgBase;
+class PageArea;
 class QEventLoop;
+class QScreen;
 
 class DialogWindow : public QWidget {
   public:
@@ -32,8 +36,19 @@ class DialogWindow : public QWidget {
     bool StartTimer(WPARAM id, int milliseconds);
     bool StopTimer(WPARAM id);
 
+    // Where the pages of the dialog's tab control lie; null for a dialog without one.
+    PageArea* Pages() const { return pages; }
+    // A window opens at its template's size, or at the screen's available size when that is
+    // smaller, which is also the least it can be made: a window manager's frame included.
+    void FitToScreen(const QScreen* screen);
+    QSize TemplateSize() const { return templateSize; }
+    QSize FrameAllowance() const;
+    void setVisible(bool visible) override;
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -46,8 +61,20 @@ class DialogWindow : public QWidget {
     INT_PTR Notify(NMHDR& header);
     void NotifyListChanged(QWidget* list);
 
+    struct Follower {
+        QWidget* control;
+        Anchor anchor;
+    };
+
     DlgBase* object = nullptr;
     std::map<int, QWidget*> controls;
+    std::vector<Follower> followers;
+    QSize templateSize;
+    QSize laidOut;  // the size the controls are placed for
+    QWidget* tab = nullptr;
+    PageArea* pages = nullptr;
+    bool fitted = false;
+    bool watchingScreen = false;
     std::map<WPARAM, int> timers;  // timer id -> Qt timer id
     QEventLoop* loop = nullptr;
     bool ended = false;

@@ -1,4 +1,5 @@
 // The desktop program: one main window with the Data Elements, Messages and Parser pages.
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QIcon>
 
@@ -13,11 +14,34 @@ bool CheckWindowsVersion() {
     return true;
 }
 
+// --help and --version are answered before the toolkit starts, so they work without a
+// display. Every other argument is the toolkit's (-platform, -style, ...).
+bool AnsweredInfoOption(int argc, char** argv, int& status) {
+    CLI::App app{
+        "ISO 8583 Workbench: describe an ISO 8583 dialect in a .pro file and decode "
+        "raw messages against it.",
+        "iso8583-workbench"};
+    app.set_version_flag("-v,--version", "iso8583-workbench " ISO_VERSION);
+    app.allow_extras();
+    app.footer("Qt's own options, such as -platform NAME, are accepted as well.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        status = app.exit(e);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    int status = 0;
+    if (AnsweredInfoOption(argc, argv, status)) return status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ISO 8583 Workbench"));
+    QApplication::setApplicationVersion(QStringLiteral(ISO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("iso8583-workbench"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/iso8583-workbench.png")));
 

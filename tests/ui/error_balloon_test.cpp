@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -66,7 +67,11 @@ class ErrorBalloonTest : public QObject {
     void aSecondBalloonReplacesTheFirst();
     void absentControlOnlyHidesAndKeepsFocus();
     void hideWithNothingShownDoesNothing();
-    void balloonStyleIsOnWithoutASetting();
+    void windowChangesDismiss_data();
+    void windowChangesDismiss();
+    void shortcutKeysFollowTheDismissRules_data();
+    void shortcutKeysFollowTheDismissRules();
+    void withoutASettingTheTipIsABalloonWithItsPointer();
 };
 
 void ErrorBalloonTest::balloonShowsWarningAtControlAndTakesFocus() {
@@ -206,8 +211,62 @@ void ErrorBalloonTest::hideWithNothingShownDoesNothing() {
     QVERIFY(ErrorBalloonWindow() == nullptr);
 }
 
-void ErrorBalloonTest::balloonStyleIsOnWithoutASetting() {
+void ErrorBalloonTest::windowChangesDismiss_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("moved") << "move";
+    QTest::newRow("resized") << "resize";
+    QTest::newRow("minimised") << "minimise";
+    QTest::newRow("deactivated") << "deactivate";
+}
+
+void ErrorBalloonTest::windowChangesDismiss() {
+    QFETCH(QString, change);
+    Window w;
+    QWidget other;
+    ShowErrorBalloon(w.edit);
+    QTest::qWait(20);
+    QVERIFY(ErrorBalloonWindow() != nullptr);  // showing it changed nothing
+    if (change == "move") w.window.move(w.window.pos() + QPoint(40, 30));
+    if (change == "resize") w.window.resize(w.window.size() + QSize(40, 30));
+    if (change == "minimise") w.window.showMinimized();
+    if (change == "deactivate") {
+        other.show();
+        other.activateWindow();
+    }
+    QTRY_VERIFY(ErrorBalloonWindow() == nullptr);
+}
+
+void ErrorBalloonTest::shortcutKeysFollowTheDismissRules_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("acts");
+    QTest::newRow("Ctrl+Tab only dismisses, as Tab") << int(Qt::Key_Tab) << false;
+    QTest::newRow("Ctrl+F5 only dismisses, as F5") << int(Qt::Key_F5) << false;
+    QTest::newRow("Ctrl+PgDown dismisses and acts") << int(Qt::Key_PageDown) << true;
+    QTest::newRow("Ctrl+S dismisses and acts") << int(Qt::Key_S) << true;
+}
+
+void ErrorBalloonTest::shortcutKeysFollowTheDismissRules() {
+    QFETCH(int, key);
+    QFETCH(bool, acts);
+    Window w;
+    QShortcut shortcut(QKeySequence(Qt::CTRL | Qt::Key(key)), &w.window);
+    int activated = 0;
+    QObject::connect(&shortcut, &QShortcut::activated, [&] { ++activated; });
+    ShowErrorBalloon(w.edit);
+    QTest::keyClick(w.edit, Qt::Key(key), Qt::ControlModifier);
+    QVERIFY(ErrorBalloonWindow() == nullptr);
+    QCOMPARE(activated, acts ? 1 : 0);
+}
+
+void ErrorBalloonTest::withoutASettingTheTipIsABalloonWithItsPointer() {
     QVERIFY(ReadBalloonSetting());
+    Window w;
+    ShowErrorBalloon(w.edit);
+    QWidget* tip = ErrorBalloonWindow();
+    // The pointer stands above the rounded body: the window is cut to more than a rectangle.
+    QVERIFY(!tip->mask().isEmpty());
+    QVERIFY(tip->mask().rectCount() > 1);
+    QVERIFY(!tip->mask().contains(QPoint(1, 1)));
 }
 
 QTEST_MAIN(ErrorBalloonTest)

@@ -215,7 +215,6 @@ class FldDefPgTest : public QObject {
     void spaceOrEnterOnFocusedApplyPressesIt();
     void enterInABoxAppliesNothing();
     void demoDefinitionBuiltByHandSavesAsTheDemoFile();
-    void screenshotWithAFewElements();
 };
 
 void FldDefPgTest::pageStartsWithStartupEncodingsAndListColumns() {
@@ -709,26 +708,6 @@ void FldDefPgTest::demoDefinitionBuiltByHandSavesAsTheDemoFile() {
     std::stringstream expected;
     expected << file.rdbuf();
     QCOMPARE(DefinitionLines(SavedLines()), DefinitionLines(expected.str()));
-}
-
-void FldDefPgTest::screenshotWithAFewElements() {
-    Page p;
-    p.Type(IDC_PROTOCOL_NAME, "Demo host protocol");
-    QTest::keyClick(p.Item(IDC_PROTOCOL_NAME), Qt::Key_Tab);
-    const Element elements[] = {
-        {"Primary account number", "N", "19", "2", true, false},
-        {"Processing code", "N", "6", "3", false, false},
-        {"Amount, transaction", "N", "12", "4", false, false},
-        {"Card acceptor terminal id", "ANS", "8", "41", false, false},
-        {"Chip data", "B", "255", "55", true, true},
-    };
-    for (const Element& e : elements) {
-        p.Enter(e);
-        p.Apply();
-    }
-    p.ClickRow(4);
-    const QString path = QStringLiteral(ISO_TEST_OUTPUT_DIR "/fld_def_pg.png");
-    QVERIFY(p.wnd->grab().save(path));
 }
 
 QTEST_MAIN(FldDefPgTest)

@@ -162,7 +162,6 @@ class ParserPgTest : public QObject {
     void messageWithoutMtiOrBitmapHasNoVerdict();
     void messageBoxHoldsAtMost32767Characters();
     void loadLeavesTheLastResultOnScreen();
-    void writesScreenshotAfterParse();
 };
 
 void ParserPgTest::listHasTheFiveColumns() {
@@ -489,16 +488,6 @@ void ParserPgTest::loadLeavesTheLastResultOnScreen() {
     QCOMPARE(list->item(0, 0)->text(), QStringLiteral("PAN"));
     QCOMPARE(status->text(), QStringLiteral("Unknown message 0200"));
     delete wnd;
-}
-
-void ParserPgTest::writesScreenshotAfterParse() {
-    LoadDemo();
-    Page p;
-    p.Parse(DemoMessage(2), true);
-    p.ClickRow(p.RowOf(4));
-    QTest::keyClick(p.list, Qt::Key_Space);
-    QTest::qWait(20);
-    QVERIFY(p.wnd->grab().save(QStringLiteral(ISO_TEST_OUTPUT_DIR "/parser-page.png")));
 }
 
 QTEST_MAIN(ParserPgTest)

@@ -1,0 +1,98 @@
+// Writes PNGs of the main window for people to look at: each tab empty and with the demo
+// definition loaded, a parse of a demo message, and an input error balloon. Run by
+// scripts/screenshots.sh; it checks nothing.
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "support/error_balloon.h"
+#include "ui/common_dialogs.h"
+#include "ui/controls.h"
+#include "ui/dlg_window.h"
+#include "ui/main_dlg.h"
+#include "ui/window_text.h"
+
+namespace {
+
+const char* const kTabNames[] = {"data-elements", "messages", "parser"};
+
+// The window with the balloon, a window of its own, painted where it stands.
+QPixmap Shot(QWidget* window) {
+    QPixmap shot = window->grab();
+    if (QWidget* tip = ErrorBalloonWindow()) {
+        QPainter painter(&shot);
+        painter.drawPixmap(tip->mapToGlobal(QPoint()) - window->mapToGlobal(QPoint()), tip->grab());
+    }
+    return shot;
+}
+
+bool Save(QWidget* window, const QString& dir, const QString& name) {
+    QTest::qWait(50);
+    const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    const bool saved = Shot(window).save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+void ShowTab(MainDlg& dlg, int index) {
+    static_cast<QTabWidget*>(dlg.Tab())->setCurrentIndex(index);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(dir);
+    bool ok = true;
+
+    MainDlg dlg;
+    HWND wnd = CreateDialogParam(IDD_MAIN, nullptr, &dlg);
+    wnd->show();
+    wnd->activateWindow();
+    if (!QTest::qWaitForWindowExposed(wnd)) return 1;
+    for (int tab = 0; tab < 3; ++tab) {
+        ShowTab(dlg, tab);
+        ok = Save(wnd, dir, QStringLiteral("%1-empty").arg(kTabNames[tab])) && ok;
+    }
+
+    SetFileChooser([](HWND, FileChoice, std::string& path) {
+        path = ISO_EXAMPLES_DIR "/demo.pro";
+        return true;
+    });
+    ShowTab(dlg, 0);
+    QTest::mouseClick(GetDlgItem(wnd, IDC_LOAD), Qt::LeftButton);
+    for (int tab = 0; tab < 2; ++tab) {
+        ShowTab(dlg, tab);
+        ok = Save(wnd, dir, QStringLiteral("%1-demo").arg(kTabNames[tab])) && ok;
+    }
+
+    ShowTab(dlg, 2);
+    std::ifstream messages(ISO_EXAMPLES_DIR "/demo-messages.hex");
+    std::string line;
+    std::getline(messages, line);
+    HWND parser = dlg.Page(2);
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), line.c_str());
+    SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+    QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+    ListSetSelected(GetDlgItem(parser, IDC_LIST), 1);
+    QTest::keyClick(GetDlgItem(parser, IDC_LIST), Qt::Key_Space);
+    ok = Save(wnd, dir, QStringLiteral("parser-demo")) && ok;
+
+    // Apply with no description is refused on the description box.
+    ShowTab(dlg, 0);
+    SetWindowText(GetDlgItem(dlg.Page(0), IDC_DESCRIPTION), "");
+    QTest::mouseClick(GetDlgItem(dlg.Page(0), IDC_APPLY), Qt::LeftButton);
+    ok = Save(wnd, dir, QStringLiteral("data-elements-balloon")) && ok;
+
+    HideErrorBalloon();
+    SetFileChooser({});
+    delete wnd;
+    return ok ? 0 : 1;
+}
