@@ -1,0 +1,130 @@
+#include "inspect/value_mask.h"
+
+#include <algorithm>
+
+#include "inspect/card_number.h"
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
+    return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
+}
+
+// Runs of symbols 0 to 9, each symbol read by digitAt (-1 for a non-digit).
+template <typename DigitAt, typename MaskRun>
+void ForEachCardRun(int count, DigitAt digitAt, MaskRun maskRun) {
+    char digits[kMaxCardDigits];
+    int i = 0;
+    while (i < count) {
+        if (digitAt(i) < 0) {
+            ++i;
+            continue;
+        }
+        int n = 0;
+        while (i + n < count && digitAt(i + n) >= 0) {
+            if (n < kMaxCardDigits) digits[n] = static_cast<char>('0' + digitAt(i + n));
+            ++n;
+        }
+        if (n >= kMinCardDigits && n <= kMaxCardDigits && LuhnValid(digits, n)) maskRun(i, n);
+        i += n;
+    }
+}
+
+}  // namespace
+
+void ValueMask::Reset(int bytes) {
+    nibbles.assign(bytes > 0 ? 2 * static_cast<std::size_t>(bytes) : 0, 0);
+}
+
+bool ValueMask::Any() const noexcept {
+    return std::find(nibbles.begin(), nibbles.end(), 1) != nibbles.end();
+}
+
+void ValueMask::Nibble(int i) noexcept {
+    if (i >= 0 && i < static_cast<int>(nibbles.size())) nibbles[i] = 1;
+}
+
+void ValueMask::Byte(int k) noexcept {
+    Nibble(2 * k);
+    Nibble(2 * k + 1);
+}
+
+void ValueMask::All() noexcept {
+    std::fill(nibbles.begin(), nibbles.end(), 1);
+}
+
+bool ValueMask::NibbleMasked(int i) const noexcept {
+    return i >= 0 && i < static_cast<int>(nibbles.size()) && nibbles[i] != 0;
+}
+
+bool ValueMask::ByteMasked(int k) const noexcept {
+    return NibbleMasked(2 * k) || NibbleMasked(2 * k + 1);
+}
+
+void MaskCardNumber(ValueMask& mask, int start, int count, bool packed) noexcept {
+    int from = 0;
+    int to = 0;
+    MaskedDigits(count, from, to);
+    for (int i = start + from; i < start + to; ++i) {
+        if (packed) {
+            mask.Nibble(i);
+        } else {
+            mask.Byte(i);
+        }
+    }
+}
+
+void MaskTrack(ValueMask& mask, const TrackData& track, int base) noexcept {
+    const int start = track.packed ? 2 * base : base;
+    MaskCardNumber(mask, start + track.account.start, track.account.size, track.packed);
+    for (const TrackSpan& span : {track.name, track.discretionary}) {
+        for (int i = start + span.start; i < start + span.start + span.size; ++i) {
+            if (track.packed) {
+                mask.Nibble(i);
+            } else {
+                mask.Byte(i);
+            }
+        }
+    }
+}
+
+void MaskBytes(ValueMask& mask, int first, int count) noexcept {
+    for (int k = first; k < first + count; ++k)
+        mask.Byte(k);
+}
+
+void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask) {
+    if (bytes == nullptr || size < 1) return;
+    ForEachCardRun(
+        size, [&](int i) { return bytes[i] >= '0' && bytes[i] <= '9' ? bytes[i] - '0' : -1; },
+        [&](int start, int n) { MaskCardNumber(mask, start, n, false); });
+    if (!nibbles) return;
+    ForEachCardRun(
+        2 * size,
+        [&](int i) {
+            const int v = NibbleOf(bytes, i);
+            return v <= 9 ? v : -1;
+        },
+        [&](int start, int n) { MaskCardNumber(mask, start, n, true); });
+}
+
+std::string MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask) {
+    std::string hex;
+    if (bytes == nullptr || size < 1) return hex;
+    hex.resize(2 * static_cast<std::size_t>(size));
+    for (int i = 0; i < 2 * size; ++i)
+        hex[i] = mask.NibbleMasked(i) ? '*' : kHexDigits[NibbleOf(bytes, i)];
+    return hex;
+}
+
+std::string MaskedText(const char* text, int size, const ValueMask& mask) {
+    std::string out;
+    if (text == nullptr || size < 1) return out;
+    out.assign(text, static_cast<std::size_t>(size));
+    for (int k = 0; k < size; ++k) {
+        if (mask.ByteMasked(k)) out[k] = '*';
+    }
+    return out;
+}
