@@ -12,23 +12,49 @@ int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
 }
 
-// Runs of symbols 0 to 9, each symbol read by digitAt (-1 for a non-digit).
-template <typename DigitAt, typename MaskRun>
-void ForEachCardRun(int count, DigitAt digitAt, MaskRun maskRun) {
+// Whether the count symbols from start, read by digitAt, form a number passing the check.
+template <typename DigitAt>
+bool LuhnAt(DigitAt digitAt, int start, int count) {
     char digits[kMaxCardDigits];
+    for (int k = 0; k < count; ++k)
+        digits[k] = static_cast<char>('0' + digitAt(start + k));
+    return LuhnValid(digits, count);
+}
+
+// Inside a longer run of digits (a value that did not parse, say), a card number is looked
+// for only where one can begin: a major industry digit 2 to 6, on a byte for nibbles.
+template <typename DigitAt, typename MaskRun>
+void MaskInsideLongRun(int start, int n, int step, DigitAt digitAt, MaskRun maskRun) {
+    int s = start;
+    while (s + kMinCardDigits <= start + n) {
+        const int first = digitAt(s);
+        int found = 0;
+        if (s % step == 0 && first >= 2 && first <= 6) {
+            const int longest = start + n - s < kMaxCardDigits ? start + n - s : kMaxCardDigits;
+            for (int len = longest; len >= kMinCardDigits && found == 0; --len) {
+                if (LuhnAt(digitAt, s, len)) found = len;
+            }
+        }
+        if (found > 0) maskRun(s, found);
+        s += found > 0 ? found : 1;
+    }
+}
+
+// Runs of symbols 0 to 9, each symbol read by digitAt (-1 for a non-digit); step 2 when the
+// symbols are nibbles.
+template <typename DigitAt, typename MaskRun>
+void ForEachCardRun(int count, int step, DigitAt digitAt, MaskRun maskRun) {
     int i = 0;
     while (i < count) {
-        if (digitAt(i) < 0) {
-            ++i;
-            continue;
-        }
         int n = 0;
-        while (i + n < count && digitAt(i + n) >= 0) {
-            if (n < kMaxCardDigits) digits[n] = static_cast<char>('0' + digitAt(i + n));
+        while (i + n < count && digitAt(i + n) >= 0)
             ++n;
+        if (n >= kMinCardDigits && n <= kMaxCardDigits && LuhnAt(digitAt, i, n)) {
+            maskRun(i, n);
+        } else if (n > kMaxCardDigits) {
+            MaskInsideLongRun(i, n, step, digitAt, maskRun);
         }
-        if (n >= kMinCardDigits && n <= kMaxCardDigits && LuhnValid(digits, n)) maskRun(i, n);
-        i += n;
+        i += n > 0 ? n : 1;
     }
 }
 
@@ -98,11 +124,11 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept {
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask) {
     if (bytes == nullptr || size < 1) return;
     ForEachCardRun(
-        size, [&](int i) { return bytes[i] >= '0' && bytes[i] <= '9' ? bytes[i] - '0' : -1; },
+        size, 1, [&](int i) { return bytes[i] >= '0' && bytes[i] <= '9' ? bytes[i] - '0' : -1; },
         [&](int start, int n) { MaskCardNumber(mask, start, n, false); });
     if (!nibbles) return;
     ForEachCardRun(
-        2 * size,
+        2 * size, 2,
         [&](int i) {
             const int v = NibbleOf(bytes, i);
             return v <= 9 ? v : -1;

@@ -35,7 +35,8 @@ void MaskTrack(ValueMask& mask, const TrackData& track, int base) noexcept;
 void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 
 // The backstop: every run of 13 to 19 decimal digits that passes the Luhn check, as
-// characters and, when nibbles is set, as nibbles, masked by the card-number rule.
+// characters and, when nibbles is set, as nibbles, masked by the card-number rule; inside a
+// longer run, the longest such number that begins with 2 to 6 (on a byte, for nibbles).
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask);
 
 // Upper-case hex of the bytes with masked nibbles as '*'.

@@ -108,10 +108,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "FF411111******1111FF", ""},
         MaskCase{"BackstopText", T("pan 4111111111111111 end"), BackstopText,
                  "70616E20343131313131************3131313120656E64", "pan 411111******1111 end"},
+        MaskCase{"BackstopInsideALongNibbleRun", HexBytes("08 4111111111111111 70"), Backstop,
+                 "08411111******111170", ""},
         MaskCase{"BackstopLeavesLuhnFailures", T("4111111111111112"), BackstopText,
                  "34313131313131313131313131313132", "4111111111111112"},
-        MaskCase{"BackstopLeavesLongRuns", T("41111111111111111111"), BackstopText,
-                 "3431313131313131313131313131313131313131", "41111111111111111111"}),
+        MaskCase{"BackstopLeavesLongRunsWithoutCardDigits", T("01111111111111111111"), BackstopText,
+                 "3031313131313131313131313131313131313131", "01111111111111111111"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Masking, TextOfDigitsIsNotReadAsNibblesUnlessAsked) {
