@@ -148,18 +148,29 @@ void DescribeTag(const TlvObject& object, const std::uint8_t* data, const ValueM
 
 class Inspection {
   public:
-    Inspection(const ProtocolDef& protocol, const DecodedField& decoded, const InspectOptions& opts)
+    Inspection(const ProtocolDef& protocol, const DecodedField& decoded, const InspectOptions& opts,
+               FieldInspection& out)
         : def(protocol),
           field(decoded),
           options(opts),
           n(decoded.number),
           bytes(decoded.value->Data()),
           size(decoded.value->Length()),
-          binary(protocol.IsBinaryField(decoded.number)) {
+          binary(protocol.IsBinaryField(decoded.number)),
+          result(out),
+          valueMask(out.scratch.value) {
         valueMask.Reset(size);
+        result.tlvTried = false;
+        result.tags.clear();
+        result.tlvError.clear();
+        result.trackTried = false;
+        result.track = TrackParts{};
+        result.trackError.clear();
+        result.hasLuhn = false;
+        result.luhn = false;
     }
 
-    FieldInspection Run() {
+    void Run() {
         if (n == 2 || n == 34) CardNumber();
         if (n == 35 || n == 45) Track();
         if (options.mask && (n == 36 || n == 52 || TestBit(options.maskFields, n))) {
@@ -167,15 +178,14 @@ class Inspection {
         }
         if (TlvWanted(def, n, options)) Tlv();
         if (options.mask) MaskCardNumberRuns(bytes, size, binary, valueMask);
-        result.hex = MaskedHex(bytes, size, valueMask);
+        MaskedHex(bytes, size, valueMask, result.hex);
         if (binary) {
             result.value = result.hex;
         } else {
             const char* text = reinterpret_cast<const char*>(bytes);
-            result.value = MaskedText(text, static_cast<int>(strnlen(text, size)), valueMask);
+            MaskedText(text, static_cast<int>(strnlen(text, size)), valueMask, result.value);
         }
         result.masked = valueMask.Any();
-        return std::move(result);
     }
 
   private:
@@ -215,13 +225,14 @@ class Inspection {
 
     void Tlv() {
         result.tlvTried = true;
-        std::vector<std::uint8_t> data;
+        std::vector<std::uint8_t>& data = result.scratch.bytes;
         if (!ReadTlvData(binary, bytes, size, data)) {
             result.tlvError = "not hexadecimal text";
             return;
         }
         const int count = static_cast<int>(data.size());
-        std::vector<TlvObject> objects(static_cast<std::size_t>(TlvRoom(count)));
+        std::vector<TlvObject>& objects = result.scratch.objects;
+        objects.resize(static_cast<std::size_t>(TlvRoom(count)));
         TlvFailure failure;
         const int found =
             ParseTlv(data.data(), count, objects.data(), static_cast<int>(objects.size()), failure);
@@ -231,7 +242,7 @@ class Inspection {
             result.tlvError = reason;
             return;
         }
-        ValueMask dataMask;
+        ValueMask& dataMask = result.scratch.data;
         dataMask.Reset(count);
         if (options.mask) {
             for (int i = 0; i < found; ++i) {
@@ -285,8 +296,8 @@ class Inspection {
     const std::uint8_t* bytes;
     int size;
     bool binary;
-    ValueMask valueMask;
-    FieldInspection result;
+    FieldInspection& result;
+    ValueMask& valueMask;
 };
 
 }  // namespace
@@ -298,17 +309,27 @@ int UnitsPerTlvByte(const ProtocolDef& def, int field) noexcept {
     return 8;
 }
 
+void InspectField(const ProtocolDef& def, const DecodedField& field, const InspectOptions& options,
+                  FieldInspection& out) {
+    if (field.value == nullptr || field.number < kFirstDataElement || field.number > kLastField) {
+        out = FieldInspection{};
+        return;
+    }
+    Inspection(def, field, options, out).Run();
+}
+
 FieldInspection InspectField(const ProtocolDef& def, const DecodedField& field,
                              const InspectOptions& options) {
-    if (field.value == nullptr || field.number < kFirstDataElement || field.number > kLastField) {
-        return {};
-    }
-    return Inspection(def, field, options).Run();
+    FieldInspection out;
+    InspectField(def, field, options, out);
+    return out;
 }
 
 std::string MaskedUnitsHex(const std::uint8_t* units, int count, bool mask) {
     ValueMask hidden;
     hidden.Reset(count);
     if (mask) MaskCardNumberRuns(units, count, true, hidden);
-    return MaskedHex(units, count, hidden);
+    std::string hex;
+    MaskedHex(units, count, hidden, hex);
+    return hex;
 }

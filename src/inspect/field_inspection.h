@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "decode/decoder.h"
+#include "inspect/tlv.h"
+#include "inspect/value_mask.h"
 #include "model/protocol.h"
 
 struct InspectOptions {
@@ -53,6 +55,14 @@ struct InspectedTag {
     TrackParts track;  // tags 56, 57 and 9F6B
 };
 
+// Working storage kept from call to call, so that inspecting message after message reuses it.
+struct InspectScratch {
+    ValueMask value;
+    ValueMask data;
+    std::vector<std::uint8_t> bytes;
+    std::vector<TlvObject> objects;
+};
+
 struct FieldInspection {
     bool tlvTried = false;
     std::vector<InspectedTag> tags;
@@ -65,10 +75,13 @@ struct FieldInspection {
     bool masked = false;  // value or hex differ from the unmasked ones
     std::string value;    // as shown: hex for B and Z, else the text up to its first NUL
     std::string hex;      // of the value
+    InspectScratch scratch;
 };
 
-// Inspects field.number's value as the definition and the options say. Every string is masked
-// when options.mask is set.
+// Inspects field.number's value as the definition and the options say, into out, whose
+// storage is reused. Every string is masked when options.mask is set.
+void InspectField(const ProtocolDef& def, const DecodedField& field, const InspectOptions& options,
+                  FieldInspection& out);
 FieldInspection InspectField(const ProtocolDef& def, const DecodedField& field,
                              const InspectOptions& options);
 

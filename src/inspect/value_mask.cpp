@@ -136,21 +136,19 @@ void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, Value
         [&](int start, int n) { MaskCardNumber(mask, start, n, true); });
 }
 
-std::string MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask) {
-    std::string hex;
-    if (bytes == nullptr || size < 1) return hex;
-    hex.resize(2 * static_cast<std::size_t>(size));
+void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out) {
+    out.clear();
+    if (bytes == nullptr || size < 1) return;
+    out.resize(2 * static_cast<std::size_t>(size));
     for (int i = 0; i < 2 * size; ++i)
-        hex[i] = mask.NibbleMasked(i) ? '*' : kHexDigits[NibbleOf(bytes, i)];
-    return hex;
+        out[i] = mask.NibbleMasked(i) ? '*' : kHexDigits[NibbleOf(bytes, i)];
 }
 
-std::string MaskedText(const char* text, int size, const ValueMask& mask) {
-    std::string out;
-    if (text == nullptr || size < 1) return out;
+void MaskedText(const char* text, int size, const ValueMask& mask, std::string& out) {
+    out.clear();
+    if (text == nullptr || size < 1) return;
     out.assign(text, static_cast<std::size_t>(size));
     for (int k = 0; k < size; ++k) {
         if (mask.ByteMasked(k)) out[k] = '*';
     }
-    return out;
 }

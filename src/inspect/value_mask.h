@@ -39,7 +39,7 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 // longer run, the longest such number that begins with 2 to 6 (on a byte, for nibbles).
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask);
 
-// Upper-case hex of the bytes with masked nibbles as '*'.
-std::string MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask);
-// The characters with masked ones as '*'.
-std::string MaskedText(const char* text, int size, const ValueMask& mask);
+// Upper-case hex of the bytes with masked nibbles as '*', into out (its storage is reused).
+void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out);
+// The characters with masked ones as '*', into out.
+void MaskedText(const char* text, int size, const ValueMask& mask, std::string& out);

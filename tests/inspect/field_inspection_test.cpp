@@ -138,3 +138,23 @@ TEST(InspectField, ReportsTrackPartsAndLuhn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InspectField, ReusedResultCarriesNothingOverFromTheFieldBefore) {
+    ProtocolDef def;
+    Define(def, false);
+    Field chip(55, HexBytes(kChip));
+    Field pan(2, TextBytes("4111111111111112"));
+    InspectOptions options;
+    FieldInspection out;
+    InspectField(def, chip.decoded, options, out);
+    ASSERT_EQ(out.tags.size(), 4u);
+    InspectField(def, pan.decoded, options, out);
+    EXPECT_TRUE(out.tags.empty());
+    EXPECT_FALSE(out.tlvTried);
+    EXPECT_FALSE(out.luhn);
+    EXPECT_EQ(out.value, "411111******1112");
+}
+
+}  // namespace
