@@ -176,8 +176,9 @@ class Inspection {
         if (options.mask && (n == 36 || n == 52 || TestBit(options.maskFields, n))) {
             valueMask.All();
         }
-        if (TlvWanted(def, n, options)) Tlv();
-        if (options.mask) MaskCardNumberRuns(bytes, size, binary, valueMask);
+        // The data's own backstop, carried over, already covers the value's digits.
+        const bool dataScanned = TlvWanted(def, n, options) && Tlv();
+        if (options.mask && !dataScanned) MaskCardNumberRuns(bytes, size, binary, valueMask);
         MaskedHex(bytes, size, valueMask, result.hex);
         if (binary) {
             result.value = result.hex;
@@ -223,12 +224,13 @@ class Inspection {
         result.track = PartsOf(track, bytes, 0, valueMask);
     }
 
-    void Tlv() {
+    // True when the data objects were read, their backstop included.
+    bool Tlv() {
         result.tlvTried = true;
         std::vector<std::uint8_t>& data = result.scratch.bytes;
         if (!ReadTlvData(binary, bytes, size, data)) {
             result.tlvError = "not hexadecimal text";
-            return;
+            return false;
         }
         const int count = static_cast<int>(data.size());
         std::vector<TlvObject>& objects = result.scratch.objects;
@@ -240,7 +242,7 @@ class Inspection {
             char reason[96];
             FormatTlvFailure(failure, reason, sizeof reason);
             result.tlvError = reason;
-            return;
+            return false;
         }
         ValueMask& dataMask = result.scratch.data;
         dataMask.Reset(count);
@@ -274,6 +276,7 @@ class Inspection {
             DescribeTag(object, data.data(), dataMask, tag);
         }
         CarryOver(dataMask, count);
+        return options.mask;
     }
 
     // A hidden nibble of the data hides the same nibble of a binary value, or the character

@@ -81,14 +81,6 @@ void ValueMask::All() noexcept {
     std::fill(nibbles.begin(), nibbles.end(), 1);
 }
 
-bool ValueMask::NibbleMasked(int i) const noexcept {
-    return i >= 0 && i < static_cast<int>(nibbles.size()) && nibbles[i] != 0;
-}
-
-bool ValueMask::ByteMasked(int k) const noexcept {
-    return NibbleMasked(2 * k) || NibbleMasked(2 * k + 1);
-}
-
 void MaskCardNumber(ValueMask& mask, int start, int count, bool packed) noexcept {
     int from = 0;
     int to = 0;

@@ -18,8 +18,10 @@ class ValueMask {
     void Nibble(int i) noexcept;
     void Byte(int k) noexcept;
     void All() noexcept;
-    bool NibbleMasked(int i) const noexcept;
-    bool ByteMasked(int k) const noexcept;
+    bool NibbleMasked(int i) const noexcept {
+        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] != 0;
+    }
+    bool ByteMasked(int k) const noexcept { return NibbleMasked(2 * k) || NibbleMasked(2 * k + 1); }
 
   private:
     std::vector<std::uint8_t> nibbles;
