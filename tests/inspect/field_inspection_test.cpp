@@ -56,7 +56,8 @@ TEST(InspectField, ListsChipDataUnderABinaryDialectWithNamesBitsAndUnits) {
     EXPECT_EQ(got.tags[0].tagHex, "9F02");
     EXPECT_STREQ(got.tags[0].name, "Amount, Authorised (Numeric)");
     EXPECT_EQ(got.tags[0].hex, "000000001000");
-    EXPECT_EQ(got.tags[1].bits, std::vector<const char*>{"Transaction exceeds floor limit"});
+    ASSERT_EQ(got.tags[1].bits.size(), 1u);
+    EXPECT_STREQ(got.tags[1].bits[0], "Transaction exceeds floor limit");
     EXPECT_EQ(got.tags[1].units.start, 11 + 9);
     EXPECT_EQ(got.tags[1].units.count, 7);
     EXPECT_EQ(got.tags[3].depth, 2);
