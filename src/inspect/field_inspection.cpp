@@ -1,0 +1,338 @@
+#include "inspect/field_inspection.h"
+
+#include <cstring>
+
+#include "inspect/card_number.h"
+#include "inspect/emv_bits.h"
+#include "inspect/tag_names.h"
+#include "inspect/tlv.h"
+#include "inspect/track_data.h"
+#include "inspect/value_mask.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int Nibble(const std::uint8_t* bytes, int i) noexcept {
+    return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
+}
+
+bool TlvWanted(const ProtocolDef& def, int n, const InspectOptions& options) noexcept {
+    return n == 55 || (def.fields[n].subfield && def.IsBinaryField(n)) ||
+           TestBit(options.tlvFields, n);
+}
+
+// The bytes of a binary value, or those that a value of hex text spells.
+bool ReadTlvData(bool binary, const std::uint8_t* value, int size,
+                 std::vector<std::uint8_t>& data) {
+    if (binary) {
+        data.assign(value, value + size);
+        return true;
+    }
+    if (size < 2 || size % 2 != 0) return false;
+    data.resize(static_cast<std::size_t>(size / 2));
+    return DecodeHex(size, data.data(), reinterpret_cast<const char*>(value), size / 2) == size / 2;
+}
+
+// Decimal nibbles, then only F nibbles: the digits of a packed card number, or -1.
+int PackedDigits(const std::uint8_t* bytes, int size) noexcept {
+    int n = 0;
+    while (n < 2 * size && Nibble(bytes, n) <= 9)
+        ++n;
+    for (int i = n; i < 2 * size; ++i) {
+        if (Nibble(bytes, i) != 0x0F) return -1;
+    }
+    return n > 0 ? n : -1;
+}
+
+std::string NibbleDigits(const std::uint8_t* bytes, int first, int count) {
+    std::string out;
+    for (int i = first; i < first + count; ++i)
+        out.push_back(kHexDigits[Nibble(bytes, i)]);
+    return out;
+}
+
+std::string HexRange(const std::uint8_t* bytes, int from, int count, const ValueMask& mask) {
+    std::string hex;
+    for (int i = 2 * from; i < 2 * (from + count); ++i)
+        hex.push_back(mask.NibbleMasked(i) ? '*' : kHexDigits[Nibble(bytes, i)]);
+    return hex;
+}
+
+std::string TagHex(std::uint32_t tag, int size) {
+    std::string hex;
+    for (int i = 2 * size - 1; i >= 0; --i)
+        hex.push_back(kHexDigits[(tag >> (4 * i)) & 0x0F]);
+    return hex;
+}
+
+// The track's parts as shown: masked symbols as '*'. base is the track's first byte.
+TrackParts PartsOf(const TrackData& track, const std::uint8_t* data, int base,
+                   const ValueMask& mask) {
+    const int first = track.packed ? 2 * base : base;
+    const std::uint8_t* start = data + base;
+    auto part = [&](const TrackSpan& span, bool shown) {
+        std::string out;
+        for (int i = span.start; i < span.start + span.size; ++i) {
+            const bool hidden =
+                shown && (track.packed ? mask.NibbleMasked(first + i) : mask.ByteMasked(first + i));
+            out.push_back(hidden ? '*' : TrackSymbol(start, track.packed, i));
+        }
+        return out;
+    };
+    TrackParts parts;
+    parts.track = track.track;
+    parts.account = part(track.account, true);
+    parts.name = part(track.name, true);
+    parts.expiry = part(track.expiry, true);
+    parts.serviceCode = part(track.serviceCode, true);
+    parts.discretionary = part(track.discretionary, true);
+    const std::string digits = part(track.account, false);
+    parts.luhn = LuhnValid(digits.data(), static_cast<int>(digits.size()));
+    return parts;
+}
+
+bool ParseTrackAt(std::uint32_t tag, const std::uint8_t* bytes, int size, TrackData& track) {
+    if (tag == 0x56) return ParseTrack1(bytes, size, track);
+    return ParseTrack2Packed(bytes, size, track);
+}
+
+// Marks what masking hides of one primitive data object.
+void MaskTag(const TlvObject& object, const std::uint8_t* data, ValueMask& mask) {
+    const std::uint8_t* value = data + object.valueOffset;
+    TrackData track;
+    switch (object.tag) {
+        case 0x5A: {
+            const int digits = PackedDigits(value, object.length);
+            if (digits > 0) return MaskCardNumber(mask, 2 * object.valueOffset, digits, true);
+            return MaskBytes(mask, object.valueOffset, object.length);
+        }
+        case 0x56:
+        case 0x57:
+        case 0x9F6B:
+            if (ParseTrackAt(object.tag, value, object.length, track)) {
+                return MaskTrack(mask, track, object.valueOffset);
+            }
+            return MaskBytes(mask, object.valueOffset, object.length);
+        case 0x9F1F:
+        case 0x9F20:
+            return MaskBytes(mask, object.valueOffset, object.length);
+        default:
+            return;
+    }
+}
+
+void DescribeTag(const TlvObject& object, const std::uint8_t* data, const ValueMask& shown,
+                 InspectedTag& out) {
+    const std::uint8_t* value = data + object.valueOffset;
+    const char* texts[kMaxBitTexts];
+    const int n = ExplainBits(object.tag, value, object.length, texts, kMaxBitTexts);
+    out.bits.assign(texts, texts + n);
+    out.hex = HexRange(data, object.valueOffset, object.length, shown);
+    for (int k = object.valueOffset; k < object.valueOffset + object.length; ++k) {
+        if (shown.ByteMasked(k)) out.masked = true;
+    }
+    if (object.tag == 0x5A) {
+        const int digits = PackedDigits(value, object.length);
+        const std::string pan = digits > 0 ? NibbleDigits(value, 0, digits) : std::string();
+        out.hasLuhn = true;
+        out.luhn = LuhnValid(pan.data(), static_cast<int>(pan.size()));
+    }
+    TrackData track;
+    if ((object.tag == 0x56 || object.tag == 0x57 || object.tag == 0x9F6B) &&
+        ParseTrackAt(object.tag, value, object.length, track)) {
+        out.track = PartsOf(track, data, object.valueOffset, shown);
+    }
+}
+
+class Inspection {
+  public:
+    Inspection(const ProtocolDef& protocol, const DecodedField& decoded, const InspectOptions& opts,
+               FieldInspection& out)
+        : def(protocol),
+          field(decoded),
+          options(opts),
+          n(decoded.number),
+          bytes(decoded.value->Data()),
+          size(decoded.value->Length()),
+          binary(protocol.IsBinaryField(decoded.number)),
+          result(out),
+          valueMask(out.scratch.value) {
+        valueMask.Reset(size);
+        result.tlvTried = false;
+        result.tags.clear();
+        result.tlvError.clear();
+        result.trackTried = false;
+        result.track = TrackParts{};
+        result.trackError.clear();
+        result.hasLuhn = false;
+        result.luhn = false;
+    }
+
+    void Run() {
+        if (n == 2 || n == 34) CardNumber();
+        if (n == 35 || n == 45) Track();
+        if (options.mask && (n == 36 || n == 52 || TestBit(options.maskFields, n))) {
+            valueMask.All();
+        }
+        // The data's own backstop, carried over, already covers the value's digits.
+        const bool dataScanned = TlvWanted(def, n, options) && Tlv();
+        if (options.mask && !dataScanned) MaskCardNumberRuns(bytes, size, binary, valueMask);
+        MaskedHex(bytes, size, valueMask, result.hex);
+        if (binary) {
+            result.value = result.hex;
+        } else {
+            const char* text = reinterpret_cast<const char*>(bytes);
+            MaskedText(text, static_cast<int>(strnlen(text, size)), valueMask, result.value);
+        }
+        result.masked = valueMask.Any();
+    }
+
+  private:
+    void CardNumber() {
+        result.hasLuhn = true;
+        const char* text = reinterpret_cast<const char*>(bytes);
+        const int digits =
+            binary ? PackedDigits(bytes, size) : static_cast<int>(strnlen(text, size));
+        const std::string pan = binary && digits > 0 ? NibbleDigits(bytes, 0, digits)
+                                                     : std::string(text, digits > 0 ? digits : 0);
+        result.luhn = LuhnValid(pan.data(), static_cast<int>(pan.size()));
+        if (!options.mask) return;
+        const bool digitsOnly =
+            digits > 0 && pan.find_first_not_of("0123456789") == std::string::npos;
+        if (digitsOnly) {
+            MaskCardNumber(valueMask, 0, digits, binary);
+        } else {
+            valueMask.All();
+        }
+    }
+
+    void Track() {
+        result.trackTried = true;
+        TrackData track;
+        const bool fits = n == 45  ? ParseTrack1(bytes, size, track)
+                          : binary ? ParseTrack2Packed(bytes, size, track)
+                                   : ParseTrack2Text(bytes, size, track);
+        if (!fits) {
+            result.trackError =
+                n == 45 ? "does not fit the track 1 layout" : "does not fit the track 2 layout";
+            if (options.mask) valueMask.All();
+            return;
+        }
+        if (options.mask) MaskTrack(valueMask, track, 0);
+        result.track = PartsOf(track, bytes, 0, valueMask);
+    }
+
+    // True when the data objects were read, their backstop included.
+    bool Tlv() {
+        result.tlvTried = true;
+        std::vector<std::uint8_t>& data = result.scratch.bytes;
+        if (!ReadTlvData(binary, bytes, size, data)) {
+            result.tlvError = "not hexadecimal text";
+            return false;
+        }
+        const int count = static_cast<int>(data.size());
+        std::vector<TlvObject>& objects = result.scratch.objects;
+        objects.resize(static_cast<std::size_t>(TlvRoom(count)));
+        TlvFailure failure;
+        const int found =
+            ParseTlv(data.data(), count, objects.data(), static_cast<int>(objects.size()), failure);
+        if (found < 0) {
+            char reason[96];
+            FormatTlvFailure(failure, reason, sizeof reason);
+            result.tlvError = reason;
+            return false;
+        }
+        ValueMask& dataMask = result.scratch.data;
+        dataMask.Reset(count);
+        if (options.mask) {
+            for (int i = 0; i < found; ++i) {
+                if (!objects[i].constructed) MaskTag(objects[i], data.data(), dataMask);
+            }
+            MaskCardNumberRuns(data.data(), count, true, dataMask);
+        }
+        const int unitsPerByte = UnitsPerTlvByte(def, n);
+        const int first = field.offset + def.fields[n].sizeLen;
+        result.tags.resize(static_cast<std::size_t>(found));
+        for (int i = 0; i < found; ++i) {
+            const TlvObject& object = objects[i];
+            InspectedTag& tag = result.tags[i];
+            tag.tag = object.tag;
+            tag.tagHex = TagHex(object.tag, object.tagSize);
+            tag.name = TagName(object.tag);
+            tag.depth = object.depth;
+            tag.parent = object.parent;
+            tag.end = object.end;
+            tag.offset = object.offset;
+            tag.valueOffset = object.valueOffset;
+            tag.length = object.length;
+            tag.constructed = object.constructed;
+            const int objectEnd = object.valueOffset + object.length;
+            tag.units = {first + object.offset * unitsPerByte,
+                         (objectEnd - object.offset) * unitsPerByte};
+            tag.valueUnits = {first + object.valueOffset * unitsPerByte,
+                              object.length * unitsPerByte};
+            DescribeTag(object, data.data(), dataMask, tag);
+        }
+        CarryOver(dataMask, count);
+        return options.mask;
+    }
+
+    // A hidden nibble of the data hides the same nibble of a binary value, or the character
+    // that spells it in hex text.
+    void CarryOver(const ValueMask& dataMask, int count) noexcept {
+        for (int i = 0; i < 2 * count; ++i) {
+            if (!dataMask.NibbleMasked(i)) continue;
+            if (binary) {
+                valueMask.Nibble(i);
+            } else {
+                valueMask.Byte(i);
+            }
+        }
+    }
+
+    const ProtocolDef& def;
+    const DecodedField& field;
+    const InspectOptions& options;
+    int n;
+    const std::uint8_t* bytes;
+    int size;
+    bool binary;
+    FieldInspection& result;
+    ValueMask& valueMask;
+};
+
+}  // namespace
+
+int UnitsPerTlvByte(const ProtocolDef& def, int field) noexcept {
+    if (!def.IsBinaryField(field)) return 2;
+    if (def.binEnc == Encoding::NONE) return 1;
+    if (def.binEnc == Encoding::HEX) return 2;
+    return 8;
+}
+
+void InspectField(const ProtocolDef& def, const DecodedField& field, const InspectOptions& options,
+                  FieldInspection& out) {
+    if (field.value == nullptr || field.number < kFirstDataElement || field.number > kLastField) {
+        out = FieldInspection{};
+        return;
+    }
+    Inspection(def, field, options, out).Run();
+}
+
+FieldInspection InspectField(const ProtocolDef& def, const DecodedField& field,
+                             const InspectOptions& options) {
+    FieldInspection out;
+    InspectField(def, field, options, out);
+    return out;
+}
+
+std::string MaskedUnitsHex(const std::uint8_t* units, int count, bool mask) {
+    ValueMask hidden;
+    hidden.Reset(count);
+    if (mask) MaskCardNumberRuns(units, count, true, hidden);
+    std::string hex;
+    MaskedHex(units, count, hidden, hex);
+    return hex;
+}
