@@ -28,7 +28,7 @@ DocumentState* observed = nullptr;
 // it is (a shortcut, closing the window) commits it first, as leaving the box would.
 void CommitFocusedEdit(HWND window) {
     auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    if (edit == nullptr || edit->window() != window) return;
+    if (edit == nullptr || window == nullptr || edit->window() != window->window()) return;
     HWND dialog = edit->parentWidget();
     const int id = GetDlgCtrlID(edit);
     if (DialogWindow::From(dialog) == nullptr || id == 0) return;
@@ -135,7 +135,7 @@ void DocumentState::Detach() {
 void DocumentState::Check() {
     if (window == nullptr || !FormatProtocolText(TheProtocol(), scratch)) return;
     modified = scratch != baseline;
-    window->setWindowModified(modified);
+    window->window()->setWindowModified(modified);
 }
 
 bool DocumentState::Load(HWND owner) {
@@ -222,6 +222,8 @@ void DocumentState::ShowTitle() {
     const QString name = currentFile.empty()
                              ? QStringLiteral("Untitled")
                              : QFileInfo(QFile::decodeName(currentFile.c_str())).fileName();
-    window->setWindowTitle(QStringLiteral("%1[*] \u2014 %2").arg(name, programName));
-    window->setWindowModified(modified);
+    // The title belongs to the top-level window, whatever frame may hold the dialog.
+    QWidget* top = window->window();
+    top->setWindowTitle(QStringLiteral("%1[*] \u2014 %2").arg(name, programName));
+    top->setWindowModified(modified);
 }
