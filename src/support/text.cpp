@@ -7,6 +7,14 @@ namespace {
 
 using Byte = unsigned char;
 
+// Windows-1252 bytes 0x80 to 0x9F; the five bytes it leaves undefined pass through as the C1
+// controls of the same value, as the system's own converter does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
 constexpr bool IsControlOrSpace(Byte c) noexcept {
     return (c >= 0x01 && c <= 0x20) || c == 0x7F;
 }
@@ -237,4 +245,17 @@ void CopyTextCut(char* dst, std::size_t size, const char* src) noexcept {
     }
     std::memmove(dst, src, n);
     dst[n] = '\0';
+}
+
+char16_t Cp1252ToWide(std::uint8_t b) noexcept {
+    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+}
+
+// No default character is asked for, so an unmappable character becomes the system's '?'.
+std::uint8_t WideToCp1252(char16_t w) noexcept {
+    if (w < 0x80 || (w >= 0xA0 && w <= 0xFF)) return static_cast<std::uint8_t>(w);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == w) return static_cast<std::uint8_t>(0x80 + i);
+    }
+    return '?';
 }

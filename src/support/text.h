@@ -28,3 +28,9 @@ int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept;
 
 // Copies src into dst[size] cut to size - 1 bytes without splitting a UTF-8 sequence.
 void CopyTextCut(char* dst, std::size_t size, const char* src) noexcept;
+
+// Windows-1252, one byte one character: the byte's character (the five bytes the code page
+// leaves undefined give the C1 control of the same value), and the byte of a character, '?'
+// for one the code page lacks.
+char16_t Cp1252ToWide(std::uint8_t b) noexcept;
+std::uint8_t WideToCp1252(char16_t w) noexcept;

@@ -1,9 +1,9 @@
 #include "ui/common_dialogs.h"
 
-#include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
+#include "ui/file_dialogs.h"
 #include "ui/window_text.h"
 
 namespace {
@@ -42,6 +42,16 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
             box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
             break;
+        case MB_YESNOCANCEL: {
+            // The program's one three-way question is about unsaved work: its buttons say
+            // what Yes and No do. Discard is named plainly, also where the desktop would call
+            // it "Close without Saving", since the question comes before a Load too.
+            box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            box.button(QMessageBox::Discard)->setText(QStringLiteral("Discard"));
+            box.setDefaultButton(QMessageBox::Save);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+        }
         case MB_OKCANCEL:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::Cancel : QMessageBox::Ok);
@@ -52,28 +62,17 @@ int ShowBox(HWND owner, const std::string& text, const std::string& caption, uns
     }
     switch (box.exec()) {
         case QMessageBox::Yes:
+        case QMessageBox::Save:
             return IDYES;
         case QMessageBox::No:
+        case QMessageBox::Discard:
             return IDNO;
         case QMessageBox::Cancel:
             return IDCANCEL;
         default:
+            if ((flags & 0xF) == MB_YESNOCANCEL) return IDCANCEL;
             return (flags & 0xF) == MB_YESNO ? IDNO : IDOK;
     }
-}
-
-bool ShowFileDialog(HWND owner, FileChoice choice, std::string& path) {
-    const bool save = choice == FileChoice::Save;
-    QFileDialog dialog(owner, save ? QStringLiteral("Save a protocol definition")
-                                   : QStringLiteral("Load a protocol definition"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(QStringLiteral("Protocol definition file (*.pro)"));
-    dialog.setDefaultSuffix(QStringLiteral("pro"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
-    return true;
 }
 
 }  // namespace
@@ -93,7 +92,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 
 bool ChooseProtocolFile(HWND owner, FileChoice choice, std::string& path) {
     if (Chooser()) return Chooser()(owner, choice, path);
-    return ShowFileDialog(owner, choice, path);
+    return ShowProtocolFileDialog(owner, choice, path);
 }
 
 FileChooser SetFileChooser(FileChooser chooser) {

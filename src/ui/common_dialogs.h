@@ -17,7 +17,8 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 enum class FileChoice { Load, Save };
 
 // The file dialogs of Load and Save: "*.pro" files, the suffix pro added to a bare name, and on
-// Save the question before an existing file is replaced. False when cancelled.
+// Save the question before an existing file is replaced. path holds the current file on entry
+// (empty when there is none): the dialog opens in its folder. False when cancelled.
 bool ChooseProtocolFile(HWND owner, FileChoice choice, std::string& path);
 
 using FileChooser = std::function<bool(HWND owner, FileChoice choice, std::string& path)>;

@@ -13,6 +13,7 @@
 #include <QTextCursor>
 
 #include "ui/dlg_template.h"
+#include "ui/list_info_tip.h"
 #include "ui/page_area.h"
 #include "ui/window_text.h"
 
@@ -345,7 +346,8 @@ void ListAddExtendedStyle(HWND list, unsigned exStyle) {
     QTableWidget* l = List(list);
     if (l == nullptr) return;
     if (exStyle & LVS_EX_GRIDLINES) l->setShowGrid(true);
-    // Rows are always selected whole; info tips fall to the item views' own tool tips.
+    if (exStyle & LVS_EX_INFOTIP) EnableListInfoTips(l);
+    // Rows are always selected whole.
 }
 
 bool ListInsertColumn(HWND list, int column, const char* text, int widthPixels, int format) {

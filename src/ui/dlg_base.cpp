@@ -48,6 +48,25 @@ bool DlgBase::CanClose(HWND) {
     return true;
 }
 
+namespace {
+
+DispatchObserver& Observer() {
+    static DispatchObserver observer;
+    return observer;
+}
+
+void Dispatched() {
+    if (Observer()) Observer()();
+}
+
+}  // namespace
+
+DispatchObserver SetDispatchObserver(DispatchObserver observer) {
+    DispatchObserver previous = std::move(Observer());
+    Observer() = std::move(observer);
+    return previous;
+}
+
 INT_PTR DlgProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* dialog = DialogWindow::From(wnd);
     if (dialog == nullptr) return 0;
@@ -58,9 +77,12 @@ INT_PTR DlgProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             return object->OnInitDialog(wnd, wParam, lParam);
-        case WM_NOTIFY:
-            return object->OnNotify(wnd, static_cast<int>(wParam),
-                                    reinterpret_cast<NMHDR*>(lParam));
+        case WM_NOTIFY: {
+            const INT_PTR handled =
+                object->OnNotify(wnd, static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam));
+            Dispatched();
+            return handled;
+        }
         case WM_MOUSEMOVE:
             object->OnMouseMove(wnd, LoShort(lParam), HiShort(lParam), wParam);
             return 0;
@@ -73,6 +95,7 @@ INT_PTR DlgProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_COMMAND:
             object->OnCommand(wnd, LoWord(wParam), reinterpret_cast<HWND>(lParam), HiWord(wParam));
+            Dispatched();
             return 0;
         case WM_SYSCOMMAND:
             object->OnSysCommand(wnd, wParam, LoShort(lParam), HiShort(lParam));

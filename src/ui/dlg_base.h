@@ -2,6 +2,8 @@
 // messages into its virtual operations.
 #pragma once
 
+#include <functional>
+
 #include "ui/win_defs.h"
 
 class DlgBase {
@@ -29,3 +31,9 @@ class DlgBase {
 // Finds the dialog's object (set from lParam by WM_INITDIALOG) and calls its operation.
 // Only WM_INITDIALOG and WM_NOTIFY return the operation's result; everything else gives 0.
 INT_PTR DlgProc(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Told after each command and notification that a dialog's object has handled, so that state
+// depending on every edit (the main window's modified mark) is checked without hooking each.
+// An empty observer stops the telling; returns the observer it replaced.
+using DispatchObserver = std::function<void()>;
+DispatchObserver SetDispatchObserver(DispatchObserver observer);

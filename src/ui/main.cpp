@@ -1,6 +1,7 @@
 // The desktop program: one main window with the Data Elements, Messages and Parser pages.
 #include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 #include "support/error_balloon.h"
@@ -23,7 +24,9 @@ bool AnsweredInfoOption(int argc, char** argv, int& status) {
         "iso8583-workbench"};
     app.set_version_flag("-v,--version", "iso8583-workbench " ISO_VERSION);
     app.allow_extras();
-    app.footer("Qt's own options, such as -platform NAME, are accepted as well.");
+    app.footer(
+        "A FILE.pro given after the options is loaded at start. Qt's own options, such as "
+        "-platform NAME, are accepted as well.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -31,6 +34,15 @@ bool AnsweredInfoOption(int argc, char** argv, int& status) {
         return true;
     }
     return false;
+}
+
+// The definition file named on the command line (what a file manager passes), else empty.
+std::string StartFile(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].startsWith(QLatin1Char('-')))
+            return QFile::encodeName(arguments[i]).toStdString();
+    }
+    return {};
 }
 
 }  // namespace
@@ -42,6 +54,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ISO 8583 Workbench"));
     QApplication::setApplicationVersion(QStringLiteral(ISO_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("iso8583-workbench"));
     QApplication::setDesktopFileName(QStringLiteral("iso8583-workbench"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/iso8583-workbench.png")));
 
@@ -49,6 +62,7 @@ int main(int argc, char** argv) {
     ReadBalloonSetting();
 
     MainDlg mainDlg;
+    mainDlg.OpenAtStart(StartFile(QApplication::arguments()));
     DialogBoxParam(IDD_MAIN, nullptr, &mainDlg);
     return 0;
 }

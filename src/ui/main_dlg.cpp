@@ -2,9 +2,6 @@
 
 #include <string>
 
-#include "model/pro_file.h"
-#include "model/protocol.h"
-#include "ui/common_dialogs.h"
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
 
@@ -41,6 +38,7 @@ INT_PTR MainDlg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
 
     TabSetCurSel(tabControl, 0);
     ShowWindow(fldDefPage, SW_SHOW);
+    document.Attach(wnd, [this] { RefreshAfterLoad(); });
     return 1;
 }
 
@@ -72,11 +70,12 @@ INT_PTR MainDlg::OnCommand(HWND wnd, unsigned id, HWND, unsigned) {
 }
 
 INT_PTR MainDlg::OnSysCommand(HWND wnd, WPARAM command, int, int) {
-    if ((command & 0xFFF0) == SC_CLOSE) EndDialog(wnd, 1);
+    if ((command & 0xFFF0) == SC_CLOSE && document.MayClose(wnd)) EndDialog(wnd, 1);
     return 0;
 }
 
 INT_PTR MainDlg::OnDestroy(HWND) {
+    document.Detach();
     for (HWND* page : {&fldDefPage, &msgDefPage, &parserPage}) {
         DestroyWindow(*page);
         *page = nullptr;
@@ -92,10 +91,14 @@ void MainDlg::ShowSelectedPage() {
 }
 
 bool MainDlg::LoadProtocol(HWND owner) {
-    std::string path;
-    if (!ChooseProtocolFile(owner, FileChoice::Load, path)) return false;
-    // A file that cannot be opened leaves the definition as it was, and says nothing.
-    if (!ReadProtocolFile(path.c_str(), TheProtocol())) return false;
+    return document.Load(owner);
+}
+
+bool MainDlg::SaveProtocol(HWND owner) {
+    return document.SaveAs(owner);
+}
+
+void MainDlg::RefreshAfterLoad() {
     Refresh("FldDefPg::ShowProtocol");
     fldDefPg.ShowProtocol();
     Refresh("FldDefPg::FillFieldList");
@@ -104,19 +107,6 @@ bool MainDlg::LoadProtocol(HWND owner) {
     msgDefPg.FillMessageList();
     Refresh("MsgDefPg::FillFieldList");
     msgDefPg.FillFieldList();
-    return true;
-}
-
-bool MainDlg::SaveProtocol(HWND owner) {
-    std::string path;
-    if (!ChooseProtocolFile(owner, FileChoice::Save, path)) return false;
-    // Written beside the target and renamed over it: a failure leaves any existing file whole,
-    // and the user learns that nothing was saved.
-    std::string error;
-    if (SaveProtocolFile(path, TheProtocol(), error)) return true;
-    const std::string text = "The protocol definition was not saved.\n" + error;
-    MessageBox(owner, text.c_str(), "Error", MB_ICONERROR | MB_OK);
-    return false;
 }
 
 void MainDlg::Refresh(const char* name) {

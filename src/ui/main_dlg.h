@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "ui/dlg_base.h"
+#include "ui/document_state.h"
 #include "ui/fld_def_pg.h"
 #include "ui/msg_def_pg.h"
 #include "ui/parser_pg.h"
@@ -23,6 +24,10 @@ class MainDlg : public DlgBase {
     bool LoadProtocol(HWND owner);
     bool SaveProtocol(HWND owner);
 
+    // The definition file to load once the window runs (the program's command line).
+    void OpenAtStart(const std::string& path) { document.OpenAtStart(path); }
+    DocumentState& Document() { return document; }
+
     HWND Tab() const { return tabControl; }
     HWND Page(int index) const;  // 0 Data Elements, 1 Messages, 2 Parser
 
@@ -32,6 +37,7 @@ class MainDlg : public DlgBase {
 
   private:
     void Refresh(const char* name);
+    void RefreshAfterLoad();
 
     HWND tabControl = nullptr;
     HWND fldDefPage = nullptr;
@@ -41,4 +47,5 @@ class MainDlg : public DlgBase {
     MsgDefPg msgDefPg;
     ParserPg parserPg;
     RefreshObserver refreshObserver;
+    DocumentState document;
 };

@@ -16,18 +16,11 @@
 
 namespace {
 
-// Windows-1252 at 0x80 to 0x9F; the five unassigned bytes keep their C1 code.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 QString FromCp1252(const char* text, qsizetype bytes) {
     QString out;
     out.reserve(bytes);
     for (qsizetype i = 0; i < bytes; ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        out.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
+        out.append(QChar(Cp1252ToWide(static_cast<std::uint8_t>(text[i]))));
     }
     return out;
 }
@@ -49,14 +42,14 @@ std::string ToModelText(const QString& text) {
 
 QString FromRawBytes(const char* bytes, int count) {
     if (bytes == nullptr || count <= 0) return {};
-    return QString::fromLatin1(bytes, count);
+    return FromCp1252(bytes, count);
 }
 
 std::string ToRawBytes(const QString& text) {
     std::string out;
     out.reserve(static_cast<std::size_t>(text.size()));
     for (QChar c : text)
-        out.push_back(c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?');
+        out.push_back(static_cast<char>(WideToCp1252(c.unicode())));
     return out;
 }
 
@@ -112,10 +105,12 @@ bool SetWindowText(HWND wnd, const char* text) {
 
 std::string GetRawWindowText(HWND wnd) {
     // A multi-line box's plain text turns a no-break space (byte 0xA0) into a space; its raw
-    // text keeps every character and marks line breaks with the paragraph separator.
+    // text keeps every character and marks line breaks with the paragraph separator, or with
+    // the line separator where Shift+Enter broke the line.
     if (auto* w = qobject_cast<QPlainTextEdit*>(wnd)) {
         QString text = w->document()->toRawText();
         text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
         return ToRawBytes(text);
     }
     return ToRawBytes(WindowQText(wnd));

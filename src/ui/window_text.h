@@ -15,8 +15,9 @@ class AutoBuff;
 QString FromModelText(const char* text, int bytes = -1);
 std::string ToModelText(const QString& text);
 
-// A raw message: one character per byte (Latin-1). A character beyond one byte becomes '?',
-// as a Windows ANSI conversion does, so that message offsets stay character positions.
+// A raw message: one character per byte through Windows-1252, the ANSI code page the program
+// was made for. A character that code page lacks becomes '?', as Windows' conversion does, so
+// that message offsets stay character positions.
 QString FromRawBytes(const char* bytes, int count);
 std::string ToRawBytes(const QString& text);
 

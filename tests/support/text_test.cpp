@@ -220,3 +220,19 @@ TEST(CopyTextCutTest, CutsLongTextTo128Bytes) {
 }
 
 }  // namespace
+
+TEST(Cp1252Test, HighBytesAreTheCodePagesCharactersAndUndefinedOnesTheirC1Codes) {
+    const std::u16string high = u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ";
+    ASSERT_EQ(high.size(), 32u);
+    for (int b = 0x80; b < 0xA0; ++b)
+        EXPECT_EQ(Cp1252ToWide(static_cast<std::uint8_t>(b)), high[b - 0x80]) << b;
+    EXPECT_EQ(Cp1252ToWide(0x41), u'A');
+    EXPECT_EQ(Cp1252ToWide(0xE9), u'é');
+}
+
+TEST(Cp1252Test, EveryByteComesBackAndForeignCharactersBecomeQuestionMarks) {
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(WideToCp1252(Cp1252ToWide(static_cast<std::uint8_t>(b))), b) << b;
+    for (char16_t foreign : {u'\u0100', u'\u2028', u'\u4E2D', u'\uFFFD'})
+        EXPECT_EQ(WideToCp1252(foreign), '?') << int(foreign);
+}

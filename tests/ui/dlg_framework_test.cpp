@@ -496,11 +496,17 @@ void DlgFrameworkTest::modelTextFallsBackToWindows1252() {
 }
 
 void DlgFrameworkTest::rawTextIsOneBytePerCharacter() {
-    QCOMPARE(ToRawBytes(QStringLiteral("0200\u00E9\u20AC")), std::string("0200\xE9?"));
-    const char bytes[] = {'A', '\0', char(0xFF), 'B'};
-    const QString text = FromRawBytes(bytes, 4);
-    QCOMPARE(text.size(), 4);
-    QCOMPARE(ToRawBytes(text), std::string(bytes, 4));
+    // Windows-1252 both ways; what the code page lacks becomes '?'.
+    QCOMPARE(ToRawBytes(QStringLiteral("0200\u00E9\u20AC\u0100")), std::string("0200\xE9\x80?"));
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes.push_back(static_cast<char>(b));
+    const QString text = FromRawBytes(bytes.data(), 256);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(text.mid(0x80, 4), QStringLiteral("\u20AC\u0081\u201A\u0192"));
+    QCOMPARE(text.at(0x9F), QChar(0x0178));
+    QCOMPARE(text.at(0xE9), QChar(0x00E9));
+    QCOMPARE(ToRawBytes(text), bytes);
 }
 
 void DlgFrameworkTest::loadWindowTextNormalisesBlanks() {

@@ -2,18 +2,25 @@
 // closes, and Load and Save through the file layer.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <vector>
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -23,6 +30,7 @@
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
+#include "ui/file_dialogs.h"
 #include "ui/main_dlg.h"
 #include "ui/window_text.h"
 
@@ -32,20 +40,29 @@ struct MainWindow {
     MainDlg dlg;
     HWND wnd = nullptr;
     QStringList refreshes;
-    QStringList boxes;
+    QStringList boxes;      // caption: text of each other box
+    QStringList questions;  // the text of each Yes/No/Cancel question
+    int answer = IDCANCEL;  // to each question
     std::string chosenPath;
     bool chooserCalled = false;
+    std::vector<FileChoice> choices;
 
-    MainWindow() {
+    explicit MainWindow(const std::string& startFile = {}) {
+        dlg.OpenAtStart(startFile);
         wnd = CreateDialogParam(IDD_MAIN, nullptr, &dlg);
         dlg.SetRefreshObserver([this](const char* name) { refreshes << QString::fromUtf8(name); });
         SetMessageBoxHandler(
-            [this](HWND, const std::string& text, const std::string& caption, unsigned) {
+            [this](HWND, const std::string& text, const std::string& caption, unsigned flags) {
+                if ((flags & 0xF) == MB_YESNOCANCEL) {
+                    questions << QString::fromStdString(text);
+                    return answer;
+                }
                 boxes << QString::fromStdString(caption + ": " + text);
                 return IDOK;
             });
-        SetFileChooser([this](HWND, FileChoice, std::string& path) {
+        SetFileChooser([this](HWND, FileChoice choice, std::string& path) {
             chooserCalled = true;
+            choices.push_back(choice);
             if (chosenPath.empty()) return false;
             path = chosenPath;
             return true;
@@ -74,7 +91,21 @@ struct MainWindow {
         return visible;
     }
     void Command(int id) { QTest::mouseClick(GetDlgItem(wnd, id), Qt::LeftButton); }
+    // Types a new protocol name into its box and leaves the box, which commits it.
+    void Rename(const QString& name) {
+        auto* box = static_cast<QLineEdit*>(GetDlgItem(dlg.Page(0), IDC_PROTOCOL_NAME));
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, name);
+        QTest::keyClick(box, Qt::Key_Tab);
+    }
+    QString Title() const { return wnd->windowTitle(); }
+    bool Modified() const { return wnd->isWindowModified(); }
 };
+
+QString TitleOf(const char* file) {
+    return QStringLiteral("%1[*] \u2014 ISO 8583 Workbench").arg(QString::fromUtf8(file));
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -88,12 +119,35 @@ void ResetProtocol() {
     TheProtocol().messages.ClearAll();
 }
 
+// Runs the step in 20 ms, for a modal dialog about to open. Steps still waiting are counted so
+// that a test ends only when none of them can reach into its finished frame; a newer chain of
+// steps makes the older ones stop.
+int waitingSteps = 0;
+int driverChain = 0;
+
+void Later(int chain, std::function<void()> step) {
+    ++waitingSteps;
+    QTimer::singleShot(20, [chain, step = std::move(step)] {
+        --waitingSteps;
+        if (chain == driverChain) step();
+    });
+}
+
 }  // namespace
 
 class MainDlgTest : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("iso8583-workbench-tests"));
+        UseWidgetFileDialogs(true);
+    }
+    void cleanup() {
+        ++driverChain;
+        QTRY_COMPARE(waitingSteps, 0);
+    }
     void startsOnDataElementsWithPagesInTheDisplayArea();
     void tabChangeShowsOnePageAndRefreshesAfterDataElements_data();
     void tabChangeShowsOnePageAndRefreshesAfterDataElements();
@@ -101,17 +155,30 @@ class MainDlgTest : public QObject {
     void escapeAndEnterDoNotCloseTheWindow();
     void windowCloseEndsTheDialog();
     void loadRefreshesEditingPagesInOrderAndLeavesParser();
-    void loadOfUnreadableFileIsSilentAndChangesNothing();
+    void loadOfUnreadableFileSaysWhyAndChangesNothing();
     void cancelledChooserDoesNothing();
     void saveAndLoadGoThroughTheFileLayer();
     void saveToMissingFolderSaysSoAndCreatesNothing();
     void failedWriteKeepsTheOldFile();
     void saveChooserAddsSuffixAndAsksBeforeReplacing();
+    void titleAndModifiedMarkFollowEditsLoadsAndSaves();
+    void unsavedChangesAskBeforeCloseAndLoad_data();
+    void unsavedChangesAskBeforeCloseAndLoad();
+    void questionBoxOffersSaveDiscardAndCancel_data();
+    void questionBoxOffersSaveDiscardAndCancel();
+    void ctrlSCommitsTheTypedNameAndSavesWithoutAsking();
+    void shortcutsRunTheFileCommands_data();
+    void shortcutsRunTheFileCommands();
+    void fileGivenAtStartIsLoaded_data();
+    void fileGivenAtStartIsLoaded();
+    void droppedProtocolFileIsLoaded();
+    void fileDialogsStartInTheCurrentFilesFolderElseTheLastUsed();
 };
 
 void MainDlgTest::startsOnDataElementsWithPagesInTheDisplayArea() {
     MainWindow w;
-    QCOMPARE(w.wnd->windowTitle(), QStringLiteral("ISO 8583 Workbench"));
+    QCOMPARE(w.Title(), TitleOf("Untitled"));
+    QVERIFY(!w.Modified());
     QCOMPARE(TabGetCurSel(w.dlg.Tab()), 0);
     QCOMPARE(w.VisiblePage(), 0);
     QTabBar* bar = static_cast<QTabWidget*>(w.dlg.Tab())->tabBar();
@@ -200,7 +267,7 @@ void MainDlgTest::loadRefreshesEditingPagesInOrderAndLeavesParser() {
     QCOMPARE(w.boxes, QStringList());
 }
 
-void MainDlgTest::loadOfUnreadableFileIsSilentAndChangesNothing() {
+void MainDlgTest::loadOfUnreadableFileSaysWhyAndChangesNothing() {
     ResetProtocol();
     std::strcpy(TheProtocol().name, "Kept");
     MainWindow w;
@@ -209,7 +276,10 @@ void MainDlgTest::loadOfUnreadableFileIsSilentAndChangesNothing() {
     QVERIFY(w.chooserCalled);
     QCOMPARE(std::string(TheProtocol().name), std::string("Kept"));
     QCOMPARE(w.refreshes, QStringList());
-    QCOMPARE(w.boxes, QStringList());
+    QCOMPARE(w.boxes, QStringList{QString::fromStdString(
+                          "Error: The protocol definition was not loaded.\n" + w.chosenPath +
+                          ": cannot open: No such file or directory")});
+    QCOMPARE(w.Title(), TitleOf("Untitled"));
 }
 
 void MainDlgTest::cancelledChooserDoesNothing() {
@@ -235,6 +305,7 @@ void MainDlgTest::saveAndLoadGoThroughTheFileLayer() {
     QVERIFY(ReadAll(path).find("NAME= Round trip") != std::string::npos);
 
     ResetProtocol();
+    w.answer = IDNO;  // the reset is a change of the definition
     w.Command(IDC_LOAD);
     QCOMPARE(std::string(TheProtocol().name), std::string("Round trip"));
     QCOMPARE(TheProtocol().chrEnc, Encoding::EBCDIC);
@@ -289,17 +360,22 @@ namespace {
 
 // Types a name into the file dialog that is about to open and accepts it; answers Yes to a
 // question box that follows. Gives up, closing whatever is modal, rather than hang.
-void DriveFileDialog(const QString& name, QStringList& seen, int attempt = 0) {
-    QTimer::singleShot(20, [name, &seen, attempt] {
+void DriveFileDialog(const QString& name, QStringList& seen, int attempt = 0, int chain = 0) {
+    if (attempt == 0) chain = ++driverChain;
+    Later(chain, [name, &seen, attempt, chain] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen << box->text();
-            box->button(QMessageBox::Yes)->click();
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+            } else {
+                box->reject();
+            }
             return;
         }
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (dialog == nullptr) {
-            if (attempt < 50) DriveFileDialog(name, seen, attempt + 1);
+            if (attempt < 50) DriveFileDialog(name, seen, attempt + 1, chain);
             return;
         }
         if (attempt >= 50) {
@@ -311,7 +387,7 @@ void DriveFileDialog(const QString& name, QStringList& seen, int attempt = 0) {
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         }
-        DriveFileDialog(name, seen, attempt + 1);  // a question may follow
+        DriveFileDialog(name, seen, attempt + 1, chain);  // a question may follow
     });
 }
 
@@ -333,10 +409,293 @@ void MainDlgTest::saveChooserAddsSuffixAndAsksBeforeReplacing() {
     QCOMPARE(seen.size(), 2);
     QVERIFY2(seen[1].contains(QStringLiteral("bare.pro")), qPrintable(seen[1]));  // the question
 
+    // The suffix added to a bare name does not get round the question.
+    seen.clear();
+    DriveFileDialog(dir.filePath(QStringLiteral("bare")), seen);
+    QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Save, path));
+    QCOMPARE(seen.size(), 2);
+    QVERIFY2(seen[1].contains(QStringLiteral("bare.pro")), qPrintable(seen[1]));
+
     seen.clear();
     DriveFileDialog(dir.filePath(QStringLiteral("bare.pro")), seen);
     QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Load, path));
     QCOMPARE(seen, QStringList{"Load a protocol definition"});
+}
+
+void MainDlgTest::titleAndModifiedMarkFollowEditsLoadsAndSaves() {
+    QTemporaryDir dir;
+    const std::string hand = dir.filePath(QStringLiteral("hand.pro")).toStdString();
+    // Laid out as no Save would write it: loading it is no change of the user's.
+    std::ofstream(hand) << "NAME= Hand written\nFIELD=2;N;19;2;N;PAN\n";
+    ResetProtocol();
+    MainWindow w;
+    w.Rename(QStringLiteral("Edited"));
+    QCOMPARE(w.Title(), TitleOf("Untitled"));
+    QVERIFY(w.Modified());
+
+    w.answer = IDNO;
+    w.chosenPath = hand;
+    w.Command(IDC_LOAD);
+    QCOMPARE(w.Title(), TitleOf("hand.pro"));
+    QVERIFY(!w.Modified());
+    w.Rename(QStringLiteral("Hand written"));  // the same text as before
+    QVERIFY(!w.Modified());
+    w.Rename(QStringLiteral("Other"));
+    QVERIFY(w.Modified());
+
+    w.chosenPath = dir.filePath(QStringLiteral("saved.pro")).toStdString();
+    w.Command(IDC_SAVE);
+    QCOMPARE(w.Title(), TitleOf("saved.pro"));
+    QVERIFY(!w.Modified());
+    QCOMPARE(w.questions.size(), 1);
+}
+
+void MainDlgTest::unsavedChangesAskBeforeCloseAndLoad_data() {
+    QTest::addColumn<bool>("close");  // else Load
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("hasFile");
+    QTest::addColumn<bool>("goesOn");  // the window closes, the other file is loaded
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<bool>("nameAsked");
+    QTest::newRow("close, Save") << true << IDYES << true << true << true << false;
+    QTest::newRow("close, Save without a file asks for a name")
+        << true << IDYES << false << true << true << true;
+    QTest::newRow("close, Discard") << true << IDNO << true << true << false << false;
+    QTest::newRow("close, Cancel") << true << IDCANCEL << true << false << false << false;
+    QTest::newRow("load, Save") << false << IDYES << true << true << true << false;
+    QTest::newRow("load, Discard") << false << IDNO << true << true << false << false;
+    QTest::newRow("load, Cancel") << false << IDCANCEL << true << false << false << false;
+}
+
+void MainDlgTest::unsavedChangesAskBeforeCloseAndLoad() {
+    QFETCH(bool, close);
+    QFETCH(int, answer);
+    QFETCH(bool, hasFile);
+    QFETCH(bool, goesOn);
+    QFETCH(bool, saved);
+    QFETCH(bool, nameAsked);
+    QTemporaryDir dir;
+    const std::string current = dir.filePath(QStringLiteral("current.pro")).toStdString();
+    const std::string other = dir.filePath(QStringLiteral("other.pro")).toStdString();
+    std::ofstream(current) << "NAME= Current\n";
+    std::ofstream(other) << "NAME= Other\n";
+    ResetProtocol();
+    MainWindow w;
+    if (hasFile) {
+        w.chosenPath = current;
+        w.Command(IDC_LOAD);
+    }
+    w.Rename(QStringLiteral("Changed"));
+    w.answer = answer;
+    w.choices.clear();
+    w.chosenPath = close ? current : other;
+
+    bool wentOn = false;
+    if (close) {
+        w.wnd->close();
+        wentOn = DialogWindow::From(w.wnd)->Ended();
+    } else {
+        w.Command(IDC_LOAD);
+        wentOn = std::string(TheProtocol().name) == "Other";
+    }
+    QCOMPARE(w.questions, QStringList{"Save changes to the protocol definition?"});
+    QCOMPARE(wentOn, goesOn);
+    QCOMPARE(ReadAll(current).find("NAME= Changed") != std::string::npos, saved);
+    QCOMPARE(int(std::count(w.choices.begin(), w.choices.end(), FileChoice::Save)),
+             nameAsked ? 1 : 0);
+    if (!goesOn) {
+        QCOMPARE(std::string(TheProtocol().name), std::string("Changed"));
+        QVERIFY(w.Modified());
+    }
+}
+
+namespace {
+
+// Presses the button of the question box about to open whose text is given (Escape when none).
+void AnswerQuestion(const QString& button, int attempt = 0, int chain = 0) {
+    if (attempt == 0) chain = ++driverChain;
+    Later(chain, [button, attempt, chain] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            if (attempt < 50) AnswerQuestion(button, attempt + 1, chain);
+            return;
+        }
+        for (QAbstractButton* b : box->buttons()) {
+            if (!button.isEmpty() && b->text().remove(QLatin1Char('&')) == button) {
+                b->click();
+                return;
+            }
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+}
+
+}  // namespace
+
+void MainDlgTest::questionBoxOffersSaveDiscardAndCancel_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("result");
+    QTest::newRow("Save") << QStringLiteral("Save") << IDYES;
+    QTest::newRow("Discard") << QStringLiteral("Discard") << IDNO;
+    QTest::newRow("Cancel") << QStringLiteral("Cancel") << IDCANCEL;
+    QTest::newRow("Escape") << QString() << IDCANCEL;
+}
+
+void MainDlgTest::questionBoxOffersSaveDiscardAndCancel() {
+    QFETCH(QString, button);
+    QFETCH(int, result);
+    AnswerQuestion(button);
+    QCOMPARE(MessageBox(nullptr, "Save changes?", "Workbench", MB_YESNOCANCEL | MB_ICONWARNING),
+             result);
+}
+
+void MainDlgTest::ctrlSCommitsTheTypedNameAndSavesWithoutAsking() {
+    QTemporaryDir dir;
+    const std::string current = dir.filePath(QStringLiteral("current.pro")).toStdString();
+    std::ofstream(current) << "NAME= Current\n";
+    ResetProtocol();
+    MainWindow w;
+    w.chosenPath = current;
+    w.Command(IDC_LOAD);
+    w.choices.clear();
+    auto* box = static_cast<QLineEdit*>(GetDlgItem(w.dlg.Page(0), IDC_PROTOCOL_NAME));
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("Typed  name"));
+    QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(w.choices.empty());
+    QVERIFY(ReadAll(current).find("NAME= Typed name\n") != std::string::npos);
+    QVERIFY(!w.Modified());
+    QCOMPARE(w.boxes, QStringList());
+}
+
+void MainDlgTest::shortcutsRunTheFileCommands_data() {
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("choice");
+    QTest::newRow("Ctrl+O loads") << int(Qt::ControlModifier) << int(Qt::Key_O)
+                                  << int(FileChoice::Load);
+    QTest::newRow("Ctrl+S without a file asks for a name")
+        << int(Qt::ControlModifier) << int(Qt::Key_S) << int(FileChoice::Save);
+    QTest::newRow("Ctrl+Shift+S asks for a name")
+        << int(Qt::ControlModifier | Qt::ShiftModifier) << int(Qt::Key_S) << int(FileChoice::Save);
+}
+
+void MainDlgTest::shortcutsRunTheFileCommands() {
+    QFETCH(int, modifiers);
+    QFETCH(int, key);
+    QFETCH(int, choice);
+    ResetProtocol();
+    MainWindow w;
+    QTest::keyClick(w.wnd, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(w.choices, std::vector<FileChoice>{FileChoice(choice)});
+}
+
+void MainDlgTest::fileGivenAtStartIsLoaded_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("demo") << QStringLiteral(ISO_EXAMPLES_DIR "/demo.pro") << true;
+    QTest::newRow("missing") << QDir::tempPath() + "/no-such-folder-iso/x.pro" << false;
+}
+
+void MainDlgTest::fileGivenAtStartIsLoaded() {
+    QFETCH(QString, file);
+    QFETCH(bool, readable);
+    ResetProtocol();
+    MainWindow w(file.toStdString());
+    if (readable) {
+        QTRY_COMPARE(w.Title(), TitleOf("demo.pro"));
+        QCOMPARE(std::string(TheProtocol().name), std::string("Demo host protocol"));
+        QCOMPARE(GetWindowText(GetDlgItem(w.dlg.Page(0), IDC_PROTOCOL_NAME)),
+                 std::string("Demo host protocol"));
+        QVERIFY(!w.Modified());
+        QCOMPARE(w.boxes, QStringList());
+    } else {
+        QTRY_COMPARE(w.boxes.size(), 1);
+        QVERIFY2(w.boxes[0].contains(file), qPrintable(w.boxes[0]));
+        QCOMPARE(w.Title(), TitleOf("Untitled"));
+        QCOMPARE(std::string(TheProtocol().name), std::string());
+    }
+}
+
+namespace {
+
+// Drags a file over the widget and drops it there; false when the widget refuses it.
+bool Drop(QWidget* target, const QString& file) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+void MainDlgTest::droppedProtocolFileIsLoaded() {
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("other.pro"));
+    std::ofstream(other.toStdString()) << "NAME= Other\n";
+    ResetProtocol();
+    MainWindow w;
+    QWidget* nameBox = GetDlgItem(w.dlg.Page(0), IDC_PROTOCOL_NAME);
+    QVERIFY(!Drop(w.wnd, dir.filePath(QStringLiteral("notes.txt"))));
+    QVERIFY(Drop(nameBox, QStringLiteral(ISO_EXAMPLES_DIR "/demo.pro")));
+    QTRY_COMPARE(w.Title(), TitleOf("demo.pro"));
+    QCOMPARE(GetWindowText(nameBox), std::string("Demo host protocol"));
+
+    // Asked first when the definition has changed; Cancel keeps it.
+    w.Rename(QStringLiteral("Changed"));
+    w.answer = IDCANCEL;
+    QVERIFY(Drop(w.wnd, other));
+    QTRY_COMPARE(w.questions.size(), 1);
+    QCOMPARE(std::string(TheProtocol().name), std::string("Changed"));
+    QCOMPARE(w.Title(), TitleOf("demo.pro"));
+}
+
+namespace {
+
+// Notes the folder the file dialog about to open shows, then cancels it.
+void NoteFolder(QString& folder, int attempt = 0, int chain = 0) {
+    if (attempt == 0) chain = ++driverChain;
+    Later(chain, [&folder, attempt, chain] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            if (attempt < 50) NoteFolder(folder, attempt + 1, chain);
+            return;
+        }
+        folder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+}
+
+}  // namespace
+
+void MainDlgTest::fileDialogsStartInTheCurrentFilesFolderElseTheLastUsed() {
+    QTemporaryDir used;
+    QTemporaryDir other;
+    QSettings().clear();
+    QStringList seen;
+    std::string path;
+    DriveFileDialog(used.filePath(QStringLiteral("a.pro")), seen);
+    QVERIFY(ChooseProtocolFile(nullptr, FileChoice::Save, path));
+    // Kept where the next run reads it.
+    QSettings().sync();
+    QCOMPARE(QSettings().value(QStringLiteral("files/lastFolder")).toString(), used.path());
+
+    QString folder;
+    path.clear();
+    NoteFolder(folder);
+    QVERIFY(!ChooseProtocolFile(nullptr, FileChoice::Load, path));
+    QCOMPARE(folder, used.path());
+
+    path = other.filePath(QStringLiteral("current.pro")).toStdString();
+    NoteFolder(folder);
+    QVERIFY(!ChooseProtocolFile(nullptr, FileChoice::Save, path));
+    QCOMPARE(folder, other.path());
 }
 
 QTEST_MAIN(MainDlgTest)

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
 #include "model/pro_file.h"
@@ -150,6 +151,8 @@ class ParserPgTest : public QObject {
     void blanksAroundHexDigitsAreDropped();
     void demoMessageListsFieldsInDecodingOrder();
     void textModeReadsCharactersAsUnits();
+    void windows1252CharactersAndShiftEnterAreOneUnitEach();
+    void cutCellShowsItsWholeTextInATooltip();
     void failingFieldKeepsRowsBeforeIt();
     void binaryValuesShowAsHex();
     void keySelectsFieldUnits_data();
@@ -276,6 +279,38 @@ void ParserPgTest::textModeReadsCharactersAsUnits() {
     accented.replace(QStringLiteral("TERM"), QStringLiteral("T\u00C9R\u00A0"));
     p.Parse(accented, false);
     QCOMPARE(p.Cell(3, 4), QStringLiteral("T\u00C9R\u00A00001"));
+}
+
+void ParserPgTest::windows1252CharactersAndShiftEnterAreOneUnitEach() {
+    LoadDefinition(kTextDialect);
+    Page p;
+    // Field 41 (8 characters) typed as "T", a euro sign, a Shift+Enter line break and "M0001".
+    QString message = QString::fromLatin1(kTextMessage);
+    message.chop(8);
+    p.Paste(message + QStringLiteral("T\u20AC"));
+    QTest::keyClick(p.edit, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(p.edit, QStringLiteral("M0001"));
+    QVERIFY(p.edit->document()->toRawText().contains(QChar::LineSeparator));
+    QTest::mouseClick(p.parse, Qt::LeftButton);
+    QCOMPARE(p.status->text(), QStringLiteral("... Parsing OK ..."));
+    QCOMPARE(p.pg.FieldOffset(41), 56);
+    QCOMPARE(p.Cell(3, 4), QStringLiteral("T\u20AC\nM0001"));
+    QCOMPARE(GetRawWindowText(p.edit).substr(56), std::string("T\x80\nM0001"));
+}
+
+void ParserPgTest::cutCellShowsItsWholeTextInATooltip() {
+    Page p;
+    const QString longText(200, QLatin1Char('W'));
+    QCOMPARE(ListInsertItem(p.list, 0, longText.toUtf8().constData(), 2), 0);
+    ListSetItemText(p.list, 0, 2, "N");
+    auto tipAt = [&](int column) {
+        const QPoint at = p.list->visualRect(p.list->model()->index(0, column)).center();
+        QHelpEvent help(QEvent::ToolTip, at, p.list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(p.list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(2), QString());  // "N" fits its column
+    QCOMPARE(tipAt(0), longText);
 }
 
 void ParserPgTest::failingFieldKeepsRowsBeforeIt() {

@@ -1,0 +1,62 @@
+// The user's work in the main window: the file the definition came from or went to, whether
+// it now differs from that file, and the file commands, which ask before that work is lost.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QString>
+
+#include "ui/win_defs.h"
+
+class QObject;
+
+class DocumentState {
+  public:
+    DocumentState() = default;
+    ~DocumentState();
+    DocumentState(const DocumentState&) = delete;
+    DocumentState& operator=(const DocumentState&) = delete;
+
+    // Takes the window's caption as the program's name in the title, the definition's text as
+    // its unmodified state, adds the file shortcuts and file drops, and opens the file given
+    // for the start. refreshPages runs after each load.
+    void Attach(HWND window, std::function<void()> refreshPages);
+    // The window is going: nothing more is shown in it.
+    void Detach();
+    // A file to load as soon as the window runs.
+    void OpenAtStart(const std::string& path) { startFile = path; }
+
+    const std::string& CurrentFile() const { return currentFile; }
+    bool Modified() const { return modified; }
+    // Compares the definition with its text at start-up or the last load or save.
+    void Check();
+
+    // "Load ...": the question, the file dialog, the read.
+    bool Load(HWND owner);
+    // A file given by the user outside the dialog (a drop): the question, the read.
+    bool Open(HWND owner, const std::string& path);
+    // "Save ...": the file dialog, the write.
+    bool SaveAs(HWND owner);
+    // To the current file without a dialog; as "Save ..." when there is none.
+    bool Save(HWND owner);
+    // Whether the window may close: true unless the user keeps the unsaved work.
+    bool MayClose(HWND owner);
+
+  private:
+    bool MayDiscard(HWND owner);
+    bool Read(HWND owner, const std::string& path);
+    bool Write(HWND owner, const std::string& path);
+    void TakeBaseline();
+    void ShowTitle();
+
+    HWND window = nullptr;
+    QObject* helper = nullptr;  // the shortcuts and the drop filter, children of the window
+    std::function<void()> refresh;
+    QString programName;
+    std::string startFile;
+    std::string currentFile;
+    std::string baseline;  // what Save would have written at start-up, load or save
+    std::string scratch;
+    bool modified = false;
+};
