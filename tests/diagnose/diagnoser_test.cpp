@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -100,6 +101,26 @@ INSTANTIATE_TEST_SUITE_P(
                          kMti + "7020000000800200" + kFields + kTerminal + "059F02060000",
                          "LEN_Enc=BIGEND: passes as 0200"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Diagnose, ExampleMessagesFailAndNameTheirRepairFirst) {
+    auto def = Demo();
+    const char* expected[] = {
+        "a header of 5 units (6000030000), then passes as 0200",
+        "BMP_Enc=HEX: passes as 0200",
+        "CHR_Enc=EBCDIC: passes as 0210",
+    };
+    std::ifstream in(ISO_EXAMPLES_DIR "/diagnose-messages.hex");
+    std::string line;
+    std::size_t i = 0;
+    for (; std::getline(in, line); ++i) {
+        ASSERT_LT(i, std::size(expected));
+        const Diagnosis d = DiagnoseHex(*def, line);
+        EXPECT_FALSE(d.ok) << line;
+        ASSERT_FALSE(d.readings.empty()) << line;
+        EXPECT_EQ(ReadingWords(d.readings[0]), expected[i]);
+    }
+    EXPECT_EQ(i, std::size(expected));
+}
 
 TEST(Diagnose, PassingMessageHasNoReadingsAndAMapOfEveryUnit) {
     auto def = Demo();
