@@ -21,10 +21,11 @@ enum class Fault { kTpdu, kHexBitmap, kCutShort };
 // The typical request with one fault: a 5-unit TPDU in front (found by the header tier), a
 // bitmap sent as hex text to a binary-bitmap definition (the first tier), or its last three
 // units lost (no reading repairs it: every tier is searched).
-void SearchLoop(benchmark::State& state, Dialect dialect, Fault fault, bool whole) {
+void SearchLoop(benchmark::State& state, Dialect dialect, Fault fault, bool whole,
+                bool everyField = false) {
     auto def = std::make_unique<ProtocolDef>();
     DefineDialect(*def, dialect);
-    std::string units = TypicalRequest(*def).units;
+    std::string units = (everyField ? EveryField(*def) : TypicalRequest(*def)).units;
     if (fault == Fault::kTpdu) units.insert(0, "\x60\x00\x03\x00\x00", 5);
     if (fault == Fault::kCutShort) units.resize(units.size() - 3);
     if (fault == Fault::kHexBitmap) def->bmpEnc = Encoding::NONE;
@@ -63,6 +64,10 @@ void SearchHexBitmapText(benchmark::State& state) {
 void SearchCutShortText(benchmark::State& state) {
     SearchLoop(state, Dialect::kText, Fault::kCutShort, false);
 }
+// Every field 2 to 128, about 1.2 KB, cut short: every tier is searched.
+void SearchCutShortEveryFieldBinary(benchmark::State& state) {
+    SearchLoop(state, Dialect::kBinary, Fault::kCutShort, false, true);
+}
 void DiagnoseTpduText(benchmark::State& state) {
     SearchLoop(state, Dialect::kText, Fault::kTpdu, true);
 }
@@ -73,4 +78,5 @@ BENCHMARK(SearchTpduBinary);
 BENCHMARK(SearchTpduText);
 BENCHMARK(SearchHexBitmapText);
 BENCHMARK(SearchCutShortText);
+BENCHMARK(SearchCutShortEveryFieldBinary);
 BENCHMARK(DiagnoseTpduText);
