@@ -234,14 +234,63 @@ void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>
         Describe(message, found[i], header, out[i]);
 }
 
+namespace {
+
+// The MTI and bitmap entries; offsets[1] gets the secondary bitmap's offset.
+void AddOutline(const WalkOutline& walk, std::vector<MapEntry>& map, std::vector<int>& offsets) {
+    int at = walk.start;
+    if (walk.mtiUnits > 0) {
+        map.push_back({MapPart::kMti, at, walk.mtiUnits, 0, 0, false, walk.mti});
+        at += walk.mtiUnits;
+    }
+    if (walk.primaryUnits > 0) {
+        map.push_back(
+            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8)});
+        at += walk.primaryUnits;
+    }
+    if (walk.secondaryUnits > 0) {
+        offsets[1] = at;
+        map.push_back({MapPart::kBitmap, at, walk.secondaryUnits, 1, 0, false,
+                       HexOf(walk.bitmap.data() + 8, 8)});
+    }
+}
+
+void AddBitmapWarnings(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                       std::vector<Finding>& out) {
+    const int primaryAt = walk.BitmapStart();
+    const int primary = BitmapFault(message, primaryAt, walk.primaryUnits, def);
+    const int secondary =
+        BitmapFault(message, primaryAt + walk.primaryUnits, walk.secondaryUnits, def);
+    if (primary >= 0) out.push_back(BitmapWarning(message, def, 0, primary));
+    if (secondary >= 0) out.push_back(BitmapWarning(message, def, 1, secondary));
+}
+
+// Every present field the MTI's definition does not allow, decoded or not: one not decoded
+// is found at the bitmap that holds its bit.
+void AddNotAllowed(const ProtocolDef& def, const WalkOutline& walk, const std::vector<int>& offsets,
+                   std::vector<Finding>& out) {
+    const MsgDef* msg = walk.read ? FindMessage(def, walk.mti) : nullptr;
+    if (msg == nullptr) return;
+    const FieldMask extra = NotAllowed(walk.bitmap, *msg);
+    const int primaryAt = walk.BitmapStart();
+    const int secondaryAt = primaryAt + walk.primaryUnits;
+    for (int n = 1; n <= kLastField; ++n) {
+        if (!TestBit(extra, n)) continue;
+        const int bitAt = n > 64 ? secondaryAt : primaryAt;
+        out.push_back(NotAllowedWarning(n, offsets[n] >= 0 ? offsets[n] : bitAt, walk.mti));
+    }
+}
+
+}  // namespace
+
 void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
     const ProtocolDef& def = *copy;
     const int length = message.Length();
     if (header > 0) out.map.push_back(Stretch(MapPart::kHeader, 0, header));
     WalkOutline walk;
     std::vector<int> offsets(kFieldCount, -1);
-    // Entries of the fields come after those of the MTI and bitmaps, which the walk reports
-    // at its end: they are put in front then.
+    // The walk reports the MTI and bitmaps only when it ends: the fields wait in lists of
+    // their own.
     std::vector<MapEntry> fields;
     std::vector<Finding> fieldWarnings;
     WalkMessage(message, header, def, value, walk, [&](const DecodedField& field) {
@@ -252,56 +301,27 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
         AddFitWarnings(message, def, field, CheckFieldFit(def, field), fieldWarnings);
     });
     std::memcpy(out.mti, walk.mti, sizeof out.mti);
-    int at = header;
-    if (walk.mtiUnits > 0) {
-        out.map.push_back({MapPart::kMti, at, walk.mtiUnits, 0, 0, false, walk.mti});
-        at += walk.mtiUnits;
-    }
-    if (walk.primaryUnits > 0) {
-        out.map.push_back(
-            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8)});
-        at += walk.primaryUnits;
-    }
-    if (walk.secondaryUnits > 0) {
-        offsets[1] = at;
-        out.map.push_back({MapPart::kBitmap, at, walk.secondaryUnits, 1, 0, false,
-                           HexOf(walk.bitmap.data() + 8, 8)});
-    }
+    AddOutline(walk, out.map, offsets);
     out.map.insert(out.map.end(), fields.begin(), fields.end());
-    const int primaryFault = BitmapFault(message, walk.BitmapStart(), walk.primaryUnits, def);
-    const int secondaryFault =
-        BitmapFault(message, walk.BitmapStart() + walk.primaryUnits, walk.secondaryUnits, def);
-    if (primaryFault >= 0) out.warnings.push_back(BitmapWarning(message, def, 0, primaryFault));
-    if (secondaryFault >= 0) {
-        out.warnings.push_back(BitmapWarning(message, def, 1, secondaryFault));
-    }
+    AddBitmapWarnings(message, def, walk, out.warnings);
     out.warnings.insert(out.warnings.end(), fieldWarnings.begin(), fieldWarnings.end());
+    AddNotAllowed(def, walk, offsets, out.warnings);
 
+    const int rest = length - walk.end;
     if (!walk.read) {
         out.stopped = ExplainNoVerdict(message, def, header);
     } else if (walk.code != kNoMoreFields) {
         out.stopped = ExplainStop(message, def, walk.failedField, walk.end, walk.code);
-        const int prefix = std::min<int>(std::max<int>(def.fields[walk.failedField].sizeLen, 0),
-                                         length - walk.end);
-        out.map.push_back(
-            {MapPart::kField, walk.end, length - walk.end, walk.failedField, prefix, true, {}});
-    }
-    if (walk.read) {
-        if (const MsgDef* msg = FindMessage(def, walk.mti)) {
-            const FieldMask extra = NotAllowed(walk.bitmap, *msg);
-            const int primaryAt = header + walk.mtiUnits;
-            const int secondaryAt = primaryAt + walk.primaryUnits;
-            for (int n = 1; n <= kLastField; ++n) {
-                if (!TestBit(extra, n)) continue;
-                const int bitAt = n > 64 ? secondaryAt : primaryAt;
-                out.warnings.push_back(
-                    NotAllowedWarning(n, offsets[n] >= 0 ? offsets[n] : bitAt, walk.mti));
-            }
+        const int prefix = std::clamp<int>(def.fields[walk.failedField].sizeLen, 0, rest);
+        if (rest > 0) {
+            out.map.push_back(
+                {MapPart::kField, walk.end, rest, walk.failedField, prefix, true, {}});
         }
+        return;
     }
-    if (walk.end < length && (!walk.read || walk.code == kNoMoreFields)) {
-        out.map.push_back(Stretch(MapPart::kTrailing, walk.end, length - walk.end));
-        if (walk.read) out.warnings.push_back(TrailingWarning(walk.end, length - walk.end));
+    if (rest > 0) {
+        out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
+        if (walk.read) out.warnings.push_back(TrailingWarning(walk.end, rest));
     }
 }
 

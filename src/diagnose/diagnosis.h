@@ -20,7 +20,7 @@ struct MapEntry {
     int units = 0;
     int field = 0;         // a field's number; 1 for the secondary bitmap, 0 for the primary
     int prefixUnits = 0;   // of a variable field's length prefix, at the entry's start
-    bool stopped = false;  // the field the walk stopped at: it takes every unit left
+    bool stopped = false;  // the field the walk stopped at: it takes every unit left, if any
     std::string value;     // as shown: MTI text, bitmap hex, field value (hex for B and Z)
 };
 
