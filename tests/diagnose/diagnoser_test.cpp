@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "diagnose/reading_words.h"
@@ -70,6 +71,10 @@ struct FirstReadingCase {
     std::string hex;
     std::string words;
 };
+
+void PrintTo(const FirstReadingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DiagnoseFindsReading : public testing::TestWithParam<FirstReadingCase> {};
 
@@ -194,6 +199,10 @@ struct WarningCase {
     std::vector<std::string> warnings;
 };
 
+void PrintTo(const WarningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DiagnoseWarns : public testing::TestWithParam<WarningCase> {};
 
 TEST_P(DiagnoseWarns, ListsWhatTheVerdictDoesNotSay) {
@@ -236,6 +245,10 @@ struct StopCase {
     std::string hex;
     std::string reason;
 };
+
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DiagnoseStop : public testing::TestWithParam<StopCase> {};
 
