@@ -9,10 +9,13 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-1000000}
 
-cmake --build "$build" -j2 --target decode_bench bench_messages iso8583 >/dev/null
+cmake --build "$build" -j2 --target decode_bench diagnose_bench bench_messages iso8583 >/dev/null
 
 echo "== DecodeMessage"
 "$build/bench/decode_bench" --benchmark_min_time=1
+
+echo "== Diagnoser search over a failing request"
+"$build/bench/diagnose_bench" --benchmark_min_time=1
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT

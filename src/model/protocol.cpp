@@ -212,6 +212,52 @@ bool ProtocolDef::RecomputeLengthPrefixSizes() noexcept {
     return true;
 }
 
+namespace {
+
+constexpr Encoding kMtiOffered[] = {Encoding::CHAR, Encoding::PBCD};
+constexpr Encoding kBmpOffered[] = {Encoding::NONE, Encoding::HEX, Encoding::CHAR};
+constexpr Encoding kLenOffered[] = {Encoding::BIGEND, Encoding::PBCD, Encoding::HEX,
+                                    Encoding::CHAR};
+constexpr Encoding kNumOffered[] = {Encoding::PBCD, Encoding::CHAR};
+constexpr Encoding kChrOffered[] = {Encoding::ASCII, Encoding::EBCDIC};
+constexpr Encoding kBinOffered[] = {Encoding::NONE, Encoding::HEX, Encoding::CHAR};
+
+struct RoleInfo {
+    Encoding ProtocolDef::*field;
+    const char* key;
+    std::span<const Encoding> offered;
+};
+
+constexpr RoleInfo kRoles[kEncodingRoleCount] = {
+    {&ProtocolDef::mtiEnc, "MTI_Enc", kMtiOffered}, {&ProtocolDef::bmpEnc, "BMP_Enc", kBmpOffered},
+    {&ProtocolDef::lenEnc, "LEN_Enc", kLenOffered}, {&ProtocolDef::numEnc, "NUM_Enc", kNumOffered},
+    {&ProtocolDef::chrEnc, "CHR_Enc", kChrOffered}, {&ProtocolDef::binEnc, "BIN_Enc", kBinOffered},
+};
+
+const RoleInfo& InfoOf(EncodingRole role) noexcept {
+    const auto i = static_cast<int>(role);
+    return kRoles[i >= 0 && i < kEncodingRoleCount ? i : 0];
+}
+
+}  // namespace
+
+Encoding ProtocolDef::*EncodingField(EncodingRole role) noexcept {
+    return InfoOf(role).field;
+}
+
+const char* KeyOf(EncodingRole role) noexcept {
+    return InfoOf(role).key;
+}
+
+std::span<const Encoding> OfferedEncodings(EncodingRole role) noexcept {
+    return InfoOf(role).offered;
+}
+
+void PickEncoding(ProtocolDef& def, EncodingRole role, Encoding e) noexcept {
+    def.*EncodingField(role) = e;
+    if (role == EncodingRole::kLength) def.RecomputeLengthPrefixSizes();
+}
+
 ProtocolDef& TheProtocol() noexcept {
     // Destroyed at exit, which releases every message definition and the slot array.
     static ProtocolDef protocol;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 enum class Encoding : std::int32_t {
     NONE = 0,
@@ -120,6 +121,19 @@ struct ProtocolDef {
     std::int16_t LengthPrefixSize(std::int16_t maxLen, int n) const noexcept;
     bool RecomputeLengthPrefixSizes() noexcept;
 };
+
+// The six encodings of a definition, in the order of the Data Elements page's combos.
+enum class EncodingRole : std::int32_t { kMti, kBitmap, kLength, kNumeric, kCharacter, kBinary };
+inline constexpr int kEncodingRoleCount = 6;
+
+Encoding ProtocolDef::*EncodingField(EncodingRole role) noexcept;
+// The key of its line in a definition file, without the '=': "MTI_Enc" to "BIN_Enc".
+const char* KeyOf(EncodingRole role) noexcept;
+// The values the editor offers, in the order of its lists.
+std::span<const Encoding> OfferedEncodings(EncodingRole role) noexcept;
+// Stores the encoding as picking it on the Data Elements page does: a new length encoding
+// recomputes the prefix size of every variable element.
+void PickEncoding(ProtocolDef& def, EncodingRole role, Encoding e) noexcept;
 
 // The one definition the program edits.
 ProtocolDef& TheProtocol() noexcept;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <span>
 
 #include "model/protocol.h"
 #include "support/error_balloon.h"
@@ -21,28 +20,16 @@ constexpr int kMaxFieldLength = 9999;
 // Numbers are read from the first seven characters of their box, as atoi reads them.
 constexpr int kNumberReadSize = 8;
 
-constexpr Encoding kMtiOffered[] = {Encoding::CHAR, Encoding::PBCD};
-constexpr Encoding kBmpOffered[] = {Encoding::NONE, Encoding::HEX, Encoding::CHAR};
-constexpr Encoding kLenOffered[] = {Encoding::BIGEND, Encoding::PBCD, Encoding::HEX,
-                                    Encoding::CHAR};
-constexpr Encoding kNumOffered[] = {Encoding::PBCD, Encoding::CHAR};
-constexpr Encoding kChrOffered[] = {Encoding::ASCII, Encoding::EBCDIC};
-constexpr Encoding kBinOffered[] = {Encoding::NONE, Encoding::HEX, Encoding::CHAR};
-
 struct EncodingCombo {
     int id;
-    Encoding ProtocolDef::*field;
-    std::span<const Encoding> offered;
+    EncodingRole role;
 };
 
 // In the order of the page's handles: MTI, bitmap, lengths, numeric, character, binary.
 constexpr EncodingCombo kEncodingCombos[] = {
-    {IDC_MTI_ENC, &ProtocolDef::mtiEnc, kMtiOffered},
-    {IDC_BMP_ENC, &ProtocolDef::bmpEnc, kBmpOffered},
-    {IDC_LEN_ENC, &ProtocolDef::lenEnc, kLenOffered},
-    {IDC_NUM_ENC, &ProtocolDef::numEnc, kNumOffered},
-    {IDC_CHR_ENC, &ProtocolDef::chrEnc, kChrOffered},
-    {IDC_BIN_ENC, &ProtocolDef::binEnc, kBinOffered},
+    {IDC_MTI_ENC, EncodingRole::kMti},       {IDC_BMP_ENC, EncodingRole::kBitmap},
+    {IDC_LEN_ENC, EncodingRole::kLength},    {IDC_NUM_ENC, EncodingRole::kNumeric},
+    {IDC_CHR_ENC, EncodingRole::kCharacter}, {IDC_BIN_ENC, EncodingRole::kBinary},
 };
 
 enum { kColDescription, kColType, kColVariable, kColLength, kColSubfield, kColNumber };
@@ -107,7 +94,7 @@ INT_PTR FldDefPg::OnInitDialog(HWND wnd, WPARAM /*focus*/, LPARAM /*param*/) {
     EditLimitText(descriptionBox, kTextMax);
 
     for (int i = 0; i < kEncodingComboCount; ++i) {
-        for (Encoding e : kEncodingCombos[i].offered) {
+        for (Encoding e : OfferedEncodings(kEncodingCombos[i].role)) {
             const int at = ComboAddString(encodingCombos[i], NameOf(e));
             ComboSetItemData(encodingCombos[i], at, static_cast<LPARAM>(e));
         }
@@ -147,10 +134,10 @@ INT_PTR FldDefPg::OnCommand(HWND /*wnd*/, unsigned id, HWND /*control*/, unsigne
     }
     for (int i = 0; i < kEncodingComboCount; ++i) {
         if (static_cast<int>(id) != kEncodingCombos[i].id) continue;
-        if (code == CBN_SELCHANGE) {
-            StoreEncoding(i);
-            // Every variable element's prefix size depends on the length encoding.
-            if (id == IDC_LEN_ENC) TheProtocol().RecomputeLengthPrefixSizes();
+        // Every variable element's prefix size depends on the length encoding: a pick
+        // recomputes them, and so does a change that leaves no selection.
+        if (code == CBN_SELCHANGE && !StoreEncoding(i) && id == IDC_LEN_ENC) {
+            TheProtocol().RecomputeLengthPrefixSizes();
         }
         return true;
     }
@@ -168,7 +155,7 @@ bool FldDefPg::ShowProtocol() {
     for (int i = 0; i < kEncodingComboCount; ++i) {
         ComboSetCurSel(encodingCombos[i], -1);
         SelectByItemData(encodingCombos[i],
-                         static_cast<LPARAM>(protocol.*kEncodingCombos[i].field));
+                         static_cast<LPARAM>(protocol.*EncodingField(kEncodingCombos[i].role)));
     }
     return true;
 }
@@ -262,7 +249,7 @@ void FldDefPg::CommitName() {
 bool FldDefPg::StoreEncoding(int combo) {
     const int index = ComboGetCurSel(encodingCombos[combo]);
     if (index == CB_ERR) return false;
-    TheProtocol().*kEncodingCombos[combo].field =
-        static_cast<Encoding>(ComboGetItemData(encodingCombos[combo], index));
+    PickEncoding(TheProtocol(), kEncodingCombos[combo].role,
+                 static_cast<Encoding>(ComboGetItemData(encodingCombos[combo], index)));
     return true;
 }

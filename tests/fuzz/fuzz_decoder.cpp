@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "decode/decoder.h"
+#include "diagnose/diagnoser.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -83,6 +84,29 @@ void CheckValue(const AutoBuff& value) {
     FUZZ_CHECK(value.Data()[value.Length()] == 0);
 }
 
+// The diagnosis accounts for every unit once, in order, and never changes the definition.
+void CheckDiagnosis(const AutoBuff& message, const ProtocolDef& def, bool ok) {
+    const Encoding before[] = {def.mtiEnc, def.bmpEnc, def.lenEnc,
+                               def.numEnc, def.chrEnc, def.binEnc};
+    const Diagnosis d = DiagnoseMessage(message, 0, def);
+    FUZZ_CHECK(d.ok == ok);
+    int at = 0;
+    for (const MapEntry& entry : d.map) {
+        FUZZ_CHECK(entry.offset == at && entry.units >= 1);
+        at += entry.units;
+    }
+    FUZZ_CHECK(at == message.Length());
+    FUZZ_CHECK(d.readings.size() <= static_cast<std::size_t>(Diagnoser::kKept));
+    FUZZ_CHECK(!ok || d.readings.empty());
+    for (const Reading& r : d.readings) {
+        FUZZ_CHECK(r.Changes() >= 1);
+        FUZZ_CHECK(r.ok == (r.verdict == "... Parsing OK ..."));
+    }
+    const Encoding after[] = {def.mtiEnc, def.bmpEnc, def.lenEnc,
+                              def.numEnc, def.chrEnc, def.binEnc};
+    FUZZ_CHECK(std::memcmp(before, after, sizeof before) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -129,5 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 8; i < 16; ++i)
             FUZZ_CHECK(header.bitmap[i] == 0);
     }
+    // A search decodes some 800 readings: short messages keep the fuzzer quick.
+    if (length <= 512) CheckDiagnosis(message, def, ok);
     return 0;
 }

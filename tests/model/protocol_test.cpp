@@ -195,6 +195,20 @@ TEST(LengthPrefixSizeTest, RecomputeTouchesOnlyVariableFields) {
     EXPECT_EQ(def.fields[128].sizeLen, 2);
 }
 
+TEST(PickEncodingTest, OnlyANewLengthEncodingRecomputesPrefixSizes) {
+    ProtocolDef def;
+    def.lenEnc = Encoding::CHAR;
+    DefineField(def.fields[2], FieldType::N, 19, 2, false, "");
+    PickEncoding(def, EncodingRole::kNumeric, Encoding::CHAR);
+    EXPECT_EQ(def.numEnc, Encoding::CHAR);
+    EXPECT_EQ(def.fields[2].sizeLen, 2);
+    PickEncoding(def, EncodingRole::kLength, Encoding::PBCD);
+    EXPECT_EQ(def.lenEnc, Encoding::PBCD);
+    EXPECT_EQ(def.fields[2].sizeLen, 1);
+    EXPECT_STREQ(KeyOf(EncodingRole::kBinary), "BIN_Enc");
+    EXPECT_EQ(OfferedEncodings(EncodingRole::kLength).size(), 4u);
+}
+
 TEST(MsgTableTest, FindsAcrossHolesAndReusesTheLowestEmptySlot) {
     ProtocolDef def;
     MsgTable& table = def.messages;

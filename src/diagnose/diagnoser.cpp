@@ -1,0 +1,350 @@
+#include "diagnose/diagnoser.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+#include "diagnose/definition_copy.h"
+#include "diagnose/walk.h"
+#include "support/text.h"
+
+namespace {
+
+std::string HexOf(const std::uint8_t* units, int count) {
+    std::string hex(2 * static_cast<std::size_t>(count), '\0');
+    if (count > 0) EncodeHex(count, static_cast<int>(hex.size()), hex.data(), units);
+    return hex;
+}
+
+// Fields present in the bitmap that the message definition does not allow.
+FieldMask NotAllowed(const FieldMask& present, const MsgDef& msg) noexcept {
+    FieldMask out{};
+    for (int i = 0; i < 16; ++i)
+        out[i] = static_cast<std::uint8_t>(present[i] & ~(msg.mandatory[i] | msg.optional[i]));
+    return out;
+}
+
+int CountBits(const FieldMask& mask) noexcept {
+    int count = 0;
+    for (std::uint8_t byte : mask)
+        count += std::popcount(byte);
+    return count;
+}
+
+const MsgDef* FindMessage(const ProtocolDef& def, const char* mti) noexcept {
+    const int slot = def.messages.FindByMti(mti);
+    return slot == MsgTable::kNone ? nullptr : def.messages.At(slot).get();
+}
+
+MapEntry Stretch(MapPart part, int offset, int units) {
+    MapEntry entry;
+    entry.part = part;
+    entry.offset = offset;
+    entry.units = units;
+    return entry;
+}
+
+std::string ValueShown(const ProtocolDef& def, const DecodedField& field) {
+    const AutoBuff& value = *field.value;
+    if (def.IsBinaryField(field.number)) return HexOf(value.Data(), value.Length());
+    const char* text = value.Text();
+    return std::string(text, strnlen(text, value.Length()));
+}
+
+// A reading that reads no MTI text, or whose bitmap does not convert, only decodes exactly
+// because the decoder reads on with zero bits: it says nothing about the message.
+bool Plausible(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk) noexcept {
+    if (walk.mtiUnits == 0 || walk.mti[0] == '\0') return false;
+    const int primaryAt = walk.BitmapStart();
+    return BitmapFault(message, primaryAt, walk.primaryUnits, def) < 0 &&
+           BitmapFault(message, primaryAt + walk.primaryUnits, walk.secondaryUnits, def) < 0;
+}
+
+}  // namespace
+
+const char* NameOf(MapPart part) noexcept {
+    switch (part) {
+        case MapPart::kHeader:
+            return "header";
+        case MapPart::kMti:
+            return "mti";
+        case MapPart::kBitmap:
+            return "bitmap";
+        case MapPart::kField:
+            return "field";
+        default:
+            return "trailing";
+    }
+}
+
+Diagnoser::Diagnoser(const ProtocolDef& def) : copy(new (std::nothrow) ProtocolDef) {
+    if (!copy || !CopyDefinition(def, *copy)) return;
+    for (int n = 0; n < kFieldCount; ++n)
+        sizeLens[n] = copy->fields[n].sizeLen;
+    for (int r = 0; r < kEncodingRoleCount; ++r) {
+        const auto role = static_cast<EncodingRole>(r);
+        originals[r] = (*copy).*EncodingField(role);
+        for (Encoding e : OfferedEncodings(role)) {
+            if (e != originals[r]) changes.push_back({role, e});
+        }
+    }
+    // Every reading the search can count, so that a search never allocates.
+    found.reserve(changes.size() * (kMaxHeader + 1) + kMaxHeader);
+    ready = true;
+}
+
+Diagnoser::~Diagnoser() = default;
+
+void Diagnoser::Apply(int change) noexcept {
+    if (change < 0) return;
+    PickEncoding(*copy, changes[change].role, changes[change].value);
+}
+
+// Back to the definition as copied: the prefix sizes as they were, not recomputed.
+void Diagnoser::Restore(int change) noexcept {
+    if (change < 0) return;
+    const EncodingRole role = changes[change].role;
+    (*copy).*EncodingField(role) = originals[static_cast<int>(role)];
+    if (role == EncodingRole::kLength) {
+        for (int n = 0; n < kFieldCount; ++n)
+            copy->fields[n].sizeLen = sizeLens[n];
+    }
+}
+
+Diagnoser::Score Diagnoser::Evaluate(const AutoBuff& message, int start, int change) noexcept {
+    Score score;
+    score.start = start;
+    score.change = change;
+    int warnings = 0;
+    WalkOutline walk;
+    const ProtocolDef& def = *copy;
+    WalkMessage(message, start, def, value, walk,
+                [&](const DecodedField& field) { warnings += CheckFieldFit(def, field).Count(); });
+    if (!walk.Exact(message.Length()) || !Plausible(message, def, walk)) return score;
+    score.exact = true;
+    std::memcpy(score.mti, walk.mti, sizeof score.mti);
+    const MsgDef* msg = FindMessage(def, walk.mti);
+    if (msg != nullptr) {
+        score.known = true;
+        score.ok = CheckFieldMasks(walk.bitmap, msg->mandatory, msg->optional) == 0;
+        warnings += CountBits(NotAllowed(walk.bitmap, *msg));
+    }
+    score.warnings = warnings;
+    return score;
+}
+
+namespace {
+
+// Passes, then a known MTI, then fewer warnings: what makes a reading worth more than another
+// with the same changes.
+int Outcome(bool ok, bool known) noexcept {
+    return ok ? 2 : known ? 1 : 0;
+}
+
+}  // namespace
+
+// A reading counts when it decodes exactly, and, where the message as given already does, only
+// when it does better.
+bool Diagnoser::Consider(const Score& score, const Score& baseline) noexcept {
+    if (!score.exact) return false;
+    if (baseline.exact) {
+        const int a = Outcome(score.ok, score.known);
+        const int b = Outcome(baseline.ok, baseline.known);
+        if (a < b || (a == b && score.warnings >= baseline.warnings)) return false;
+    }
+    if (found.size() == found.capacity()) return false;
+    found.push_back(score);
+    return true;
+}
+
+bool Diagnoser::AnyPasses() const noexcept {
+    return std::any_of(found.begin(), found.end(), [](const Score& s) { return s.ok; });
+}
+
+const AutoBuff& Diagnoser::Suffix(const AutoBuff& message, int start) noexcept {
+    if (start <= 0) return message;
+    const int n = message.Length() - start;
+    if (n < 0 || (suffix.Capacity() < n + 1 && !suffix.Reserve(n + 1, false))) {
+        suffix.Clear();
+        return suffix;
+    }
+    if (n > 0) std::memcpy(suffix.Data(), message.Data() + start, static_cast<std::size_t>(n));
+    suffix.SetLength(n);
+    suffix.Terminate();
+    return suffix;
+}
+
+void Diagnoser::Describe(const AutoBuff& message, const Score& score, int header, Reading& out) {
+    out = Reading{};
+    out.header = score.start;
+    out.headerChanged = score.start != header;
+    if (score.change >= 0) out.change = changes[score.change];
+    out.knownMti = score.known;
+    out.warnings = score.warnings;
+    std::memcpy(out.mti, score.mti, sizeof out.mti);
+    out.headerHex = HexOf(message.Data(), score.start);
+    Apply(score.change);
+    out.ok = DecodeMessage(Suffix(message, score.start), *copy, {}, verdict);
+    out.verdict.assign(verdict.Text(), verdict.Length());
+    Restore(score.change);
+}
+
+void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>& out) {
+    out.clear();
+    found.clear();
+    if (!ready) return;
+    const int length = message.Length();
+    if (length > kMaxMessageUnits || header < 0 || header >= length) return;
+    const Score baseline = Evaluate(message, header, -1);
+    const int changeCount = static_cast<int>(changes.size());
+    const int lastStart = std::min(header + kMaxHeader, length - 1);
+
+    for (int c = 0; c < changeCount; ++c) {
+        Apply(c);
+        Consider(Evaluate(message, header, c), baseline);
+        Restore(c);
+    }
+    if (!AnyPasses()) {
+        for (int start = header + 1; start <= lastStart; ++start)
+            Consider(Evaluate(message, start, -1), baseline);
+    }
+    if (!AnyPasses()) {
+        for (int c = 0; c < changeCount; ++c) {
+            Apply(c);
+            for (int start = header + 1; start <= lastStart; ++start)
+                Consider(Evaluate(message, start, c), baseline);
+            Restore(c);
+        }
+    }
+
+    auto changesOf = [header](const Score& s) {
+        return (s.start != header ? 1 : 0) + (s.change >= 0 ? 1 : 0);
+    };
+    std::stable_sort(found.begin(), found.end(), [&](const Score& a, const Score& b) {
+        if (a.ok != b.ok) return a.ok;
+        if (a.known != b.known) return a.known;
+        if (changesOf(a) != changesOf(b)) return changesOf(a) < changesOf(b);
+        if (a.warnings != b.warnings) return a.warnings < b.warnings;
+        return a.start < b.start;
+    });
+    const std::size_t kept = std::min<std::size_t>(found.size(), kKept);
+    out.resize(kept);
+    for (std::size_t i = 0; i < kept; ++i)
+        Describe(message, found[i], header, out[i]);
+}
+
+namespace {
+
+// The MTI and bitmap entries; offsets[1] gets the secondary bitmap's offset.
+void AddOutline(const WalkOutline& walk, std::vector<MapEntry>& map, std::vector<int>& offsets) {
+    int at = walk.start;
+    if (walk.mtiUnits > 0) {
+        map.push_back({MapPart::kMti, at, walk.mtiUnits, 0, 0, false, walk.mti});
+        at += walk.mtiUnits;
+    }
+    if (walk.primaryUnits > 0) {
+        map.push_back(
+            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8)});
+        at += walk.primaryUnits;
+    }
+    if (walk.secondaryUnits > 0) {
+        offsets[1] = at;
+        map.push_back({MapPart::kBitmap, at, walk.secondaryUnits, 1, 0, false,
+                       HexOf(walk.bitmap.data() + 8, 8)});
+    }
+}
+
+void AddBitmapWarnings(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                       std::vector<Finding>& out) {
+    const int primaryAt = walk.BitmapStart();
+    const int primary = BitmapFault(message, primaryAt, walk.primaryUnits, def);
+    const int secondary =
+        BitmapFault(message, primaryAt + walk.primaryUnits, walk.secondaryUnits, def);
+    if (primary >= 0) out.push_back(BitmapWarning(message, def, 0, primary));
+    if (secondary >= 0) out.push_back(BitmapWarning(message, def, 1, secondary));
+}
+
+// Every present field the MTI's definition does not allow, decoded or not: one not decoded
+// is found at the bitmap that holds its bit.
+void AddNotAllowed(const ProtocolDef& def, const WalkOutline& walk, const std::vector<int>& offsets,
+                   std::vector<Finding>& out) {
+    const MsgDef* msg = walk.read ? FindMessage(def, walk.mti) : nullptr;
+    if (msg == nullptr) return;
+    const FieldMask extra = NotAllowed(walk.bitmap, *msg);
+    const int primaryAt = walk.BitmapStart();
+    const int secondaryAt = primaryAt + walk.primaryUnits;
+    for (int n = 1; n <= kLastField; ++n) {
+        if (!TestBit(extra, n)) continue;
+        const int bitAt = n > 64 ? secondaryAt : primaryAt;
+        out.push_back(NotAllowedWarning(n, offsets[n] >= 0 ? offsets[n] : bitAt, walk.mti));
+    }
+}
+
+}  // namespace
+
+void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
+    const ProtocolDef& def = *copy;
+    const int length = message.Length();
+    if (header > 0) out.map.push_back(Stretch(MapPart::kHeader, 0, header));
+    WalkOutline walk;
+    std::vector<int> offsets(kFieldCount, -1);
+    // The walk reports the MTI and bitmaps only when it ends: the fields wait in lists of
+    // their own.
+    std::vector<MapEntry> fields;
+    std::vector<Finding> fieldWarnings;
+    WalkMessage(message, header, def, value, walk, [&](const DecodedField& field) {
+        const int n = field.number;
+        offsets[n] = field.offset;
+        fields.push_back({MapPart::kField, field.offset, field.consumed, n, def.fields[n].sizeLen,
+                          false, ValueShown(def, field)});
+        AddFitWarnings(message, def, field, CheckFieldFit(def, field), fieldWarnings);
+    });
+    std::memcpy(out.mti, walk.mti, sizeof out.mti);
+    AddOutline(walk, out.map, offsets);
+    out.map.insert(out.map.end(), fields.begin(), fields.end());
+    AddBitmapWarnings(message, def, walk, out.warnings);
+    out.warnings.insert(out.warnings.end(), fieldWarnings.begin(), fieldWarnings.end());
+    AddNotAllowed(def, walk, offsets, out.warnings);
+
+    const int rest = length - walk.end;
+    if (!walk.read) {
+        out.stopped = ExplainNoVerdict(message, def, header);
+    } else if (walk.code != kNoMoreFields) {
+        out.stopped = ExplainStop(message, def, walk.failedField, walk.end, walk.code);
+        const int prefix = std::clamp<int>(def.fields[walk.failedField].sizeLen, 0, rest);
+        if (rest > 0) {
+            out.map.push_back(
+                {MapPart::kField, walk.end, rest, walk.failedField, prefix, true, {}});
+        }
+        return;
+    }
+    if (rest > 0) {
+        out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
+        if (walk.read) out.warnings.push_back(TrailingWarning(walk.end, rest));
+    }
+}
+
+void Diagnoser::Diagnose(const AutoBuff& message, int header, Diagnosis& out) {
+    out = Diagnosis{};
+    if (!ready) return;
+    const int length = message.Length();
+    out.header = std::clamp(header, 0, length);
+    if (length > kMaxMessageUnits) {
+        out.stopped = Finding{0, 0, "message longer than 32767 units"};
+        return;
+    }
+    out.ok = DecodeMessage(Suffix(message, out.header), *copy, {}, verdict);
+    out.verdict.assign(verdict.Text(), verdict.Length());
+    Walk(message, out.header, out);
+    if (out.ok) return;
+    out.searched = true;
+    Search(message, out.header, out.readings);
+}
+
+Diagnosis DiagnoseMessage(const AutoBuff& message, int header, const ProtocolDef& def) {
+    Diagnosis out;
+    Diagnoser diagnoser(def);
+    diagnoser.Diagnose(message, header, out);
+    return out;
+}

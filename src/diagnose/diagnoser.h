@@ -1,0 +1,64 @@
+// Diagnoses messages under a private copy of a definition, so that the alternative encodings
+// it tries never touch the user's definition. One diagnoser per thread.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "diagnose/diagnosis.h"
+
+class Diagnoser {
+  public:
+    static constexpr int kMaxHeader = 64;  // header readings try 1 to kMaxHeader units
+    static constexpr int kKept = 5;
+
+    // Copies def; later changes to def are not seen.
+    explicit Diagnoser(const ProtocolDef& def);
+    Diagnoser(const Diagnoser&) = delete;
+    Diagnoser& operator=(const Diagnoser&) = delete;
+    ~Diagnoser();
+
+    // False when the copy could not be made; nothing is diagnosed then.
+    bool Ready() const noexcept { return ready; }
+
+    // header: units the caller sets aside before the MTI.
+    void Diagnose(const AutoBuff& message, int header, Diagnosis& out);
+    // The what-if search alone, readings best first: single encoding changes, then headers of
+    // 1 to kMaxHeader units, then a header with one change, ending after the first tier that
+    // holds a passing reading.
+    void Search(const AutoBuff& message, int header, std::vector<Reading>& out);
+
+  private:
+    // One reading's outcome as the search ranks it; change is an index into changes, or -1.
+    struct Score {
+        int start = 0;
+        int change = -1;
+        bool exact = false;
+        bool ok = false;
+        bool known = false;
+        int warnings = 0;
+        char mti[5] = {};
+    };
+
+    void Walk(const AutoBuff& message, int header, Diagnosis& out);
+    Score Evaluate(const AutoBuff& message, int start, int change) noexcept;
+    bool Consider(const Score& score, const Score& baseline) noexcept;
+    bool AnyPasses() const noexcept;
+    void Apply(int change) noexcept;
+    void Restore(int change) noexcept;
+    void Describe(const AutoBuff& message, const Score& score, int header, Reading& out);
+    const AutoBuff& Suffix(const AutoBuff& message, int start) noexcept;
+
+    std::unique_ptr<ProtocolDef> copy;
+    bool ready = false;
+    std::int16_t sizeLens[kFieldCount] = {};  // as copied, for the way back from a new LEN_Enc
+    Encoding originals[kEncodingRoleCount] = {};
+    std::vector<EncodingChange> changes;  // every offered value other than the current one
+    std::vector<Score> found;
+    AutoBuff value;
+    AutoBuff suffix;
+    AutoBuff verdict;
+};
+
+// One diagnosis with a diagnoser of its own.
+Diagnosis DiagnoseMessage(const AutoBuff& message, int header, const ProtocolDef& def);

@@ -1,0 +1,14 @@
+// A reading in words, the same for the command line and the desktop window:
+// "a header of 5 units (6000030000), then passes as 0200", "BMP_Enc=HEX: passes as 0210".
+#pragma once
+
+#include <string>
+
+#include "diagnose/diagnosis.h"
+
+inline constexpr char kReadingsLead[] = "Decodes exactly with:";
+inline constexpr char kNoReading[] = "No single change makes it decode exactly.";
+
+// "BMP_Enc=HEX" for a change.
+std::string ChangeWords(const EncodingChange& change);
+std::string ReadingWords(const Reading& reading);
