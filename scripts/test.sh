@@ -22,10 +22,8 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 DESTDIR="$stage" cmake --install build --prefix /usr >/dev/null
 "$stage/usr/bin/iso8583" --version
-# Until the desktop program reads its command line, --version opens its window: the time
-# limit ends it, and that is not yet a failure.
-QT_QPA_PLATFORM=offscreen timeout 10 "$stage/usr/bin/iso8583-workbench" --version ||
-    { [ $? -eq 124 ] && echo "iso8583-workbench: no --version yet"; }
+# --version is answered before any window or display is needed.
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$stage/usr/bin/iso8583-workbench" --version
 
 echo "== sanitizer build (build-asan)"
 cmake --preset asan >/dev/null
