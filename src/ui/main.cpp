@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QIcon>
 
+#include "model/save_file.h"
 #include "support/error_balloon.h"
 #include "ui/dlg_window.h"
 #include "ui/main_dlg.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/iso8583-workbench.png")));
 
     if (!CheckWindowsVersion()) return 1;
+    // Ctrl+C in the terminal, or a logout, during a Save must not leave a temporary file.
+    RemoveSaveTemporaryOnSignals();
     ReadBalloonSetting();
 
     MainDlg mainDlg;
