@@ -48,8 +48,9 @@ void DiagnoseTextReport::Write(const DiagnosedMessage& message) {
     }
     out.Line("  ", kReadingsLead);
     for (const Reading& reading : diagnosis.readings) {
+        // The words quote verdicts (with their "n°"), as verdicts are shown: controls escaped.
         out.Append("    ");
-        AppendMessageText(out.Text(), ReadingWords(reading));
+        AppendDefinitionText(out.Text(), ReadingWords(reading));
         out.Line();
     }
 }

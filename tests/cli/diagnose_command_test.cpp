@@ -82,6 +82,17 @@ TEST(DiagnoseCommand, DemoMessageBehindATpduNamesTheHeaderFirst) {
     EXPECT_EQ(lines.back(), "1 messages read, 0 passed, 1 failed");
 }
 
+TEST(DiagnoseCommand, ReadingThatDoesNotPassQuotesItsVerdictAsIs) {
+    // A 0200 without its field 11, behind a TPDU.
+    const Result run = Diagnose(
+        "",
+        "60000300003032303070000000008000001041111111111111110000000000000010005445524D30303031\n");
+    EXPECT_NE(run.out.find("\n    a header of 5 units (6000030000), then decodes exactly as 0200 "
+                           "with the verdict \"Missing or unexpected field n\u00b0 11\"\n"),
+              std::string::npos)
+        << run.out;
+}
+
 TEST(DiagnoseCommand, ByteMapRowsAreMaskedUnlessAskedNotTo) {
     const std::string masked = Diagnose("", kPasses + "\n").out;
     EXPECT_NE(masked.find("\n     12      9  field 2    10 411111******1111  411111******1111\n"),
