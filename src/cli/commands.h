@@ -16,3 +16,4 @@ inline constexpr char kExitStatusRule[] =
 
 void AddFormatCommand(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
+void AddDiagnoseCommand(CLI::App& app, int& status);

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     int status = kExitOk;
     AddFormatCommand(app, status);
     AddCheckCommand(app, status);
+    AddDiagnoseCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,99 @@
+#include "cli/diagnose_rows.h"
+
+#include "cli/report_output.h"
+#include "diagnose/walk.h"
+
+namespace {
+
+// Marks the units of a field's data that show value bytes the mask hides. False when the
+// encoding does not keep one value byte in whole units (or nibbles) of its own.
+bool MapValueMask(const ProtocolDef& def, int n, int valueBytes, int units, const ValueMask& mask,
+                  ValueMask& out) noexcept {
+    const Encoding e = def.DataEncoding(n);
+    if (e == Encoding::PBCD) {
+        // Digits are right-aligned: a value of d digits in c bytes starts at nibble 2c - d.
+        const int pad = 2 * units - valueBytes;
+        if (pad < 0) return false;
+        for (int j = 0; j < valueBytes; ++j) {
+            if (mask.ByteMasked(j)) out.Nibble(pad + j);
+        }
+        return true;
+    }
+    if (e == Encoding::HEX && def.IsBinaryField(n)) {
+        if (units < 2 * valueBytes) return false;
+        for (int i = 0; i < 2 * valueBytes; ++i) {
+            if (mask.NibbleMasked(i)) out.Byte(i);
+        }
+        return true;
+    }
+    const bool byteForByte = e == Encoding::NONE || e == Encoding::ASCII || e == Encoding::EBCDIC ||
+                             (e == Encoding::CHAR && !def.IsBinaryField(n));
+    if (!byteForByte || units < valueBytes) return false;
+    for (int i = 0; i < 2 * valueBytes; ++i) {
+        if (mask.NibbleMasked(i)) out.Nibble(i);
+    }
+    return true;
+}
+
+void UnitsHex(const AutoBuff& message, int offset, int count, std::string& out) {
+    AssignHex(out, message.Data() + offset, count);
+}
+
+}  // namespace
+
+void MapRows::TakeField(const AutoBuff& message, const DecodedField& field) {
+    const int n = field.number;
+    MapRow& row = fields[n];
+    InspectField(def, field, options, inspection);
+    row.value = inspection.value;
+    const int prefix = def.fields[n].sizeLen;
+    const int dataAt = field.offset + prefix;
+    const int units = field.consumed - prefix;
+    UnitsHex(message, field.offset, prefix, row.prefixHex);
+    if (!inspection.masked) return UnitsHex(message, dataAt, units, row.hex);
+    unitMask.Reset(units);
+    if (!MapValueMask(def, n, field.value->Length(), units, inspection.scratch.value, unitMask)) {
+        unitMask.All();
+    }
+    MaskedHex(message.Data() + dataAt, units, unitMask, row.hex);
+}
+
+void MapRows::FieldRow(const AutoBuff& message, const MapEntry& entry, MapRow& row) {
+    if (!entry.stopped) {
+        row = fields[entry.field];
+        return;
+    }
+    // Units the walk could not read as the field: only the card-number backstop applies.
+    const int prefix = entry.prefixUnits;
+    UnitsHex(message, entry.offset, prefix, row.prefixHex);
+    row.hex =
+        MaskedUnitsHex(message.Data() + entry.offset + prefix, entry.units - prefix, options.mask);
+    row.value.clear();
+}
+
+void MapRows::Build(const AutoBuff& message, const Diagnosis& diagnosis,
+                    std::vector<MapRow>& rows) {
+    WalkOutline walk;
+    WalkMessage(message, diagnosis.header, def, value, walk,
+                [&](const DecodedField& field) { TakeField(message, field); });
+    rows.resize(diagnosis.map.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const MapEntry& entry = diagnosis.map[i];
+        MapRow& row = rows[i];
+        row.prefixHex.clear();
+        switch (entry.part) {
+            case MapPart::kField:
+                FieldRow(message, entry, row);
+                break;
+            case MapPart::kMti:
+            case MapPart::kBitmap:
+                UnitsHex(message, entry.offset, entry.units, row.hex);
+                row.value = entry.value;
+                break;
+            default:
+                row.hex = MaskedUnitsHex(message.Data() + entry.offset, entry.units, options.mask);
+                row.value.clear();
+                break;
+        }
+    }
+}
