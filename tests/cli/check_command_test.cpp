@@ -98,7 +98,7 @@ class CheckCommand : public testing::Test {
 };
 
 TEST_F(CheckCommand, DemoShowsRowsVerdictsAndSummaryAndFails) {
-    const Result run = Check("--hex " + kDemoPro + " " + kDemoHex);
+    const Result run = Check("--hex --no-mask " + kDemoPro + " " + kDemoHex);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "");
     const std::vector<std::string> lines = Lines(run.out);
@@ -130,7 +130,7 @@ TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
 }
 
 TEST_F(CheckCommand, JsonLinesCarryExactlyTheListedKeys) {
-    const Result run = Check("--json " + textPro, kTextWith52 + "\nxyz\n");
+    const Result run = Check("--json --no-mask " + textPro, kTextWith52 + "\nxyz\n");
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 2u);
