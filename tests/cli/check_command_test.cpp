@@ -105,8 +105,9 @@ TEST_F(CheckCommand, DemoShowsRowsVerdictsAndSummaryAndFails) {
     ASSERT_GE(lines.size(), 8u);
     EXPECT_EQ(lines[0], "message 1: MTI 0200");
     EXPECT_EQ(lines[1], "    2  N       16  4111111111111111  Primary account number");
-    EXPECT_EQ(lines[2], "    3  N        6  000000            Processing code");
-    EXPECT_EQ(lines[6], "  ... Parsing OK ...");
+    EXPECT_EQ(lines[2], "        Luhn ok");
+    EXPECT_EQ(lines[3], "    3  N        6  000000            Processing code");
+    EXPECT_EQ(lines[7], "  ... Parsing OK ...");
     EXPECT_NE(run.out.find("   55  B        5  9F02060000"), std::string::npos);
     EXPECT_NE(run.out.find("  Unknown message 0400\n"), std::string::npos);
     EXPECT_NE(run.out.find("  Missing or unexpected field n\u00b0 11\n"), std::string::npos);
@@ -419,7 +420,7 @@ TEST_F(CheckCommand, MessageBytesReachTheTerminalEscaped) {
     const Result rows =
         Check(textPro, clear + kTextOk.substr(4) + "\n" + "01\\0" + kTextOk.substr(4) + "\n");
     EXPECT_EQ(Lines(rows.out).at(0), "message 1: MTI \\x1B[2J");
-    EXPECT_EQ(Lines(rows.out).at(3), "  Unknown message \\x1B[2J");
+    EXPECT_EQ(Lines(rows.out).at(4), "  Unknown message \\x1B[2J");  // after the Luhn line
     EXPECT_NE(rows.out.find("  Unknown message 01\\\\0\n"), std::string::npos);
     const Result summary = Check("--summary " + textPro, clear + kTextOk.substr(4) + "\n");
     EXPECT_EQ(Lines(summary.out).at(0), "1  Unknown message \\x1B[2J");
