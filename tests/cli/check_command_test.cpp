@@ -114,7 +114,7 @@ TEST_F(CheckCommand, DemoShowsRowsVerdictsAndSummaryAndFails) {
     EXPECT_NE(run.out.find("  Error : field n\u00b0 7 is undefined\n"), std::string::npos);
     EXPECT_NE(run.out.find(": error: odd number of hexadecimal digits\n"), std::string::npos);
     EXPECT_NE(run.out.find(": error: blanks between hexadecimal digits\n"), std::string::npos);
-    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+    EXPECT_EQ(lines.back(), "16 messages read, 5 passed, 11 failed");
 }
 
 TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
@@ -122,11 +122,11 @@ TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "4  ... Parsing OK ...");
+    EXPECT_EQ(lines[0], "5  ... Parsing OK ...");
     EXPECT_EQ(lines[1], "1  Unknown message 0400") << run.out;
     EXPECT_NE(run.out.find("\n1  no verdict\n"), std::string::npos);
     EXPECT_NE(run.out.find("\n1  error: odd number of hexadecimal digits\n"), std::string::npos);
-    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+    EXPECT_EQ(lines.back(), "16 messages read, 5 passed, 11 failed");
     EXPECT_EQ(run.out.find("MTI"), std::string::npos);
 }
 
