@@ -10,6 +10,7 @@
 #include "cli/report_json.h"
 #include "cli/report_rows.h"
 #include "cli/report_summary.h"
+#include "inspect/field_inspection.h"
 #include "model/protocol.h"
 
 namespace {
@@ -18,6 +19,9 @@ struct CheckOptions {
     FramingOptions framing;
     bool json = false;
     bool summary = false;
+    bool noMask = false;
+    std::vector<int> tlvFields;
+    std::vector<int> maskFields;
     std::string definition;
     std::vector<std::string> inputs;
 };
@@ -27,6 +31,16 @@ std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const Prot
     if (options.json) return std::make_unique<JsonReport>(def, output);
     if (options.summary) return std::make_unique<SummaryReport>(output);
     return std::make_unique<RowsReport>(def, output);
+}
+
+InspectOptions InspectionOf(const CheckOptions& options) {
+    InspectOptions inspect;
+    inspect.mask = !options.noMask;
+    for (int n : options.tlvFields)
+        SetBit(inspect.tlvFields, n);
+    for (int n : options.maskFields)
+        SetBit(inspect.maskFields, n);
+    return inspect;
 }
 
 int RunCheck(const CheckOptions& options) {
@@ -39,6 +53,7 @@ int RunCheck(const CheckOptions& options) {
     const std::unique_ptr<ReportWriter> report = MakeReport(options, def, output);
     Checker checker(def, *report, output);
     checker.SetHeader(options.framing.header);
+    checker.SetInspection(InspectionOf(options));
     bool inputsRead = true;
     const std::vector<std::string> standardInput = {"-"};
     for (const std::string& name : options.inputs.empty() ? standardInput : options.inputs) {
@@ -66,6 +81,16 @@ void AddCheckCommand(CLI::App& app, int& status) {
     CLI::Option* summary = command->add_flag(
         "--summary", options->summary, "Only the counts: messages, passed, failed, by verdict");
     json->excludes(summary);
+    command->add_flag("--no-mask", options->noMask,
+                      "Show card numbers, track data and PIN data as they are; masked by default");
+    command
+        ->add_option("--tlv-field", options->tlvFields,
+                     "Also read field N as EMV BER-TLV data objects (repeatable)")
+        ->check(CLI::Range(kFirstDataElement, kLastField))
+        ->allow_extra_args(false);
+    command->add_option("--mask-field", options->maskFields, "Also mask field N whole (repeatable)")
+        ->check(CLI::Range(kFirstDataElement, kLastField))
+        ->allow_extra_args(false);
     command->add_option("definition", options->definition, "Protocol definition (.pro)")
         ->required();
     command->add_option("inputs", options->inputs, "Message files; standard input when none or -");

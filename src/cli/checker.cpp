@@ -20,7 +20,9 @@ bool Checker::Take() {
                      " units";
             return Fail(reason);
         }
-        AssignHex(header, message.Data(), headerUnits);
+        headerMask.Reset(headerUnits);
+        if (inspect.mask) MaskCardNumberRuns(message.Data(), headerUnits, true, headerMask);
+        MaskedHex(message.Data(), headerUnits, headerMask, header);
         std::memmove(message.Data(), message.Data() + headerUnits, length - headerUnits);
         message.SetLength(length - headerUnits);
         message.Terminate();
@@ -57,17 +59,13 @@ bool Checker::Finish() {
 bool Checker::TakeField(const DecodedField& field) {
     if (rowCount == rows.size()) rows.emplace_back();
     FieldRow& row = rows[rowCount++];
-    const AutoBuff& value = *field.value;
     row.number = field.number;
     row.offset = field.offset + (headerUnits > 0 ? headerUnits : 0);
     row.consumed = field.consumed;
-    row.length = value.Length();
-    AssignHex(row.hex, value.Data(), value.Length());
-    if (def.IsBinaryField(field.number)) {
-        row.value = row.hex;
-    } else {
-        const char* text = value.Text();
-        row.value.assign(text, strnlen(text, value.Length()));
-    }
+    row.length = field.value->Length();
+    InspectField(def, field, inspect, row.inspection);
+    // Swapped, not copied: both strings keep their storage for the next message.
+    row.value.swap(row.inspection.value);
+    row.hex.swap(row.inspection.hex);
     return true;
 }

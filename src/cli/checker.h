@@ -8,6 +8,8 @@
 #include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
+#include "inspect/field_inspection.h"
+#include "inspect/value_mask.h"
 #include "model/protocol.h"
 
 class Checker : public MessageSink {
@@ -21,6 +23,8 @@ class Checker : public MessageSink {
     // The first units units of every message are set aside before decoding; offsets still
     // count from the first unit of the message as read.
     void SetHeader(int units) { headerUnits = units; }
+    // What the rows show inside their fields and which values they mask; masked by default.
+    void SetInspection(const InspectOptions& options) { inspect = options; }
 
     const CheckCounts& Counts() const { return counts; }
     // Take and Fail return false from the first report write that fails on.
@@ -42,5 +46,7 @@ class Checker : public MessageSink {
     std::string reason;
     int headerUnits = -1;  // none
     std::string header;
+    ValueMask headerMask;
+    InspectOptions inspect;
     CheckCounts counts;
 };

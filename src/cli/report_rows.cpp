@@ -2,12 +2,86 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "cli/report_text.h"
 
 namespace {
 
 constexpr std::size_t kValueWidth = 40;
+// What is inside a field is shown under it: its data objects from this column, each level two
+// further in, what a tag's value means four further in than the tag.
+constexpr std::size_t kInsideIndent = 8;
+constexpr std::size_t kLevelIndent = 2;
+constexpr std::size_t kMeaningIndent = 4;
+
+void Indent(std::string& text, std::size_t indent) {
+    text.append(indent, ' ');
+}
+
+void AppendLuhn(std::string& text, std::size_t indent, bool valid) {
+    Indent(text, indent);
+    text.append(valid ? "Luhn ok\n" : "Luhn failed\n");
+}
+
+void AppendTrack(std::string& text, std::size_t indent, const TrackParts& track) {
+    Indent(text, indent);
+    text.append("account ");
+    AppendMessageText(text, track.account);
+    if (track.track == 1) {
+        text.append("  name ");
+        AppendMessageText(text, track.name);
+    }
+    text.append("  expiry ");
+    AppendMessageText(text, track.expiry);
+    text.append("  service ");
+    AppendMessageText(text, track.serviceCode);
+    text.push_back('\n');
+    AppendLuhn(text, indent, track.luhn);
+}
+
+void AppendTag(std::string& text, const InspectedTag& tag) {
+    const std::size_t indent = kInsideIndent + kLevelIndent * (tag.depth - 1);
+    Indent(text, indent);
+    text.append(tag.tagHex);
+    text.append("  ");
+    text.append(tag.name);
+    text.append("  ");
+    text.append(std::to_string(tag.length));
+    text.append("  ");
+    text.append(tag.hex);
+    text.push_back('\n');
+    for (const char* bit : tag.bits) {
+        Indent(text, indent + kMeaningIndent);
+        text.append(bit);
+        text.push_back('\n');
+    }
+    if (tag.hasLuhn) AppendLuhn(text, indent + kMeaningIndent, tag.luhn);
+    if (tag.track.track != 0) AppendTrack(text, indent + kMeaningIndent, tag.track);
+}
+
+void AppendInside(std::string& text, const FieldInspection& inside) {
+    if (inside.hasLuhn) AppendLuhn(text, kInsideIndent, inside.luhn);
+    if (inside.trackTried) {
+        if (inside.track.track != 0) {
+            AppendTrack(text, kInsideIndent, inside.track);
+        } else {
+            Indent(text, kInsideIndent);
+            text.append(inside.trackError);
+            text.push_back('\n');
+        }
+    }
+    if (!inside.tlvTried) return;
+    if (!inside.tlvError.empty()) {
+        Indent(text, kInsideIndent);
+        text.append("not BER-TLV: ");
+        text.append(inside.tlvError);
+        text.push_back('\n');
+        return;
+    }
+    for (const InspectedTag& tag : inside.tags)
+        AppendTag(text, tag);
+}
 
 }  // namespace
 
@@ -57,6 +131,7 @@ void RowsReport::WriteRow(const FieldRow& row, std::size_t width) {
         AppendDefinitionText(text, description);
     }
     text.push_back('\n');
+    AppendInside(text, row.inspection);
 }
 
 void RowsReport::Finish(const CheckCounts& counts) {

@@ -6,14 +6,18 @@
 #include <string_view>
 
 #include "decode/decoder.h"
+#include "inspect/field_inspection.h"
 
 struct FieldRow {
     int number = 0;
     int offset = 0;
     int consumed = 0;
     int length = 0;
-    std::string value;  // as shown: hex for B and Z, else text up to the first NUL
-    std::string hex;
+    std::string value;  // as shown: hex for B and Z, else text up to the first NUL; masked
+    std::string hex;    // masked unless asked otherwise
+    // What is inside the value. Its own value and hex have been moved to the row: they are
+    // left over from an earlier field.
+    FieldInspection inspection;
 };
 
 struct CheckedMessage {

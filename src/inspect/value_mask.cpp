@@ -21,8 +21,9 @@ bool LuhnAt(DigitAt digitAt, int start, int count) {
     return LuhnValid(digits, count);
 }
 
-// Inside a longer run of digits (a value that did not parse, say), a card number is looked
-// for only where one can begin: a major industry digit 2 to 6, on a byte for nibbles.
+// Inside a longer run of digits (a value that did not parse, a length before the number), a card
+// number is looked for only where one can begin: a major industry digit 2 to 6, on a byte for
+// nibbles.
 template <typename DigitAt, typename MaskRun>
 void MaskInsideLongRun(int start, int n, int step, DigitAt digitAt, MaskRun maskRun) {
     int s = start;
@@ -51,7 +52,8 @@ void ForEachCardRun(int count, int step, DigitAt digitAt, MaskRun maskRun) {
             ++n;
         if (n >= kMinCardDigits && n <= kMaxCardDigits && LuhnAt(digitAt, i, n)) {
             maskRun(i, n);
-        } else if (n > kMaxCardDigits) {
+        } else if (n > kMinCardDigits) {
+            // A card number behind its length ("5A08" and the digits, as text) runs on.
             MaskInsideLongRun(i, n, step, digitAt, maskRun);
         }
         i += n > 0 ? n : 1;

@@ -98,22 +98,23 @@ class CheckCommand : public testing::Test {
 };
 
 TEST_F(CheckCommand, DemoShowsRowsVerdictsAndSummaryAndFails) {
-    const Result run = Check("--hex " + kDemoPro + " " + kDemoHex);
+    const Result run = Check("--hex --no-mask " + kDemoPro + " " + kDemoHex);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "");
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_GE(lines.size(), 8u);
     EXPECT_EQ(lines[0], "message 1: MTI 0200");
     EXPECT_EQ(lines[1], "    2  N       16  4111111111111111  Primary account number");
-    EXPECT_EQ(lines[2], "    3  N        6  000000            Processing code");
-    EXPECT_EQ(lines[6], "  ... Parsing OK ...");
+    EXPECT_EQ(lines[2], "        Luhn ok");
+    EXPECT_EQ(lines[3], "    3  N        6  000000            Processing code");
+    EXPECT_EQ(lines[7], "  ... Parsing OK ...");
     EXPECT_NE(run.out.find("   55  B        5  9F02060000"), std::string::npos);
     EXPECT_NE(run.out.find("  Unknown message 0400\n"), std::string::npos);
     EXPECT_NE(run.out.find("  Missing or unexpected field n\u00b0 11\n"), std::string::npos);
     EXPECT_NE(run.out.find("  Error : field n\u00b0 7 is undefined\n"), std::string::npos);
     EXPECT_NE(run.out.find(": error: odd number of hexadecimal digits\n"), std::string::npos);
     EXPECT_NE(run.out.find(": error: blanks between hexadecimal digits\n"), std::string::npos);
-    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+    EXPECT_EQ(lines.back(), "16 messages read, 5 passed, 11 failed");
 }
 
 TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
@@ -121,16 +122,16 @@ TEST_F(CheckCommand, SummaryCountsVerdictsMostFrequentFirst) {
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "4  ... Parsing OK ...");
+    EXPECT_EQ(lines[0], "5  ... Parsing OK ...");
     EXPECT_EQ(lines[1], "1  Unknown message 0400") << run.out;
     EXPECT_NE(run.out.find("\n1  no verdict\n"), std::string::npos);
     EXPECT_NE(run.out.find("\n1  error: odd number of hexadecimal digits\n"), std::string::npos);
-    EXPECT_EQ(lines.back(), "15 messages read, 4 passed, 11 failed");
+    EXPECT_EQ(lines.back(), "16 messages read, 5 passed, 11 failed");
     EXPECT_EQ(run.out.find("MTI"), std::string::npos);
 }
 
 TEST_F(CheckCommand, JsonLinesCarryExactlyTheListedKeys) {
-    const Result run = Check("--json " + textPro, kTextWith52 + "\nxyz\n");
+    const Result run = Check("--json --no-mask " + textPro, kTextWith52 + "\nxyz\n");
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -419,7 +420,7 @@ TEST_F(CheckCommand, MessageBytesReachTheTerminalEscaped) {
     const Result rows =
         Check(textPro, clear + kTextOk.substr(4) + "\n" + "01\\0" + kTextOk.substr(4) + "\n");
     EXPECT_EQ(Lines(rows.out).at(0), "message 1: MTI \\x1B[2J");
-    EXPECT_EQ(Lines(rows.out).at(3), "  Unknown message \\x1B[2J");
+    EXPECT_EQ(Lines(rows.out).at(4), "  Unknown message \\x1B[2J");  // after the Luhn line
     EXPECT_NE(rows.out.find("  Unknown message 01\\\\0\n"), std::string::npos);
     const Result summary = Check("--summary " + textPro, clear + kTextOk.substr(4) + "\n");
     EXPECT_EQ(Lines(summary.out).at(0), "1  Unknown message \\x1B[2J");
@@ -503,6 +504,145 @@ TEST_F(CheckCommand, ConflictingOrMissingArgumentsAreUsageErrors) {
     EXPECT_EQ(Check("--hex --raw " + textPro).status, 2);
     EXPECT_EQ(Check("--json --summary " + textPro).status, 2);
     EXPECT_EQ(Check("").status, 2);
+}
+
+// A text dialect: track 2 as text, chip data (55) and private data (48) as hex text.
+const char kChipPro[] =
+    "NAME= Chip text\n"
+    "MTI_Enc= CHAR\nBMP_Enc= HEX\nLEN_Enc= CHAR\nNUM_Enc= CHAR\nCHR_Enc= ASCII\nBIN_Enc= HEX\n"
+    "FIELD=   2;    N;  19; 2; N; Primary account number\n"
+    "FIELD=  35;  ANS;  37; 2; N; Track 2 data\n"
+    "FIELD=  48;  ANS; 999; 3; N; Additional data\n"
+    "FIELD=  55;  ANS; 999; 3; N; Chip data\n"
+    "MSG=0100;40000000000000000000000000000000;00000000200102000000000000000000;Auth\n";
+
+const std::string kPan = "4111111111111111";
+const std::string kChipText = "0100400000002001020016" + kPan + "29" + kPan + "=251210112345" +
+                              "020" + "5A08" + kPan + "056" +
+                              "9F020600000000100095050000008000700A5A08" + kPan;
+// Line 16 of the demo messages: field 55 holds 9F02, 95, 5A and the template 70.
+const std::string kDemoChipHex =
+    "3032303070200000008002001041111111111111110000000000000010000001235445524D30303031249F02060000"
+    "00001000950500000080005A08411111111111111170089A032512079C0100";
+
+struct InsideCase {
+    const char* name;
+    bool text;  // under kChipPro, else the demo's binary dialect
+    const char* flags;
+    int field;
+    const char* pointer;   // into the field's JSON object
+    const char* expected;  // JSON; "absent" for a key that must not be there
+};
+
+class CheckInside : public CheckCommand, public testing::WithParamInterface<InsideCase> {};
+
+TEST_P(CheckInside, JsonShowsWhatIsInsideTheField) {
+    const InsideCase& c = GetParam();
+    const std::string pro = c.text ? Write("chip.pro", kChipPro) : kDemoPro;
+    const Result run = Check(std::string(c.text ? "" : "--hex ") + c.flags + " --json " + pro,
+                             (c.text ? kChipText : kDemoChipHex) + "\n");
+    const auto fields = nlohmann::json::parse(Lines(run.out).at(0))["fields"];
+    nlohmann::json field;
+    for (const auto& f : fields) {
+        if (f["number"] == c.field) field = f;
+    }
+    const nlohmann::json::json_pointer at(c.pointer);
+    if (std::string(c.expected) == "absent") {
+        EXPECT_FALSE(field.contains(at)) << field;
+    } else {
+        EXPECT_EQ(field.value(at, nlohmann::json()), nlohmann::json::parse(c.expected)) << field;
+    }
+}
+
+const InsideCase kInsideCases[] = {
+    InsideCase{"BinaryChipDataNamesEachTag", false, "", 55, "/tlv/0",
+               R"j({"tag":"9F02","name":"Amount, Authorised (Numeric)","offset":0,"length":6,
+                       "hex":"000000001000"})j"},
+    InsideCase{"BinaryTvrBits", false, "", 55, "/tlv/1/bits",
+               R"j(["Transaction exceeds floor limit"])j"},
+    InsideCase{"BinaryPanTagMasked", false, "", 55, "/tlv/2/hex", R"j("411111******1111")j"},
+    InsideCase{"BinaryTemplateChildren", false, "", 55, "/tlv/3/children/1",
+               R"j({"tag":"9C","name":"Transaction Type","offset":33,"length":1,"hex":"00"})j"},
+    InsideCase{"BinaryFieldHexMaskedAtTheTag", false, "", 55, "/hex",
+               R"j("9F0206000000001000950500000080005A08411111******111170089A032512079C0100")j"},
+    InsideCase{"UnmaskedOnRequest", false, "--no-mask", 55, "/tlv/2/hex",
+               R"j("4111111111111111")j"},
+    InsideCase{"NoMaskedKeyUnmasked", false, "--no-mask", 2, "/masked", "absent"},
+    InsideCase{"CardNumberFieldMaskedWithLuhn", false, "", 2, "", R"j({"number":2,
+                   "offset":12,"consumed":9,"type":"N","length":16,"value":"411111******1111",
+                   "hex":"343131313131************31313131","description":"Primary account number",
+                   "masked":true,"luhn":true})j"},
+    InsideCase{"MaskFieldHidesItWhole", false, "--mask-field 41", 41, "/value", R"j("********")j"},
+    InsideCase{"OtherFieldsHaveNoInsideKeys", false, "", 41, "/luhn", "absent"},
+    InsideCase{"TextChipDataReadFromHexText", true, "", 55, "/tlv/2/children/0",
+               R"j({"tag":"5A","name":"Application Primary Account Number (PAN)","offset":18,
+                       "length":8,"hex":"411111******1111","luhn":true})j"},
+    InsideCase{"TextChipDataCharactersMasked", true, "", 55, "/value",
+               R"j("9F020600000000100095050000008000700A5A08411111******1111")j"},
+    InsideCase{"TrackParts", true, "", 35, "/track",
+               R"j({"account":"411111******1111","expiry":"2512","service_code":"101",
+                       "discretionary":"*****"})j"},
+    InsideCase{"TlvFieldOnRequest", true, "--tlv-field 48", 48, "/tlv/0/tag", R"j("5A")j"},
+    InsideCase{"NoTlvUnlessAsked", true, "", 48, "/tlv", "absent"}};
+
+INSTANTIATE_TEST_SUITE_P(Check, CheckInside, testing::ValuesIn(kInsideCases),
+                         [](const testing::TestParamInfo<InsideCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST_F(CheckCommand, RowsShowDataObjectsTrackPartsAndLuhnUnderTheirField) {
+    const Result demo =
+        Check("--hex " + kDemoPro,
+              kDemoChipHex + "\n" + kDemoChipHex.substr(0, 82) + "059F02060000\n" +
+                  "30323130702000000080"
+                  "00000F03782822463100060000000000000010000001235445524D30303031\n");
+    EXPECT_NE(demo.out.find("        Luhn ok\n    3  N"), std::string::npos) << demo.out;
+    EXPECT_NE(demo.out.find("  Chip data\n"
+                            "        9F02  Amount, Authorised (Numeric)  6  000000001000\n"
+                            "        95  Terminal Verification Results  5  0000008000\n"
+                            "            Transaction exceeds floor limit\n"
+                            "        5A  Application Primary Account Number (PAN)  8  "
+                            "411111******1111\n"
+                            "            Luhn ok\n"
+                            "        70  READ RECORD Response Message Template  8  "
+                            "9A032512079C0100\n"
+                            "          9A  Transaction Date  3  251207\n"
+                            "          9C  Transaction Type  1  00\n"
+                            "  ... Parsing OK ...\n"),
+              std::string::npos)
+        << demo.out;
+    EXPECT_NE(demo.out.find("        not BER-TLV: length runs 4 bytes past the end at byte 2\n"),
+              std::string::npos);
+    EXPECT_NE(demo.out.find("378282*****0006  Primary account number\n        Luhn failed\n"),
+              std::string::npos);
+
+    const Result text = Check(Write("chip.pro", kChipPro), kChipText + "\n");
+    EXPECT_NE(text.out.find("  Track 2 data\n"
+                            "        account 411111******1111  expiry 2512  service 101\n"
+                            "        Luhn ok\n"),
+              std::string::npos)
+        << text.out;
+}
+
+TEST_F(CheckCommand, MaskedReportsHoldNoCardNumberInAnyForm) {
+    const std::string chipPro = Write("chip.pro", kChipPro);
+    const std::string chip = Write("chip", kChipText + "\n");
+    const std::string behindHeader = Write("header", kPan + kChipText + "\n");
+    const std::string pan = ToHex(kPan);
+    const std::vector<std::string> runs = {
+        "--hex " + kDemoPro + " " + kDemoHex,
+        "--hex --json " + kDemoPro + " " + kDemoHex,
+        chipPro + " " + chip,
+        "--json " + chipPro + " " + chip,
+        "--json --header 16 " + chipPro + " " + behindHeader,
+    };
+    for (const std::string& args : runs) {
+        const Result masked = Check(args);
+        EXPECT_EQ(masked.out.find(kPan), std::string::npos) << args << "\n" << masked.out;
+        EXPECT_EQ(masked.out.find(pan), std::string::npos) << args << "\n" << masked.out;
+        EXPECT_EQ(masked.out.find("378282246310005"), std::string::npos) << args;
+        EXPECT_NE(Check("--no-mask " + args).out.find(kPan), std::string::npos) << args;
+    }
 }
 
 }  // namespace

@@ -112,6 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "70616E20343131313131************3131313120656E64", "pan 411111******1111 end"},
         MaskCase{"BackstopInsideALongNibbleRun", HexBytes("08 4111111111111111 70"), Backstop,
                  "08411111******111170", ""},
+        MaskCase{"BackstopInsideARunThatFailsWhole", T("5A084111111111111111"), BackstopText,
+                 "35413038343131313131************31313131", "5A08411111******1111"},
         MaskCase{"BackstopLeavesLuhnFailures", T("4111111111111112"), BackstopText,
                  "34313131313131313131313131313132", "4111111111111112"},
         MaskCase{"BackstopLeavesLongRunsWithoutCardDigits", T("01111111111111111111"), BackstopText,
