@@ -115,7 +115,21 @@ void ZeroTail(std::uint8_t* destination, int written, int d) noexcept {
 
 void EbcdicToAscii(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept {
     if (source == nullptr || destination == nullptr) return;
-    for (int i = 0; i < count; ++i)
+    int i = 0;
+    // Eight bytes a round: a loop of one costs as much in counting as in translating.
+    for (; i + 8 <= count; i += 8) {
+        const std::uint8_t* s = source + i;
+        std::uint8_t* d = destination + i;
+        d[0] = EbcdicToAsciiTable[s[0]];
+        d[1] = EbcdicToAsciiTable[s[1]];
+        d[2] = EbcdicToAsciiTable[s[2]];
+        d[3] = EbcdicToAsciiTable[s[3]];
+        d[4] = EbcdicToAsciiTable[s[4]];
+        d[5] = EbcdicToAsciiTable[s[5]];
+        d[6] = EbcdicToAsciiTable[s[6]];
+        d[7] = EbcdicToAsciiTable[s[7]];
+    }
+    for (; i < count; ++i)
         destination[i] = EbcdicToAsciiTable[source[i]];
 }
 
