@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
+#include "acquirer_corpus.h"
 #include "decode/decoder.h"
 #include "typical_message.h"
 
@@ -50,8 +52,45 @@ void EveryFieldBinary(benchmark::State& state) {
     DecodeLoop(state, Dialect::kBinary, true);
 }
 
+// The acquirer corpus in turn, one message an iteration.
+void CorpusLoop(benchmark::State& state, CorpusDialect dialect) {
+    auto def = std::make_unique<ProtocolDef>();
+    DefineAcquirer(*def, dialect);
+    const std::vector<std::string> corpus = AcquirerCorpus(*def);
+    std::vector<std::unique_ptr<AutoBuff>> messages;
+    double units = 0;
+    for (const std::string& m : corpus) {
+        messages.push_back(std::make_unique<AutoBuff>());
+        Load(*messages.back(), m);
+        units += static_cast<double>(m.size());
+    }
+    AutoBuff verdict;
+    const FieldConsumer consumer = [](const DecodedField& field) {
+        benchmark::DoNotOptimize(field.value->Data());
+        return true;
+    };
+    std::size_t next = 0;
+    for (auto _ : state) {
+        if (!DecodeMessage(*messages[next], *def, consumer, verdict))
+            state.SkipWithError(verdict.Text());
+        if (++next == messages.size()) next = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(static_cast<std::int64_t>(static_cast<double>(state.iterations()) *
+                                                      units / static_cast<double>(corpus.size())));
+}
+
+void CorpusText(benchmark::State& state) {
+    CorpusLoop(state, CorpusDialect::kText);
+}
+void CorpusEbcdic(benchmark::State& state) {
+    CorpusLoop(state, CorpusDialect::kEbcdic);
+}
+
 }  // namespace
 
+BENCHMARK(CorpusText);
+BENCHMARK(CorpusEbcdic);
 BENCHMARK(TypicalText);
 BENCHMARK(TypicalBinary);
 BENCHMARK(EveryFieldText);

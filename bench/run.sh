@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Measures the decoder (Google Benchmark) and `iso8583 check --hex --summary` over a stream of
-# generated authorisation requests. Usage: bench/run.sh [BUILD_DIR] [MESSAGES]
-# The messages go through a pipe, never to disk; the definition goes to a temporary folder
-# that is removed on exit. Both figures are printed: elapsed time, which a busy machine
-# stretches, and the checker's own CPU time (one core).
+# Measures the decoder (Google Benchmark) and `iso8583 check --hex --summary` over a file of
+# generated messages of the acquirer corpus, in the text and in the EBCDIC dialect.
+# Usage: bench/run.sh [BUILD_DIR] [MESSAGES] [ISO8583]
+# The messages are written to a file first, so that their producer is not measured; the file
+# and the definitions go to a temporary folder ($TMPDIR) that is removed on exit. Both figures
+# are printed: elapsed time, which a busy machine stretches, and the checker's own CPU time.
+# ISO8583 names another build of the program to measure over the same files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-1000000}
+program=${3:-$build/src/cli/iso8583}
 
 cmake --build "$build" -j2 --target decode_bench diagnose_bench bench_messages iso8583 >/dev/null
 
@@ -19,16 +22,20 @@ echo "== Diagnoser search over a failing request"
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-"$build/bench/bench_messages" --pro "$tmp/bench.pro"
-
-echo "== iso8583 check --hex --summary, $count messages"
 TIMEFORMAT="%R %U %S"
-"$build/bench/bench_messages" --hex "$count" |
-    { time "$build/src/cli/iso8583" check --hex --summary \
-        "$tmp/bench.pro" >"$tmp/summary"; } 2>"$tmp/times"
-cat "$tmp/summary"
-read -r real user sys <"$tmp/times"
-awk -v n="$count" -v real="$real" -v user="$user" -v sys="$sys" 'BEGIN {
-    printf "elapsed %.2f s: %.0f messages/s; checker CPU %.2f s: %.0f messages/s\n",
-           real, n / real, user + sys, n / (user + sys)
-}'
+for dialect in text ebcdic; do
+    "$build/bench/bench_messages" --pro "$tmp/$dialect.pro" "$dialect"
+    "$build/bench/bench_messages" --hex "$count" "$dialect" >"$tmp/messages.hex"
+    bytes=$(stat -c %s "$tmp/messages.hex")
+    echo "== iso8583 check --hex --summary, $count messages of the $dialect dialect, $bytes bytes"
+    { time "$program" check --hex --summary "$tmp/$dialect.pro" "$tmp/messages.hex" \
+        >"$tmp/summary"; } 2>"$tmp/times" || true
+    cat "$tmp/summary"
+    read -r real user sys <"$tmp/times"
+    awk -v n="$count" -v b="$bytes" -v real="$real" -v user="$user" -v sys="$sys" 'BEGIN {
+        cpu = user + sys
+        printf "elapsed %.2f s: %.0f messages/s; CPU %.2f s: %.0f messages/s, %.2f GB/s\n",
+               real, n / real, cpu, n / cpu, b / cpu / 1e9
+    }'
+    rm -f "$tmp/messages.hex"
+done

@@ -3,7 +3,8 @@
 #include <cstring>
 
 Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput& out)
-    : def(protocol), writer(report), output(out) {
+    : def(protocol), writer(report), output(out), index(protocol.messages) {
+    scratch.index = &index;
     if (writer.WantsFields()) {
         consumer = [this](const DecodedField& field) { return TakeField(field); };
     }
@@ -29,7 +30,7 @@ bool Checker::Take() {
         checked.hasHeader = true;
         checked.headerHex = header;
     }
-    checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header);
+    checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header, scratch);
     checked.verdict = std::string_view(verdict.Text(), verdict.Length());
     return Deliver(checked);
 }

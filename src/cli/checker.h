@@ -39,6 +39,8 @@ class Checker : public MessageSink {
     ReportWriter& writer;
     ReportOutput& output;
     FieldConsumer consumer;
+    MtiIndex index;         // the definition does not change during a run
+    DecodeScratch scratch;  // its value buffer serves every message
     AutoBuff message;
     AutoBuff verdict;
     std::vector<FieldRow> rows;

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "support/text.h"
+
 namespace {
 
 bool IsBlank(char c) {
@@ -173,10 +175,15 @@ class Cursor {
             if (!IsHexDigit(c)) return false;
         }
         if (digits.size() == 1) return Put(HexValue(digits[0]));
-        for (std::size_t i = 0; i < digits.size(); i += 2) {
-            if (!Put(HexValue(digits[i]) * 16 + HexValue(digits[i + 1]))) return false;
+        // Past the limit the bytes end one over it, where Put stops.
+        const std::size_t at = bytes.size();
+        if (at + digits.size() / 2 > limit) {
+            bytes.resize(limit + 1);
+            return false;
         }
-        return true;
+        bytes.resize(at + digits.size() / 2);
+        return DecodeHex(static_cast<int>(digits.size()), bytes.data() + at, digits.data(),
+                         static_cast<int>(digits.size() / 2)) > 0;
     }
 
     // -128 to 255; Java's signed bytes are two's complement.

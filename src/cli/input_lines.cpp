@@ -1,22 +1,12 @@
 #include "cli/input_lines.h"
 
-#include <cctype>
 #include <cstring>
-#include <string_view>
 
 #include "cli/line_reader.h"
 #include "decode/decoder.h"
-#include "support/text.h"
+#include "support/hex_line.h"
 
 namespace {
-
-const char* HexFault(std::string_view digits) {
-    if (digits.find(' ') != std::string_view::npos) return "blanks between hexadecimal digits";
-    for (char c : digits) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return "not a hexadecimal digit";
-    }
-    return "odd number of hexadecimal digits";
-}
 
 bool TakeLine(MessageSink& sink, char* line, std::size_t size) {
     if (size > static_cast<std::size_t>(kMaxMessageUnits)) return sink.Fail(kTooLong);
@@ -25,16 +15,21 @@ bool TakeLine(MessageSink& sink, char* line, std::size_t size) {
 }
 
 bool TakeHexLine(MessageSink& sink, char* line, std::size_t size) {
-    if (std::memchr(line, '\0', size) != nullptr) return sink.Fail("not a hexadecimal digit");
-    line[size] = '\0';
-    const auto digits = static_cast<std::size_t>(CollapseUnprintable(line));
-    if (digits == 0) return true;  // a line of blanks only is an empty line
-    if (digits / 2 > static_cast<std::size_t>(kMaxMessageUnits)) return sink.Fail(kTooLong);
-    AutoBuff& message = sink.Message();
-    if (!LoadMessage(message, line, digits) || message.DecodeHexInPlace() < 1) {
-        return sink.Fail(HexFault(std::string_view(line, digits)));
+    switch (DecodeHexLine(line, size, sink.Message(), kMaxMessageUnits)) {
+        case HexLineResult::kMessage:
+            return sink.Take();
+        case HexLineResult::kEmpty:
+            return true;
+        case HexLineResult::kTooLong:
+            return sink.Fail(kTooLong);
+        case HexLineResult::kBlanks:
+            return sink.Fail("blanks between hexadecimal digits");
+        case HexLineResult::kBadDigit:
+            return sink.Fail("not a hexadecimal digit");
+        case HexLineResult::kOddCount:
+            break;
     }
-    return sink.Take();
+    return sink.Fail("odd number of hexadecimal digits");
 }
 
 template <typename TakeOne>

@@ -1,5 +1,7 @@
 #include "decode/codecs.h"
 
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "support/text.h"
@@ -78,6 +80,23 @@ bool BitText(int count, const std::uint8_t* source, std::uint8_t* destination) n
     return true;
 }
 
+// The two digits of each packed byte as they lie in memory (high digit first), 0 for a byte
+// with a nibble above 9.
+constexpr std::array<std::uint16_t, 256> MakePackedDigits() noexcept {
+    std::array<std::uint16_t, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        if ((b >> 4) > 9 || (b & 15) > 9) continue;
+        const unsigned char pair[2] = {static_cast<unsigned char>('0' + (b >> 4)),
+                                       static_cast<unsigned char>('0' + (b & 15))};
+        table[b] = std::endian::native == std::endian::little
+                       ? static_cast<std::uint16_t>(pair[0] | pair[1] << 8)
+                       : static_cast<std::uint16_t>(pair[0] << 8 | pair[1]);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint16_t, 256> kPackedDigits = MakePackedDigits();
+
 bool ValidField(int field) noexcept {
     return field >= 0 && field < kFieldCount;
 }
@@ -96,7 +115,21 @@ void ZeroTail(std::uint8_t* destination, int written, int d) noexcept {
 
 void EbcdicToAscii(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept {
     if (source == nullptr || destination == nullptr) return;
-    for (int i = 0; i < count; ++i)
+    int i = 0;
+    // Eight bytes a round: a loop of one costs as much in counting as in translating.
+    for (; i + 8 <= count; i += 8) {
+        const std::uint8_t* s = source + i;
+        std::uint8_t* d = destination + i;
+        d[0] = EbcdicToAsciiTable[s[0]];
+        d[1] = EbcdicToAsciiTable[s[1]];
+        d[2] = EbcdicToAsciiTable[s[2]];
+        d[3] = EbcdicToAsciiTable[s[3]];
+        d[4] = EbcdicToAsciiTable[s[4]];
+        d[5] = EbcdicToAsciiTable[s[5]];
+        d[6] = EbcdicToAsciiTable[s[6]];
+        d[7] = EbcdicToAsciiTable[s[7]];
+    }
+    for (; i < count; ++i)
         destination[i] = EbcdicToAsciiTable[source[i]];
 }
 
@@ -126,7 +159,14 @@ bool PackedBcdToDigits(int count, int width, const std::uint8_t* bytes,
                        std::uint8_t* destination) noexcept {
     if (bytes == nullptr || destination == nullptr) return false;
     int p = width - 1;
-    for (int i = count - 1; i >= 0 && p >= 0; --i) {
+    int i = count - 1;
+    // Whole bytes two digits at a time while both fit.
+    for (; i >= 0 && p >= 1; --i, p -= 2) {
+        const std::uint16_t digits = kPackedDigits[bytes[i]];
+        if (digits == 0) return false;
+        std::memcpy(destination + p - 1, &digits, 2);
+    }
+    for (; i >= 0 && p >= 0; --i) {
         const int low = bytes[i] & 0x0F;
         const int high = bytes[i] >> 4;
         if (low > 9 || high > 9) return false;

@@ -172,8 +172,8 @@ bool FieldVerdict(int code, int field, AutoBuff& verdict) noexcept {
 
 // Walks the fields and checks them; false when the consumer refused one (no verdict then).
 bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& verdict,
-                  bool& passed) {
-    AutoBuff value;
+                  bool& passed, DecodeScratch& scratch) {
+    AutoBuff& value = scratch.value;
     DecodedField field;
     field.value = &value;
     for (;;) {
@@ -187,7 +187,8 @@ bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& 
         if (consumer && !consumer(field)) return false;
     }
     const MsgTable& table = cursor.def.messages;
-    const int slot = table.FindByMti(cursor.mti);
+    const int slot =
+        scratch.index != nullptr ? scratch.index->Find(cursor.mti) : table.FindByMti(cursor.mti);
     if (slot == MsgTable::kNone) {
         verdict.Format(kVerdictUnknown, cursor.mti);
         return true;
@@ -206,6 +207,12 @@ bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& 
 
 bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
                    AutoBuff& verdict, MessageHeader* header) {
+    DecodeScratch scratch;
+    return DecodeMessage(message, def, consumer, verdict, header, scratch);
+}
+
+bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
+                   AutoBuff& verdict, MessageHeader* header, DecodeScratch& scratch) {
     verdict.Clear();
     if (header != nullptr) *header = MessageHeader{};
     if (message.Length() > kMaxMessageUnits) return false;
@@ -221,6 +228,6 @@ bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldC
     if (pos < 1) return false;
 
     bool passed = false;
-    if (!WalkAndCheck(cursor, consumer, verdict, passed)) verdict.Clear();
+    if (!WalkAndCheck(cursor, consumer, verdict, passed, scratch)) verdict.Clear();
     return passed;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "decode/mti_index.h"
 #include "model/protocol.h"
 #include "support/auto_buff.h"
 
@@ -63,3 +64,14 @@ struct MessageHeader {
 // nor bitmap read, a refused field, or a message longer than kMaxMessageUnits).
 bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
                    AutoBuff& verdict, MessageHeader* header = nullptr);
+
+// What a caller decoding many messages under one definition keeps from one to the next: the
+// value buffer, and an index of the definition's messages by MTI (null: the table's lookup).
+struct DecodeScratch {
+    AutoBuff value;
+    const MtiIndex* index = nullptr;
+};
+
+// DecodeMessage without an allocation of its own once the value buffer has grown.
+bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldConsumer& consumer,
+                   AutoBuff& verdict, MessageHeader* header, DecodeScratch& scratch);

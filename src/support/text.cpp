@@ -214,7 +214,7 @@ int EncodeHex(int n, int room, char* out, const std::uint8_t* in) noexcept {
     return 2 * n;
 }
 
-int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept {
+int DecodeHexScalar(int m, std::uint8_t* out, const char* in, int room) noexcept {
     if (out == nullptr || in == nullptr || m < 2 || m % 2 != 0 || room < m / 2) return 0;
     const int count = m / 2;
     for (int i = 0; i < count; ++i) {

@@ -24,7 +24,10 @@ int HexPairValue(const char* p) noexcept;
 // n bytes into 2n uppercase digits (NUL after them when room allows); 0 on refusal.
 int EncodeHex(int n, int room, char* out, const std::uint8_t* in) noexcept;
 // m digits into m/2 bytes (0 byte after them when room allows); 0 on refusal. out may be in.
+// A bad digit leaves the bytes before its pair written.
 int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept;
+// DecodeHex a pair at a time, as the reference of the vector paths.
+int DecodeHexScalar(int m, std::uint8_t* out, const char* in, int room) noexcept;
 
 // Copies src into dst[size] cut to size - 1 bytes without splitting a UTF-8 sequence.
 void CopyTextCut(char* dst, std::size_t size, const char* src) noexcept;

@@ -557,3 +557,20 @@ TEST(ConvertFieldDataBounds, NullPointersFail) {
 }
 
 }  // namespace
+
+// Runs of every length up to several rounds of eight, translated byte by byte as the table says.
+TEST(EbcdicToAsciiTest, TranslatesEveryByteOfRunsOfAnyLength) {
+    std::uint8_t source[256];
+    for (int i = 0; i < 256; ++i)
+        source[i] = static_cast<std::uint8_t>(255 - i);
+    for (int count = 0; count <= 40; ++count) {
+        for (int start = 0; start + count <= 256; start += 37) {
+            std::uint8_t out[42] = {};
+            out[count] = 0xAA;
+            EbcdicToAscii(count, source + start, out);
+            for (int i = 0; i < count; ++i)
+                ASSERT_EQ(out[i], EbcdicToAsciiTable[source[start + i]]) << count << " " << i;
+            ASSERT_EQ(out[count], 0xAA) << "wrote past the run of " << count;
+        }
+    }
+}

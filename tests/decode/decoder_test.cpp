@@ -96,7 +96,8 @@ struct Outcome {
     MessageHeader header;
 };
 
-Outcome Decode(const ProtocolDef& def, const std::string& bytes) {
+Outcome Decode(const ProtocolDef& def, const std::string& bytes, DecodeScratch* scratch = nullptr) {
+    DecodeScratch fresh;
     AutoBuff message;
     Load(message, bytes);
     Outcome out;
@@ -109,7 +110,7 @@ Outcome Decode(const ProtocolDef& def, const std::string& bytes) {
                  std::string(reinterpret_cast<const char*>(f.value->Data()), f.value->Length())});
             return true;
         },
-        verdict, &out.header);
+        verdict, &out.header, scratch != nullptr ? *scratch : fresh);
     out.verdict = verdict.Text();
     return out;
 }
@@ -136,6 +137,16 @@ TEST_P(DecodeMessageVerdict, ReportsFieldsAndVerdict) {
     EXPECT_EQ(out.fields, c.fields);
     EXPECT_EQ(out.verdict, c.verdict);
     EXPECT_EQ(out.ok, c.verdict == "... Parsing OK ...");
+
+    // A caller's value buffer, dirtied by an earlier message, and its index of the table.
+    const MtiIndex index(def.messages);
+    DecodeScratch kept;
+    kept.index = &index;
+    kept.value.Reserve(4096, false);
+    std::memset(kept.value.Data(), 'x', 4096);
+    const Outcome again = Decode(def, c.bytes, &kept);
+    EXPECT_EQ(again.fields, c.fields);
+    EXPECT_EQ(again.verdict, c.verdict);
 }
 
 void Only3(ProtocolDef& def) {
