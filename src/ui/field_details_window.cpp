@@ -137,6 +137,7 @@ FieldDetailsWindow::FieldDetailsWindow(QWidget* owner, UnitsPicked unitsPicked)
     split->addWidget(dump);
     split->addWidget(tree);
     split->setChildrenCollapsible(false);
+    split->setStretchFactor(1, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(heading);
     layout->addWidget(split, 1);

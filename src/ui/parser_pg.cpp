@@ -97,15 +97,14 @@ INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     fieldList->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(fieldList, &QWidget::customContextMenuRequested, fieldList,
                      [this](const QPoint& at) { ShowListMenu(at); });
-    if (auto* view = qobject_cast<QAbstractItemView*>(fieldList)) {
-        QObject::connect(
-            view, &QAbstractItemView::doubleClicked, view,
-            [this](const QModelIndex& index) { OpenDetails(FieldOfRow(index.row())); });
-    }
     return ListInsertColumns(fieldList, kColumns);
 }
 
 INT_PTR ParserPg::OnNotify(HWND, int, NMHDR* header) {
+    if (header->code == NM_DBLCLK) {
+        OpenDetails(FieldOfRow(ListGetNextSelected(fieldList)));
+        return 1;
+    }
     if (header->code != LVN_KEYDOWN) return 0;
     SelectFieldText();
     return 1;

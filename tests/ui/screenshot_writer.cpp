@@ -61,8 +61,9 @@ bool SaveDetails(HWND parser, QWidget* main, const QString& dir) {
     QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
     auto* list = static_cast<QTableWidget*>(GetDlgItem(parser, IDC_LIST));
     const int row = list->rowCount() - 1;
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualItemRect(list->item(row, 0)).center());
+    const QPoint cell = list->visualItemRect(list->item(row, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell);
     FieldDetailsWindow* details = DetailsWindow();
     if (details == nullptr || !QTest::qWaitForWindowExposed(details)) return false;
     const auto found = details->Tree()->findItems(QStringLiteral("9F02"), Qt::MatchExactly, 0);
