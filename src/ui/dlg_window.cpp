@@ -344,6 +344,11 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
                 NMHDR header{owner, static_cast<std::uintptr_t>(GetDlgCtrlID(owner)), NM_CLICK};
                 Notify(header);
             }
+            if (event->type() == QEvent::MouseButtonDblClick &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                NMHDR header{owner, static_cast<std::uintptr_t>(GetDlgCtrlID(owner)), NM_DBLCLK};
+                Notify(header);
+            }
             return false;
         }
     }

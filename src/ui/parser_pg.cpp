@@ -6,6 +6,12 @@
 #include <iterator>
 #include <string>
 
+#include <QAbstractItemView>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+
 #include "decode/decoder.h"
 #include "support/auto_buff.h"
 #include "support/error_balloon.h"
@@ -88,10 +94,17 @@ INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     EditLimitText(messageEdit, kMaxMessageUnits);
 
     ListAddExtendedStyle(fieldList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    fieldList->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(fieldList, &QWidget::customContextMenuRequested, fieldList,
+                     [this](const QPoint& at) { ShowListMenu(at); });
     return ListInsertColumns(fieldList, kColumns);
 }
 
 INT_PTR ParserPg::OnNotify(HWND, int, NMHDR* header) {
+    if (header->code == NM_DBLCLK) {
+        OpenDetails(FieldOfRow(ListGetNextSelected(fieldList)));
+        return 1;
+    }
     if (header->code != LVN_KEYDOWN) return 0;
     SelectFieldText();
     return 1;
@@ -106,15 +119,19 @@ INT_PTR ParserPg::OnCommand(HWND, unsigned id, HWND, unsigned) {
 bool ParserPg::Parse() {
     SetWindowText(statusText, "");
     ListDeleteAllItems(fieldList);
+    parsed.Clear();
 
     AutoBuff message;
     ReadMessage(messageEdit, message);
     hexMode = GetCheck(hexaCheck) == BST_CHECKED;
     hexLead = hexMode ? LeadingUnprintable(message) : 0;
     if (hexMode && DecodeHexMessage(message) < 1) {
+        RefreshDetails();
         ShowErrorBalloon(messageEdit);
         return false;
     }
+    if (message.Length() > 0)
+        parsed.units.assign(message.Data(), message.Data() + message.Length());
 
     std::fill(std::begin(fieldOffsets), std::end(fieldOffsets), 0);
     const ProtocolDef& def = TheProtocol();
@@ -124,10 +141,13 @@ bool ParserPg::Parse() {
         [&](const DecodedField& field) {
             fieldOffsets[field.number] = static_cast<std::uint16_t>(field.offset);
             fieldLengths[field.number] = static_cast<std::uint16_t>(field.consumed);
-            return AppendFieldRow(fieldList, def, field);
+            if (!AppendFieldRow(fieldList, def, field)) return false;
+            parsed.Add(field);
+            return true;
         },
         verdict);
     if (verdict.Length() > 0) SetWindowText(statusText, verdict.Text());
+    RefreshDetails();
     return passed;
 }
 
@@ -136,14 +156,71 @@ bool ParserPg::SelectFieldText() {
     if (row < 0) return false;
     LPARAM field = 0;
     if (!ListGetItemData(fieldList, row, field) || field < 0 || field >= kFieldCount) return false;
-    int start = fieldOffsets[field];
-    int end = static_cast<std::uint16_t>(start + fieldLengths[field]);
+    SelectUnits(fieldOffsets[field], fieldLengths[field]);
+    SetFocus(messageEdit);
+    return true;
+}
+
+void ParserPg::SelectUnits(int start, int count) {
+    int end = static_cast<std::uint16_t>(start + count);
     // Each message byte was typed as two digits, after whatever blanks lead the text.
     if (hexMode) {
         start = hexLead + 2 * start;
         end = hexLead + 2 * end;
     }
     EditSetSel(messageEdit, start, end);
-    SetFocus(messageEdit);
-    return true;
+}
+
+int ParserPg::FieldOfRow(int row) const {
+    LPARAM field = -1;
+    if (row < 0 || !ListGetItemData(fieldList, row, field)) return -1;
+    return field >= kFirstDataElement && field <= kLastField ? static_cast<int>(field) : -1;
+}
+
+void ParserPg::OpenDetails(int field) {
+    if (field < 0) return;
+    if (details == nullptr) {
+        details = new FieldDetailsWindow(
+            fieldList->window(), [this](int start, int count) { SelectUnits(start, count); });
+    }
+    details->ShowField(TheProtocol(), parsed, field);
+    details->Present();
+}
+
+void ParserPg::RefreshDetails() {
+    if (details != nullptr && details->Number() > 0)
+        details->ShowField(TheProtocol(), parsed, details->Number());
+}
+
+void ParserPg::FillListMenu(QMenu& menu, int row) {
+    const int field = FieldOfRow(row);
+    QAction* open = menu.addAction(QStringLiteral("Field details\u2026"),
+                                   [this, field] { OpenDetails(field); });
+    QAction* one = menu.addAction(QStringLiteral("Copy row"), [this, row] { CopyRows(row, true); });
+    open->setEnabled(field >= 0);
+    one->setEnabled(field >= 0);
+    menu.addSeparator();
+    const bool any = !parsed.fields.empty();
+    menu.addAction(QStringLiteral("Copy all rows"), [this] { CopyRows(-1, true); })
+        ->setEnabled(any);
+    menu.addAction(QStringLiteral("Copy all rows unmasked"), [this] { CopyRows(-1, false); })
+        ->setEnabled(any);
+}
+
+void ParserPg::ShowListMenu(const QPoint& at) {
+    auto* view = qobject_cast<QAbstractItemView*>(fieldList);
+    if (view == nullptr) return;
+    QMenu menu(fieldList);
+    FillListMenu(menu, view->indexAt(at).row());
+    menu.exec(view->viewport()->mapToGlobal(at));
+}
+
+void ParserPg::CopyRows(int row, bool mask) {
+    const ProtocolDef& def = TheProtocol();
+    std::string text;
+    for (int r = row < 0 ? 0 : row; r < (row < 0 ? ListGetItemCount(fieldList) : row + 1); ++r) {
+        if (const ParsedField* field = parsed.Find(FieldOfRow(r)))
+            text += FieldRowText(def, *field, mask) + '\n';
+    }
+    if (!text.empty()) QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }

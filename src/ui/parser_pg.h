@@ -1,11 +1,19 @@
 // The "Parser" page: decodes a pasted message against the protocol definition as it stands,
-// lists its fields and shows the verdict; a key in the list selects a field's part of the text.
+// lists its fields and shows the verdict; a key in the list selects a field's part of the text,
+// a double click or the list's menu opens the field's details.
 #pragma once
 
 #include <cstdint>
 
+#include <QPointer>
+
 #include "model/protocol.h"
 #include "ui/dlg_base.h"
+#include "ui/field_details_window.h"
+#include "ui/parsed_message.h"
+
+class QMenu;
+class QPoint;
 
 class ParserPg : public DlgBase {
   public:
@@ -17,6 +25,16 @@ class ParserPg : public DlgBase {
     bool Parse();
     // Whether a range of the message box was selected.
     bool SelectFieldText();
+    // Selects those message units in the box, leaving the focus where it is.
+    void SelectUnits(int start, int count);
+
+    // The Field details window of the field, opened or brought to the front.
+    void OpenDetails(int field);
+    FieldDetailsWindow* Details() const { return details; }
+    // The list's context menu for the row (-1: none) into menu.
+    void FillListMenu(QMenu& menu, int row);
+    // The row, or every row when row is -1, onto the clipboard.
+    void CopyRows(int row, bool mask);
 
     // Where each field of the last parse lies in the message, in message units.
     int FieldOffset(int number) const { return fieldOffsets[number]; }
@@ -24,6 +42,10 @@ class ParserPg : public DlgBase {
     bool HexMode() const { return hexMode; }
 
   private:
+    int FieldOfRow(int row) const;
+    void ShowListMenu(const QPoint& at);
+    void RefreshDetails();
+
     HWND hexaCheck = nullptr;
     HWND messageEdit = nullptr;
     HWND statusText = nullptr;
@@ -33,4 +55,6 @@ class ParserPg : public DlgBase {
     bool hexMode = false;
     // Characters before the first hex digit: the box keeps them, the message does not.
     int hexLead = 0;
+    ParsedMessage parsed;
+    QPointer<FieldDetailsWindow> details;
 };

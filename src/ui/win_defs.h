@@ -96,6 +96,7 @@ inline constexpr unsigned CBN_EDITCHANGE = 5;
 
 // WM_NOTIFY codes.
 inline constexpr int NM_CLICK = -2;
+inline constexpr int NM_DBLCLK = -3;
 inline constexpr int LVN_ITEMCHANGED = -101;
 inline constexpr int LVN_KEYDOWN = -155;
 inline constexpr int TCN_SELCHANGE = -551;

@@ -1,6 +1,6 @@
 // Writes PNGs of the main window for people to look at: each tab empty and with the demo
-// definition loaded, a parse of a demo message, and an input error balloon. Run by
-// scripts/screenshots.sh; it checks nothing.
+// definition loaded, a parse of a demo message, the Field details window of chip data, and an
+// input error balloon. Run by scripts/screenshots.sh; it checks nothing.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -9,12 +9,15 @@
 #include <QDir>
 #include <QPainter>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
+#include "ui/field_details_window.h"
 #include "ui/main_dlg.h"
 #include "ui/window_text.h"
 
@@ -38,6 +41,37 @@ bool Save(QWidget* window, const QString& dir, const QString& name) {
     const bool saved = Shot(window).save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
+}
+
+// Chip data with a constructed object: 9F02, 95, 5A, then 70 holding 9A and 9C.
+constexpr char kChipMessage[] =
+    "3032303070200000008002001041111111111111110000000000000010000001235445524D30303031249F020600"
+    "0000001000950500000080005A08411111111111111170089A032512079C0100";
+
+FieldDetailsWindow* DetailsWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* details = dynamic_cast<FieldDetailsWindow*>(top)) return details;
+    }
+    return nullptr;
+}
+
+// Field 55 of the chip message opened by a double click, its tag 9F02 picked.
+bool SaveDetails(HWND parser, QWidget* main, const QString& dir) {
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), kChipMessage);
+    QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+    auto* list = static_cast<QTableWidget*>(GetDlgItem(parser, IDC_LIST));
+    const int row = list->rowCount() - 1;
+    const QPoint cell = list->visualItemRect(list->item(row, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell);
+    FieldDetailsWindow* details = DetailsWindow();
+    if (details == nullptr || !QTest::qWaitForWindowExposed(details)) return false;
+    const auto found = details->Tree()->findItems(QStringLiteral("9F02"), Qt::MatchExactly, 0);
+    if (!found.isEmpty()) details->Tree()->setCurrentItem(found.first());
+    bool ok = Save(details, dir, QStringLiteral("field-details"));
+    ok = Save(main, dir, QStringLiteral("parser-field-details")) && ok;
+    details->close();
+    return ok;
 }
 
 void ShowTab(MainDlg& dlg, int index) {
@@ -84,6 +118,7 @@ int main(int argc, char** argv) {
     ListSetSelected(GetDlgItem(parser, IDC_LIST), 1);
     QTest::keyClick(GetDlgItem(parser, IDC_LIST), Qt::Key_Space);
     ok = Save(wnd, dir, QStringLiteral("parser-demo")) && ok;
+    ok = SaveDetails(parser, wnd, dir) && ok;
 
     // Apply with no description is refused on the description box.
     ShowTab(dlg, 0);
