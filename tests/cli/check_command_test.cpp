@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,27 +37,6 @@ const std::string kTextWith52 =
     "01006000000000001000164111111111111111000000"
     "0a1B";
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 class CheckCommand : public testing::Test {
   protected:
     void SetUp() override {
@@ -75,22 +56,18 @@ class CheckCommand : public testing::Test {
     // Runs a shell command line; $TOOL is the tool, $PRO the text definition.
     Result Shell(const std::string& line) {
         const fs::path out = dir / "stdout", err = dir / "stderr";
-        const std::string command =
-            "cd '" + dir.string() + "' && TOOL='" + std::string(ISO8583_TOOL) + "' PRO='" +
-            textPro + "' bash -c '" + line + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+        return RunCommand("cd '" + dir.string() + "' && TOOL='" + std::string(ISO8583_TOOL) +
+                              "' PRO='" + textPro + "' bash -c '" + line + "'",
+                          out, err);
     }
 
     // Runs the tool with args (already quoted where needed) and optional standard input.
     Result Check(const std::string& args, const std::string& input = "") {
         const fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
         std::ofstream(in, std::ios::binary) << input;
-        const std::string command = std::string("'") + ISO8583_TOOL + "' check " + args + " <'" +
-                                    in.string() + "' >'" + out.string() + "' 2>'" + err.string() +
-                                    "'";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+        return RunCommand(
+            std::string("'") + ISO8583_TOOL + "' check " + args + " <'" + in.string() + "'", out,
+            err);
     }
 
     fs::path dir;

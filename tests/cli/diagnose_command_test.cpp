@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,27 +33,6 @@ const std::string kHexBitmap =
 const std::string kEbcdic =
     "F0F2F1F070200000008000000F0378282246310005000000000000001000000123E3C5D9D4F0F0F0F1";
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 // Runs `diagnose --hex ARGS demo.pro` with the lines on standard input.
 Result Diagnose(const std::string& args, const std::string& input) {
     const fs::path dir =
@@ -60,11 +41,9 @@ Result Diagnose(const std::string& args, const std::string& input) {
     fs::create_directories(dir);
     const fs::path in = dir / "stdin", out = dir / "stdout", err = dir / "stderr";
     std::ofstream(in, std::ios::binary) << input;
-    const std::string command = std::string("'") + ISO8583_TOOL + "' diagnose --hex " + args +
-                                " '" + kDemoPro + "' <'" + in.string() + "' >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    Result result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
+    Result result = RunCommand(std::string("'") + ISO8583_TOOL + "' diagnose --hex " + args + " '" +
+                                   kDemoPro + "' <'" + in.string() + "'",
+                               out, err);
     fs::remove_all(dir);
     return result;
 }
