@@ -101,9 +101,9 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     parts->setUniformRowHeights(true);
     parts->setAllColumnsShowFocus(true);
 
-    findings = new QLabel(this);
-    findings->setWordWrap(true);
-    findings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A message can hold many fields its definition does not allow: the findings scroll.
+    findings = new QPlainTextEdit(this);
+    findings->setReadOnly(true);
 
     readingsBox = new QGroupBox(QStringLiteral("Readings"), this);
     readingsLayout = new QVBoxLayout(readingsBox);
@@ -117,8 +117,13 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(dump);
     split->addWidget(parts);
+    split->addWidget(findings);
     split->setChildrenCollapsible(false);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(1, 2);
+    split->setStretchFactor(2, 1);
+    // The map's list first: a dump of a few lines needs less room than its parts.
+    const int line = fontMetrics().height();
+    split->setSizes({8 * line, 12 * line, 5 * line});
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(showCardData);
     bottom->addStretch(1);
@@ -126,7 +131,6 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(verdict);
     layout->addWidget(split, 1);
-    layout->addWidget(findings);
     layout->addWidget(readingsBox);
     layout->addLayout(bottom);
 
@@ -230,7 +234,7 @@ void DiagnosisWindow::ShowFindings() {
         lines << QStringLiteral("Stopped: ") + FromModelText(diagnosis.stopped->text.c_str());
     for (const Finding& warning : diagnosis.warnings)
         lines << QStringLiteral("Warning: ") + FromModelText(warning.text.c_str());
-    findings->setText(lines.join('\n'));
+    findings->setPlainText(lines.join('\n'));
     findings->setVisible(!lines.isEmpty());
 }
 

@@ -41,7 +41,7 @@ class DiagnosisWindow : public QWidget {
     QLabel* Verdict() const { return verdict; }
     QPlainTextEdit* Dump() const { return dump; }
     QTreeWidget* Parts() const { return parts; }
-    QLabel* Findings() const { return findings; }
+    QPlainTextEdit* Findings() const { return findings; }
     QCheckBox* ShowCardData() const { return showCardData; }
     // The buttons of the readings, best first.
     const std::vector<QPushButton*>& ReadingButtons() const { return buttons; }
@@ -72,7 +72,7 @@ class DiagnosisWindow : public QWidget {
     QLabel* verdict = nullptr;
     QPlainTextEdit* dump = nullptr;
     QTreeWidget* parts = nullptr;
-    QLabel* findings = nullptr;
+    QPlainTextEdit* findings = nullptr;
     QGroupBox* readingsBox = nullptr;
     QVBoxLayout* readingsLayout = nullptr;
     QLabel* readingsLead = nullptr;
