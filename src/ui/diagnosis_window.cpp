@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -85,11 +84,7 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     bold.setBold(true);
     verdict->setFont(bold);
 
-    dump = new QPlainTextEdit(this);
-    dump->setReadOnly(true);
-    dump->setLineWrapMode(QPlainTextEdit::NoWrap);
-    dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    dump->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    dump = NewHexDumpView(this);
     dump->viewport()->installEventFilter(this);
     dump->viewport()->setMouseTracking(true);
 

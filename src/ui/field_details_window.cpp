@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -73,11 +72,7 @@ FieldDetailsWindow::FieldDetailsWindow(QWidget* owner, UnitsPicked unitsPicked)
 
     heading = new QLabel(this);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    dump = new QPlainTextEdit(this);
-    dump->setReadOnly(true);
-    dump->setLineWrapMode(QPlainTextEdit::NoWrap);
-    dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    dump->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    dump = NewHexDumpView(this);
     tree = new QTreeWidget(this);
     tree->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Name"), QStringLiteral("Length"),
                            QStringLiteral("Value")});

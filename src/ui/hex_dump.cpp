@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -13,6 +14,15 @@ constexpr int kCharsColumn = kOffsetWidth + 3 * kDumpPerLine + 1;  // after the 
 constexpr int kLineWidth = kCharsColumn + kDumpPerLine + 1;        // and the line break
 
 }  // namespace
+
+QPlainTextEdit* NewHexDumpView(QWidget* parent) {
+    auto* dump = new QPlainTextEdit(parent);
+    dump->setReadOnly(true);
+    dump->setLineWrapMode(QPlainTextEdit::NoWrap);
+    dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    dump->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return dump;
+}
 
 QString HexDumpText(const std::uint8_t* units, int count, int first, const char* digits) {
     QString text;

@@ -10,9 +10,12 @@
 
 class QPlainTextEdit;
 class QTextCharFormat;
+class QWidget;
 
 inline constexpr int kDumpPerLine = 16;
 
+// A read-only, unwrapped view in the fixed font, for a dump.
+QPlainTextEdit* NewHexDumpView(QWidget* parent);
 // The dump of count units, offsets counted from first. digits, when given, holds the two
 // digits to show for each unit, a masked one as '*' (as masked values show elsewhere); a unit
 // with a masked digit shows as '*' among the characters too.
