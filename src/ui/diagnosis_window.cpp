@@ -1,6 +1,7 @@
 #include "ui/diagnosis_window.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include <QCheckBox>
@@ -49,6 +50,23 @@ QColor PartColour(const MapEntry& entry, int fieldIndex) {
     }
     if (entry.stopped) return QColor(0xFF, 0x9E, 0x9E);
     return fieldIndex % 2 == 0 ? QColor(0xFF, 0xEC, 0xB3) : QColor(0xF5, 0xD5, 0xF0);
+}
+
+// Values and findings quote message bytes: control characters show as \xHH, as the command
+// line writes them, instead of as boxes.
+QString Shown(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            shown += c;
+            continue;
+        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+        shown += escaped;
+    }
+    return FromModelText(shown.c_str(), static_cast<int>(shown.size()));
 }
 
 QString HexOf(const MapRow& row) {
@@ -174,7 +192,7 @@ void DiagnosisWindow::ShowVerdict() {
     } else if (diagnosis.verdict.empty()) {
         verdict->setText(QStringLiteral("No verdict: neither MTI nor bitmap could be read"));
     } else {
-        verdict->setText(FromModelText(diagnosis.verdict.c_str()));
+        verdict->setText(Shown(diagnosis.verdict));
     }
 }
 
@@ -206,9 +224,9 @@ void DiagnosisWindow::ShowParts() {
     parts->clear();
     for (std::size_t i = 0; i < diagnosis.map.size() && i < rows.size(); ++i) {
         const MapEntry& entry = diagnosis.map[i];
-        auto* item = new QTreeWidgetItem(
-            parts, {QString::number(entry.offset), QString::number(entry.units), PartName(entry),
-                    HexOf(rows[i]), FromModelText(rows[i].value.c_str())});
+        auto* item =
+            new QTreeWidgetItem(parts, {QString::number(entry.offset), QString::number(entry.units),
+                                        PartName(entry), HexOf(rows[i]), Shown(rows[i].value)});
         item->setData(kOffset, kEntryRole, static_cast<int>(i));
         item->setTextAlignment(kOffset, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(kUnits, Qt::AlignRight | Qt::AlignVCenter);
@@ -225,10 +243,9 @@ void DiagnosisWindow::ShowParts() {
 
 void DiagnosisWindow::ShowFindings() {
     QStringList lines;
-    if (diagnosis.stopped)
-        lines << QStringLiteral("Stopped: ") + FromModelText(diagnosis.stopped->text.c_str());
+    if (diagnosis.stopped) lines << QStringLiteral("Stopped: ") + Shown(diagnosis.stopped->text);
     for (const Finding& warning : diagnosis.warnings)
-        lines << QStringLiteral("Warning: ") + FromModelText(warning.text.c_str());
+        lines << QStringLiteral("Warning: ") + Shown(warning.text);
     findings->setPlainText(lines.join('\n'));
     findings->setVisible(!lines.isEmpty());
 }
@@ -249,7 +266,7 @@ void DiagnosisWindow::ShowReadings() {
         QString::fromLatin1(diagnosis.readings.empty() ? kNoReading : kReadingsLead));
     for (const Reading& reading : diagnosis.readings) {
         auto* row = new QWidget(readingsBox);
-        auto* words = new QLabel(FromModelText(ReadingWords(reading).c_str()), row);
+        auto* words = new QLabel(Shown(ReadingWords(reading)), row);
         words->setWordWrap(true);
         words->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* apply = new QPushButton(ReadingAction(reading), row);

@@ -1,6 +1,7 @@
 // Writes PNGs of the main window for people to look at: each tab empty and with the demo
 // definition loaded, a parse of a demo message, the Field details window of chip data, the
-// Diagnosis window of two failing messages, and an input error balloon. Run by scripts/screenshots.sh; it checks nothing.
+// Diagnosis window of two failing messages, and an input error balloon. Run by
+// scripts/screenshots.sh; it checks nothing.
 #include <cstdio>
 #include <fstream>
 #include <string>
