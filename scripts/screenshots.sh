@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes PNGs of the desktop program, each tab empty and with the demo definition, a parse, the
-# Field details window of chip data and an input error balloon, at scale factors 1 and 2 on a
-# 1920x1080 screen, without a display:
+# Field details window of chip data, the Diagnosis window of two failing messages and an input
+# error balloon, at scale factors 1 and 2 on a 1920x1080 screen, without a display:
 #   scripts/screenshots.sh [OUTPUT_FOLDER]      (default build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "cli/diagnose_rows.h"
+#include "diagnose/map_rows.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "inspect/emv_bits.h"
+#include "support/text.h"
 
 namespace {
 

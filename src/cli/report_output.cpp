@@ -26,8 +26,3 @@ bool ReportOutput::Flush() {
     text.clear();
     return !failed;
 }
-
-void AssignHex(std::string& hex, const unsigned char* bytes, int count) {
-    hex.resize(2 * static_cast<std::size_t>(count));
-    if (count > 0) EncodeHex(count, static_cast<int>(hex.size()), hex.data(), bytes);
-}

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/text.h"  // AssignHex, which the report writers use
+
 class ReportOutput {
   public:
     explicit ReportOutput(std::FILE* stream);
@@ -35,6 +37,3 @@ class ReportOutput {
     bool failed = false;
     int error = 0;
 };
-
-// Uppercase hexadecimal digits of count bytes, two per byte, replacing hex.
-void AssignHex(std::string& hex, const unsigned char* bytes, int count);

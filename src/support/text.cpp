@@ -259,3 +259,8 @@ std::uint8_t WideToCp1252(char16_t w) noexcept {
     }
     return '?';
 }
+
+void AssignHex(std::string& hex, const unsigned char* bytes, int count) {
+    hex.resize(2 * static_cast<std::size_t>(count));
+    if (count > 0) EncodeHex(count, static_cast<int>(hex.size()), hex.data(), bytes);
+}

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Normalisers: in place, one blank between words, none at either end; return the new length.
 int CollapseBlanks(char* text) noexcept;
@@ -23,6 +24,8 @@ int DecodeUtf8(const char* p, std::uint32_t* codePoint) noexcept;
 int HexPairValue(const char* p) noexcept;
 // n bytes into 2n uppercase digits (NUL after them when room allows); 0 on refusal.
 int EncodeHex(int n, int room, char* out, const std::uint8_t* in) noexcept;
+// Uppercase hexadecimal digits of count bytes, two per byte, replacing hex.
+void AssignHex(std::string& hex, const unsigned char* bytes, int count);
 // m digits into m/2 bytes (0 byte after them when room allows); 0 on refusal. out may be in.
 // A bad digit leaves the bytes before its pair written.
 int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept;

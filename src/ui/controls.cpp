@@ -231,6 +231,19 @@ bool EditSetSel(HWND edit, int start, int end) {
     return false;
 }
 
+bool EditReplaceSel(HWND edit, const char* text) {
+    const QString replacement = FromModelText(text);
+    if (auto* box = qobject_cast<QPlainTextEdit*>(edit)) {
+        box->textCursor().insertText(replacement);
+        return true;
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(edit)) {
+        line->insert(replacement);
+        return true;
+    }
+    return false;
+}
+
 bool EditGetSel(HWND edit, int& start, int& end) {
     if (auto* text = qobject_cast<QPlainTextEdit*>(edit)) {
         const QTextCursor cursor = text->textCursor();

@@ -44,6 +44,8 @@ QRect GetWindowRect(HWND wnd);  // in the parent's coordinates
 void EditLimitText(HWND edit, int characters);
 bool EditSetSel(HWND edit, int start, int end);
 bool EditGetSel(HWND edit, int& start, int& end);
+// Replaces the selection with text, as typing it would (the edit's undo takes it back).
+bool EditReplaceSel(HWND edit, const char* text);
 
 int GetCheck(HWND button);
 void SetCheck(HWND button, int state);

@@ -1,75 +1,27 @@
 #include "ui/field_details_window.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
-#include <QFontDatabase>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/hex_dump.h"
+#include "ui/tool_window.h"
 #include "ui/window_text.h"
 
 namespace {
 
-constexpr int kPerLine = 16;
-constexpr int kOffsetWidth = 6;                                // "0000  "
-constexpr int kCharsColumn = kOffsetWidth + 3 * kPerLine + 1;  // after the hex and a blank
-constexpr int kLineWidth = kCharsColumn + kPerLine + 1;        // and the line break
 constexpr int kStartRole = Qt::UserRole;
 constexpr int kCountRole = Qt::UserRole + 1;
 
 enum Column { kTag, kName, kLength, kValue };
-
-QString DumpText(const std::uint8_t* units, int count, int first) {
-    QString text;
-    for (int line = 0; line * kPerLine < count; ++line) {
-        char head[16];
-        std::snprintf(head, sizeof head, "%04X  ", (first + line * kPerLine) & 0xFFFF);
-        QString hex = QString::fromLatin1(head);
-        QString chars;
-        for (int i = line * kPerLine; i < std::min(count, (line + 1) * kPerLine); ++i) {
-            char digits[4];
-            std::snprintf(digits, sizeof digits, "%02X ", units[i]);
-            hex += QString::fromLatin1(digits);
-            chars += units[i] >= 0x20 && units[i] < 0x7F ? QChar(units[i]) : QChar('.');
-        }
-        text += hex.leftJustified(kCharsColumn) + chars.leftJustified(kPerLine) + '\n';
-    }
-    return text;
-}
-
-// The dump's stretches that show units [from, from + count): the hex digits and the characters
-// of each line they cross.
-QList<QTextEdit::ExtraSelection> Marks(QPlainTextEdit* dump, int from, int count,
-                                       const QTextCharFormat& format) {
-    QList<QTextEdit::ExtraSelection> marks;
-    for (int i = from; i < from + count;) {
-        const int line = i / kPerLine;
-        const int last = std::min(from + count, (line + 1) * kPerLine) - 1;
-        const int base = line * kLineWidth;
-        const int a = i % kPerLine;
-        const int b = last % kPerLine;
-        auto mark = [&](int start, int end) {
-            QTextCursor cursor(dump->document());
-            cursor.setPosition(base + start);
-            cursor.setPosition(base + end, QTextCursor::KeepAnchor);
-            marks.append({cursor, format});
-        };
-        mark(kOffsetWidth + 3 * a, kOffsetWidth + 3 * b + 2);
-        mark(kCharsColumn + a, kCharsColumn + b + 1);
-        i = last + 1;
-    }
-    return marks;
-}
 
 QTreeWidgetItem* AddRow(QTreeWidget* tree, QTreeWidgetItem* parent, const QStringList& cells,
                         UnitSpan units) {
@@ -120,11 +72,7 @@ FieldDetailsWindow::FieldDetailsWindow(QWidget* owner, UnitsPicked unitsPicked)
 
     heading = new QLabel(this);
     heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    dump = new QPlainTextEdit(this);
-    dump->setReadOnly(true);
-    dump->setLineWrapMode(QPlainTextEdit::NoWrap);
-    dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    dump->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    dump = NewHexDumpView(this);
     tree = new QTreeWidget(this);
     tree->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Name"), QStringLiteral("Length"),
                            QStringLiteral("Value")});
@@ -172,7 +120,7 @@ void FieldDetailsWindow::ShowField(const ProtocolDef& def, const ParsedMessage& 
     dumpFirst = std::clamp(field->offset, 0, available);
     dumpCount = std::clamp(field->consumed, 0, available - dumpFirst);
     prefixUnits = std::min<int>(fld.sizeLen, dumpCount);
-    dump->setPlainText(DumpText(message.units.data() + dumpFirst, dumpCount, dumpFirst));
+    dump->setPlainText(HexDumpText(message.units.data() + dumpFirst, dumpCount, dumpFirst));
     FillTree(InspectParsed(def, *field, false), *field, prefixUnits);
     tree->expandAll();
     for (int column = kTag; column < kValue; ++column)
@@ -240,47 +188,24 @@ void FieldDetailsWindow::Highlight(int start, int count) {
     QTextCharFormat shade;
     shade.setBackground(palette().alternateBase());
     shade.setForeground(palette().placeholderText());
-    QList<QTextEdit::ExtraSelection> marks = Marks(dump, 0, prefixUnits, shade);
+    QList<QTextEdit::ExtraSelection> marks = HexDumpMarks(dump, 0, prefixUnits, shade);
     QTextCharFormat chosen;
     chosen.setBackground(palette().highlight());
     chosen.setForeground(palette().highlightedText());
     const int from = std::clamp(start, 0, dumpCount);
-    marks += Marks(dump, from, std::clamp(count, 0, dumpCount - from), chosen);
+    marks += HexDumpMarks(dump, from, std::clamp(count, 0, dumpCount - from), chosen);
     dump->setExtraSelections(marks);
     if (count > 0) {
-        QTextCursor cursor(dump->document()->findBlockByNumber(from / kPerLine));
+        QTextCursor cursor(dump->document()->findBlockByNumber(HexDumpLineOf(from)));
         dump->setTextCursor(cursor);
         dump->ensureCursorVisible();
     }
 }
 
+// Wide enough for a full dump line, tall enough for a few tree rows.
 void FieldDetailsWindow::Present() {
-    FitToScreen();
-    show();
-    raise();
-    activateWindow();
-}
-
-// Opens once at a size that shows a full dump line and a few tree rows, inside the screen's free
-// area and centred on the owner; later the user's size and place are kept, pulled back onto the
-// screen when they no longer fit.
-void FieldDetailsWindow::FitToScreen() {
-    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    const QRect area = screen->availableGeometry();
-    const QSize frame(8, 8 + 2 * fontMetrics().height());
-    const QSize room = area.size() - frame;
     const QFontMetrics mono(dump->font());
-    const QSize wanted(mono.horizontalAdvance(QLatin1Char('0')) * (kLineWidth + 6),
+    const QSize wanted(mono.horizontalAdvance(QLatin1Char('0')) * (HexDumpLineWidth() + 6),
                        fontMetrics().height() * 30);
-    setMinimumSize(QSize(240, 200).boundedTo(room));
-    QRect place = fitted ? geometry() : QRect(QPoint(), wanted);
-    place.setSize(place.size().boundedTo(room));
-    if (!fitted && owner != nullptr) place.moveCenter(owner->geometry().center());
-    place.moveLeft(
-        std::clamp(place.left(), area.left(), area.left() + room.width() - place.width()));
-    place.moveTop(std::clamp(place.top(), area.top(), area.top() + room.height() - place.height()));
-    setGeometry(place);
-    fitted = true;
+    PresentToolWindow(*this, wanted, fitted);
 }

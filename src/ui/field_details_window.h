@@ -37,7 +37,6 @@ class FieldDetailsWindow : public QWidget {
     void FillTree(const FieldInspection& inspection, const ParsedField& field, int prefix);
     void OnCurrentChanged(QTreeWidgetItem* item);
     void Highlight(int start, int count);
-    void FitToScreen();
 
     UnitsPicked picked;
     int number = 0;

@@ -39,6 +39,12 @@ INT_PTR MainDlg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     TabSetCurSel(tabControl, 0);
     ShowWindow(fldDefPage, SW_SHOW);
     document.Attach(wnd, [this] { RefreshAfterLoad(); });
+    // A reading the diagnosis applied changed the definition: the pages show it as after a
+    // load, and the title tells it is modified.
+    parserPg.SetDefinitionChanged([this] {
+        RefreshAfterLoad();
+        document.Check();
+    });
     return 1;
 }
 

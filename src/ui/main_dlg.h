@@ -27,6 +27,7 @@ class MainDlg : public DlgBase {
     // The definition file to load once the window runs (the program's command line).
     void OpenAtStart(const std::string& path) { document.OpenAtStart(path); }
     DocumentState& Document() { return document; }
+    ParserPg& Parser() { return parserPg; }
 
     HWND Tab() const { return tabControl; }
     HWND Page(int index) const;  // 0 Data Elements, 1 Messages, 2 Parser

@@ -7,10 +7,12 @@
 #include <string>
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPlainTextEdit>
 
 #include "decode/decoder.h"
 #include "support/auto_buff.h"
@@ -94,9 +96,11 @@ INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
     EditLimitText(messageEdit, kMaxMessageUnits);
 
     ListAddExtendedStyle(fieldList, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    fieldList->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(fieldList, &QWidget::customContextMenuRequested, fieldList,
-                     [this](const QPoint& at) { ShowListMenu(at); });
+    for (HWND control : {fieldList, statusText, messageEdit}) {
+        control->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(control, &QWidget::customContextMenuRequested, control,
+                         [this, control](const QPoint& at) { ShowMenu(control, at); });
+    }
     return ListInsertColumns(fieldList, kColumns);
 }
 
@@ -190,6 +194,39 @@ void ParserPg::OpenDetails(int field) {
 void ParserPg::RefreshDetails() {
     if (details != nullptr && details->Number() > 0)
         details->ShowField(TheProtocol(), parsed, details->Number());
+    if (diagnosis != nullptr && diagnosis->isVisible())
+        diagnosis->ShowMessage(TheProtocol(), parsed.units);
+}
+
+void ParserPg::OpenDiagnosis() {
+    if (parsed.units.empty()) return;
+    if (diagnosis == nullptr) {
+        diagnosis = new DiagnosisWindow(
+            fieldList->window(), [this](int start, int count) { SelectUnits(start, count); },
+            [this](const Reading& reading) { UseReading(reading); });
+    }
+    diagnosis->ShowMessage(TheProtocol(), parsed.units);
+    diagnosis->Present();
+}
+
+void ParserPg::UseReading(const Reading& reading) {
+    if (reading.change) {
+        PickEncoding(TheProtocol(), reading.change->role, reading.change->value);
+        if (definitionChanged) definitionChanged();
+    }
+    if (reading.headerChanged) RemoveLeadingUnits(reading.header);
+    // The reading is of the message as it was parsed, in the mode it was parsed in.
+    SetCheck(hexaCheck, hexMode ? BST_CHECKED : BST_UNCHECKED);
+    Parse();
+}
+
+// The units' characters go from the box as an edit would take them (undo brings them back):
+// in Hexa mode their digits, which follow the blanks the parse skipped.
+void ParserPg::RemoveLeadingUnits(int count) {
+    if (count < 1) return;
+    const int start = hexMode ? hexLead : 0;
+    EditSetSel(messageEdit, start, start + (hexMode ? 2 * count : count));
+    EditReplaceSel(messageEdit, "");
 }
 
 void ParserPg::FillListMenu(QMenu& menu, int row) {
@@ -205,14 +242,33 @@ void ParserPg::FillListMenu(QMenu& menu, int row) {
         ->setEnabled(any);
     menu.addAction(QStringLiteral("Copy all rows unmasked"), [this] { CopyRows(-1, false); })
         ->setEnabled(any);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Diagnose\u2026"), [this] { OpenDiagnosis(); })
+        ->setEnabled(!parsed.units.empty());
 }
 
-void ParserPg::ShowListMenu(const QPoint& at) {
-    auto* view = qobject_cast<QAbstractItemView*>(fieldList);
-    if (view == nullptr) return;
-    QMenu menu(fieldList);
-    FillListMenu(menu, view->indexAt(at).row());
-    menu.exec(view->viewport()->mapToGlobal(at));
+std::unique_ptr<QMenu> ParserPg::ContextMenu(HWND control, const QPoint& at) {
+    if (control == fieldList) {
+        auto menu = std::make_unique<QMenu>(fieldList);
+        auto* view = qobject_cast<QAbstractItemView*>(fieldList);
+        FillListMenu(*menu, view != nullptr ? view->indexAt(at).row() : -1);
+        return menu;
+    }
+    // The message box keeps its own editing menu, the diagnosis below it.
+    auto* box = qobject_cast<QPlainTextEdit*>(control);
+    std::unique_ptr<QMenu> menu(box != nullptr ? box->createStandardContextMenu(at)
+                                               : new QMenu(control));
+    if (box != nullptr) menu->addSeparator();
+    menu->addAction(QStringLiteral("Diagnose\u2026"), [this] { OpenDiagnosis(); })
+        ->setEnabled(!parsed.units.empty());
+    return menu;
+}
+
+void ParserPg::ShowMenu(HWND control, const QPoint& at) {
+    const std::unique_ptr<QMenu> menu = ContextMenu(control, at);
+    // A scrolled control's points are in its viewport's coordinates.
+    auto* view = qobject_cast<QAbstractScrollArea*>(control);
+    menu->exec((view != nullptr ? view->viewport() : control)->mapToGlobal(at));
 }
 
 void ParserPg::CopyRows(int row, bool mask) {

@@ -1,13 +1,17 @@
 // The "Parser" page: decodes a pasted message against the protocol definition as it stands,
 // lists its fields and shows the verdict; a key in the list selects a field's part of the text,
-// a double click or the list's menu opens the field's details.
+// a double click or the list's menu opens the field's details; the menus of the list, the status
+// line and the message box open the diagnosis of the message.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include <QPointer>
 
 #include "model/protocol.h"
+#include "ui/diagnosis_window.h"
 #include "ui/dlg_base.h"
 #include "ui/field_details_window.h"
 #include "ui/parsed_message.h"
@@ -33,6 +37,20 @@ class ParserPg : public DlgBase {
     FieldDetailsWindow* Details() const { return details; }
     // The list's context menu for the row (-1: none) into menu.
     void FillListMenu(QMenu& menu, int row);
+    // The context menu of the list, the status line or the message box, for the point (in the
+    // control's coordinates) where it was asked for.
+    std::unique_ptr<QMenu> ContextMenu(HWND control, const QPoint& at);
+
+    // The Diagnosis window of the message as last parsed, opened or brought to the front.
+    void OpenDiagnosis();
+    DiagnosisWindow* DiagnosisView() const { return diagnosis; }
+    // Applies a reading of the diagnosis: its encoding into the definition, its header out of
+    // the message box; then parses again.
+    void UseReading(const Reading& reading);
+    // Told when a reading changed the definition, for the pages that show it.
+    void SetDefinitionChanged(std::function<void()> changed) {
+        definitionChanged = std::move(changed);
+    }
     // The row, or every row when row is -1, onto the clipboard.
     void CopyRows(int row, bool mask);
 
@@ -43,8 +61,9 @@ class ParserPg : public DlgBase {
 
   private:
     int FieldOfRow(int row) const;
-    void ShowListMenu(const QPoint& at);
+    void ShowMenu(HWND control, const QPoint& at);
     void RefreshDetails();
+    void RemoveLeadingUnits(int count);
 
     HWND hexaCheck = nullptr;
     HWND messageEdit = nullptr;
@@ -57,4 +76,6 @@ class ParserPg : public DlgBase {
     int hexLead = 0;
     ParsedMessage parsed;
     QPointer<FieldDetailsWindow> details;
+    QPointer<DiagnosisWindow> diagnosis;
+    std::function<void()> definitionChanged;
 };

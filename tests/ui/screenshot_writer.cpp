@@ -1,6 +1,7 @@
 // Writes PNGs of the main window for people to look at: each tab empty and with the demo
-// definition loaded, a parse of a demo message, the Field details window of chip data, and an
-// input error balloon. Run by scripts/screenshots.sh; it checks nothing.
+// definition loaded, a parse of a demo message, the Field details window of chip data, the
+// Diagnosis window of two failing messages, and an input error balloon. Run by
+// scripts/screenshots.sh; it checks nothing.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
+#include "ui/diagnosis_window.h"
 #include "ui/dlg_window.h"
 #include "ui/field_details_window.h"
 #include "ui/main_dlg.h"
@@ -74,6 +76,32 @@ bool SaveDetails(HWND parser, QWidget* main, const QString& dir) {
     return ok;
 }
 
+// The first two failing messages of the diagnose examples (behind a TPDU, a bitmap as hex
+// text), each parsed in Hexa mode and diagnosed; in the first, the field the decode stopped at
+// picked.
+bool SaveDiagnoses(MainDlg& dlg, QWidget* main, const QString& dir) {
+    std::ifstream messages(ISO_EXAMPLES_DIR "/diagnose-messages.hex");
+    HWND parser = dlg.Page(2);
+    bool ok = true;
+    std::string line;
+    for (int n = 1; n <= 2 && std::getline(messages, line); ++n) {
+        SetWindowText(GetDlgItem(parser, IDC_MESSAGE), line.c_str());
+        SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+        QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+        dlg.Parser().OpenDiagnosis();
+        DiagnosisWindow* window = dlg.Parser().DiagnosisView();
+        if (window == nullptr || !QTest::qWaitForWindowExposed(window)) return false;
+        if (n == 1) {
+            for (const MapEntry& entry : window->Result().map)
+                if (entry.stopped) window->PickUnit(entry.offset);
+        }
+        ok = Save(window, dir, QStringLiteral("diagnosis-%1").arg(n)) && ok;
+        if (n == 1) ok = Save(main, dir, QStringLiteral("parser-diagnosis")) && ok;
+    }
+    if (DiagnosisWindow* window = dlg.Parser().DiagnosisView()) window->close();
+    return ok;
+}
+
 void ShowTab(MainDlg& dlg, int index) {
     static_cast<QTabWidget*>(dlg.Tab())->setCurrentIndex(index);
 }
@@ -119,6 +147,7 @@ int main(int argc, char** argv) {
     QTest::keyClick(GetDlgItem(parser, IDC_LIST), Qt::Key_Space);
     ok = Save(wnd, dir, QStringLiteral("parser-demo")) && ok;
     ok = SaveDetails(parser, wnd, dir) && ok;
+    ok = SaveDiagnoses(dlg, wnd, dir) && ok;
 
     // Apply with no description is refused on the description box.
     ShowTab(dlg, 0);

@@ -1,5 +1,5 @@
-// The byte map of a diagnosis as reports show it: each stretch's units in hexadecimal and its
-// value, masked as check masks them.
+// The byte map of a diagnosis as reports and the desktop window show it: each stretch's units in
+// hexadecimal and its value, masked as check masks them.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
-#include "cli/diagnose_rows.h"
+#include "diagnose/map_rows.h"
 
-#include "cli/report_output.h"
 #include "diagnose/walk.h"
+#include "support/text.h"
 
 namespace {
 
