@@ -244,6 +244,10 @@ bool SaveFile(const std::string& path, const SaveWriter& write, std::string& err
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return Fail(error, path, "cannot open", errno);
     if (st.st_nlink > 1) return WriteDirectly(path, target, write, true, kIncomplete, error);
+    // Only root can give a replacement another user's ownership, and in a sticky folder such
+    // as /tmp only the owner may rename over the file: another user's file is rewritten.
+    if (st.st_uid != ::geteuid() && ::geteuid() != 0)
+        return WriteDirectly(path, target, write, true, kIncomplete, error);
     return WriteReplacing(path, target, &st, write, error);
 }
 

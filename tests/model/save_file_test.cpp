@@ -170,6 +170,32 @@ const SaveCase kCases[] = {
      true,
      false,
      nullptr},
+    {"another user's writable file is written in place, keeping its owner",
+     [](const fs::path& d) {
+         fs::create_directory(d / "w");
+         GiveToTestUser(d / "w");
+         WriteAll(d / "w/f.pro", "old");
+         ::chmod((d / "w/f.pro").c_str(), 0666);
+     },
+     "w/f.pro",
+     {"w/f.pro"},
+     Inode::kKept,
+     true,
+     false,
+     nullptr},
+    {"another user's writable file in a sticky folder is written in place",
+     [](const fs::path& d) {
+         fs::create_directory(d / "t");
+         ::chmod((d / "t").c_str(), 01777);
+         WriteAll(d / "t/f.pro", "old");
+         ::chmod((d / "t/f.pro").c_str(), 0666);
+     },
+     "t/f.pro",
+     {"t/f.pro"},
+     Inode::kKept,
+     true,
+     false,
+     nullptr},
     {"character device stays a device",
      [](const fs::path& d) {
          // Only root may make one; /dev/null itself cannot be replaced by anyone else.
