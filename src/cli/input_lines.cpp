@@ -5,7 +5,6 @@
 #include "cli/line_reader.h"
 #include "decode/decoder.h"
 #include "support/hex_line.h"
-#include "support/text.h"
 
 namespace {
 
@@ -15,22 +14,7 @@ bool TakeLine(MessageSink& sink, char* line, std::size_t size) {
     return sink.Take();
 }
 
-// The same test as DecodeHexLine's for a line of blanks only, which is no message: a line
-// kept is numbered as a message before it is decoded.
-bool IsBlankHexLine(const char* line, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!IsUnprintableByte(static_cast<unsigned char>(line[i]))) return false;
-    }
-    return true;
-}
-
-bool KeepHexLine(MessageSink& sink, char* line, std::size_t size) {
-    return IsBlankHexLine(line, size) || sink.KeepHexLine(line, size);
-}
-
-}  // namespace
-
-bool DeliverHexLine(MessageSink& sink, char* line, std::size_t size) {
+bool TakeHexLine(MessageSink& sink, char* line, std::size_t size) {
     switch (DecodeHexLine(line, size, sink.Message(), kMaxMessageUnits)) {
         case HexLineResult::kMessage:
             return sink.Take();
@@ -47,8 +31,6 @@ bool DeliverHexLine(MessageSink& sink, char* line, std::size_t size) {
     }
     return sink.Fail("odd number of hexadecimal digits");
 }
-
-namespace {
 
 template <typename TakeOne>
 int ReadEachLine(MessageSink& sink, std::FILE* stream, bool carriageReturnEnds, TakeOne take) {
@@ -74,13 +56,5 @@ int ReadLines(MessageSink& sink, std::FILE* stream) {
 }
 
 int ReadHexLines(MessageSink& sink, std::FILE* stream) {
-    // Lambdas, not function pointers: each reading loop gets its own call, inlined.
-    if (sink.KeepsHexLines()) {
-        return ReadEachLine(sink, stream, true, [](MessageSink& to, char* line, std::size_t size) {
-            return KeepHexLine(to, line, size);
-        });
-    }
-    return ReadEachLine(sink, stream, true, [](MessageSink& to, char* line, std::size_t size) {
-        return DeliverHexLine(to, line, size);
-    });
+    return ReadEachLine(sink, stream, true, TakeHexLine);
 }

@@ -10,7 +10,3 @@
 // Both return the error number of a failed read, 0 otherwise.
 int ReadLines(MessageSink& sink, std::FILE* stream);
 int ReadHexLines(MessageSink& sink, std::FILE* stream);
-
-// One line of hexadecimal input decoded into sink: a message, a fault, or nothing for a blank
-// line. line[size] must be writable.
-bool DeliverHexLine(MessageSink& sink, char* line, std::size_t size);

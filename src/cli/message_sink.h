@@ -2,7 +2,6 @@
 // deliver each message they prepare.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
 #include "support/auto_buff.h"
@@ -18,12 +17,6 @@ class MessageSink {
     virtual bool Take() = 0;
     // One message that could not be prepared, and why. False as for Take.
     virtual bool Fail(std::string_view reason) = 0;
-
-    // Whether the sink keeps the lines of hexadecimal input as they are, for KeepHexLine, to
-    // decode them elsewhere (DeliverHexLine) rather than have each decoded into Message().
-    virtual bool KeepsHexLines() const { return false; }
-    // One line of hexadecimal input that is not blank. False as for Take.
-    virtual bool KeepHexLine(const char* /*line*/, std::size_t /*size*/) { return false; }
 };
 
 // Copies size units into message, NUL-terminated. False when they do not fit.

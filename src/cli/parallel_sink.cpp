@@ -17,8 +17,9 @@ ParallelSink::ParallelSink(std::vector<std::unique_ptr<BlockChecker>> workers, R
       // no more, so that memory stays flat however far the reader is ahead.
       maxInFlight(2 * checkers.size() + 2) {
     filling = Spare();
-    for (const std::unique_ptr<BlockChecker>& checker : checkers)
-        threads.emplace_back([this, &checker] { Work(*checker); });
+    // The first checker is the reading thread's own.
+    for (std::size_t i = 1; i < checkers.size(); ++i)
+        threads.emplace_back([this, &checker = *checkers[i]] { Work(checker); });
 }
 
 ParallelSink::~ParallelSink() {
@@ -33,21 +34,17 @@ ParallelSink::~ParallelSink() {
 
 bool ParallelSink::Take() {
     return Add(reinterpret_cast<const char*>(message.Data()),
-               static_cast<std::size_t>(message.Length()), MessageBlock::Kind::kMessage);
+               static_cast<std::size_t>(message.Length()), false);
 }
 
 bool ParallelSink::Fail(std::string_view reason) {
-    return Add(reason.data(), reason.size(), MessageBlock::Kind::kFailure);
+    return Add(reason.data(), reason.size(), true);
 }
 
-bool ParallelSink::KeepHexLine(const char* line, std::size_t size) {
-    return Add(line, size, MessageBlock::Kind::kHexLine);
-}
-
-bool ParallelSink::Add(const char* bytes, std::size_t size, MessageBlock::Kind kind) {
+bool ParallelSink::Add(const char* bytes, std::size_t size, bool failed) {
     MessageBlock& block = *filling;
-    block.entries.push_back({block.bytes.size(), static_cast<int>(size), kind});
-    block.bytes.append(bytes, size).push_back('\0');
+    block.entries.push_back({block.bytes.size(), static_cast<int>(size), failed});
+    block.bytes.append(bytes, size);
     ++taken;
     if (block.entries.size() < kBlockMessages && block.bytes.size() < kBlockBytes) {
         return !output.Failed();
@@ -59,12 +56,23 @@ bool ParallelSink::Submit() {
     if (!filling->entries.empty()) {
         MessageBlock* block = filling.get();
         inFlight.push_back(std::move(filling));
+        bool queued = false;
         {
             const std::lock_guard lock(mutex);
             block->done = false;
-            waiting.push_back(block);
+            // The reading thread checks a block itself while every worker has one waiting:
+            // each thread then checks as many blocks, and this one is still in this core's
+            // cache.
+            if (waiting.size() < threads.size()) {
+                waiting.push_back(block);
+                queued = true;
+            }
         }
-        work.notify_one();
+        if (queued) {
+            work.notify_one();
+        } else {
+            CheckHere(*block);
+        }
         filling = Spare();
         filling->before = taken;
     }
@@ -82,13 +90,26 @@ bool ParallelSink::WriteChecked(std::size_t keep) {
         {
             std::unique_lock lock(mutex);
             if (inFlight.size() <= keep && !oldest.done) break;
-            checked.wait(lock, [&oldest] { return oldest.done; });
+            if (!waiting.empty() && waiting.front() == &oldest) {
+                // Not started yet: checked here rather than waited for.
+                waiting.pop_front();
+                lock.unlock();
+                CheckHere(oldest);
+            } else {
+                checked.wait(lock, [&oldest] { return oldest.done; });
+            }
         }
         Write(oldest);
         spare.push_back(std::move(inFlight.front()));
         inFlight.pop_front();
     }
     return !output.Failed();
+}
+
+void ParallelSink::CheckHere(MessageBlock& block) {
+    checkers.front()->Check(block);
+    const std::lock_guard lock(mutex);
+    block.done = true;
 }
 
 void ParallelSink::Write(MessageBlock& block) {

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "cli/input_lines.h"
 #include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_summary.h"
@@ -23,15 +22,10 @@
 
 // Messages read one after another, and what checking them gave.
 struct MessageBlock {
-    enum class Kind : unsigned char {
-        kMessage,
-        kFailure,  // the bytes say why the message could not be prepared
-        kHexLine,  // a line of hexadecimal input, decoded by the worker
-    };
     struct Entry {
-        std::size_t offset = 0;  // into bytes, where each entry is followed by a NUL
+        std::size_t offset = 0;  // into bytes
         int size = 0;
-        Kind kind = Kind::kMessage;
+        bool failed = false;  // the bytes say why the message could not be prepared
     };
     long before = 0;  // messages of the run before the block's first
     std::string bytes;
@@ -55,18 +49,12 @@ template <typename Sink>
 void CheckBlock(Sink& sink, ReportOutput& output, MessageBlock& block) {
     sink.CountFrom(block.before);
     for (const MessageBlock::Entry& entry : block.entries) {
-        char* bytes = block.bytes.data() + entry.offset;
-        switch (entry.kind) {
-            case MessageBlock::Kind::kMessage:
-                LoadMessage(sink.Message(), bytes, entry.size);
-                sink.Take();
-                break;
-            case MessageBlock::Kind::kFailure:
-                sink.Fail(std::string_view(bytes, entry.size));
-                break;
-            case MessageBlock::Kind::kHexLine:
-                DeliverHexLine(sink, bytes, entry.size);
-                break;
+        const char* bytes = block.bytes.data() + entry.offset;
+        if (entry.failed) {
+            sink.Fail(std::string_view(bytes, entry.size));
+        } else {
+            LoadMessage(sink.Message(), bytes, entry.size);
+            sink.Take();
         }
     }
     block.counts = sink.Counts();
@@ -80,7 +68,8 @@ class ParallelSink : public MessageSink {
     // Given each checked block on the reading thread, in input order, before its text is written.
     using Merge = std::function<void(const MessageBlock&)>;
 
-    // One worker thread per checker; output is where the blocks' texts are written.
+    // The reading thread checks with the first checker, a worker thread with each other one;
+    // output is where the blocks' texts are written.
     ParallelSink(std::vector<std::unique_ptr<BlockChecker>> checkers, ReportOutput& output,
                  Merge merge);
     ~ParallelSink() override;
@@ -90,9 +79,6 @@ class ParallelSink : public MessageSink {
     AutoBuff& Message() override { return message; }
     bool Take() override;
     bool Fail(std::string_view reason) override;
-    // Hexadecimal lines are decoded by the workers, not on the reading thread.
-    bool KeepsHexLines() const override { return true; }
-    bool KeepHexLine(const char* line, std::size_t size) override;
 
     // Writes the report of every message taken so far; false when it could not be written.
     bool Drain();
@@ -104,9 +90,10 @@ class ParallelSink : public MessageSink {
     static constexpr std::size_t kBlockMessages = 2048;
     static constexpr std::size_t kBlockBytes = 1 << 20;
 
-    bool Add(const char* bytes, std::size_t size, MessageBlock::Kind kind);
+    bool Add(const char* bytes, std::size_t size, bool failed);
     bool Submit();
     bool WriteChecked(std::size_t keep);
+    void CheckHere(MessageBlock& block);
     void Write(MessageBlock& block);
     std::unique_ptr<MessageBlock> Spare();
     void Work(BlockChecker& checker);
