@@ -1,5 +1,6 @@
 // Checking on several threads (`--jobs N`): the reader's messages are gathered into blocks, each
-// block is checked whole by one worker into a report text of its own, and the texts are written
+// block is checked whole by one thread (a worker, or the reading thread itself when every worker
+// has a block waiting) into a report text of its own, and the reading thread writes the texts
 // in input order, so that the report is byte for byte the one a single thread writes.
 #pragma once
 
@@ -36,7 +37,7 @@ struct MessageBlock {
     bool done = false;                  // guarded by the sink's mutex
 };
 
-// Checks whole blocks on one worker thread, with decoding state and a report of its own.
+// Checks whole blocks on one thread, with decoding state and a report of its own.
 class BlockChecker {
   public:
     virtual ~BlockChecker() = default;
