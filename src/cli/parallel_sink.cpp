@@ -60,10 +60,10 @@ bool ParallelSink::Submit() {
         {
             const std::lock_guard lock(mutex);
             block->done = false;
-            // The reading thread checks a block itself while every worker has one waiting:
-            // each thread then checks as many blocks, and this one is still in this core's
-            // cache.
-            if (waiting.size() < threads.size()) {
+            // The reading thread checks a block itself once every worker has two waiting:
+            // enough for a worker to go on with while this thread checks one and reads the
+            // next, so that no thread waits for work; the block is still in this core's cache.
+            if (waiting.size() < 2 * threads.size()) {
                 waiting.push_back(block);
                 queued = true;
             }

@@ -1,6 +1,6 @@
 // Checking on several threads (`--jobs N`): the reader's messages are gathered into blocks, each
 // block is checked whole by one thread (a worker, or the reading thread itself when every worker
-// has a block waiting) into a report text of its own, and the reading thread writes the texts
+// has blocks waiting) into a report text of its own, and the reading thread writes the texts
 // in input order, so that the report is byte for byte the one a single thread writes.
 #pragma once
 
