@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Measures the decoder (Google Benchmark) and `iso8583 check --hex --summary` over a file of
-# generated messages of the acquirer corpus, in the text and in the EBCDIC dialect.
+# Measures the decoder (Google Benchmark) and `iso8583 check --hex --summary`, on one thread and
+# on two (--jobs 2), over a file of generated messages of the acquirer corpus, in the text and
+# in the EBCDIC dialect.
 # Usage: bench/run.sh [BUILD_DIR] [MESSAGES] [ISO8583]
 # The messages are written to a file first, so that their producer is not measured; the file
 # and the definitions go to a temporary folder ($TMPDIR) that is removed on exit. Both figures
@@ -27,15 +28,20 @@ for dialect in text ebcdic; do
     "$build/bench/bench_messages" --pro "$tmp/$dialect.pro" "$dialect"
     "$build/bench/bench_messages" --hex "$count" "$dialect" >"$tmp/messages.hex"
     bytes=$(stat -c %s "$tmp/messages.hex")
-    echo "== iso8583 check --hex --summary, $count messages of the $dialect dialect, $bytes bytes"
-    { time "$program" check --hex --summary "$tmp/$dialect.pro" "$tmp/messages.hex" \
-        >"$tmp/summary"; } 2>"$tmp/times" || true
-    cat "$tmp/summary"
-    read -r real user sys <"$tmp/times"
-    awk -v n="$count" -v b="$bytes" -v real="$real" -v user="$user" -v sys="$sys" 'BEGIN {
-        cpu = user + sys
-        printf "elapsed %.2f s: %.0f messages/s; CPU %.2f s: %.0f messages/s, %.2f GB/s\n",
-               real, n / real, cpu, n / cpu, b / cpu / 1e9
-    }'
+    # One thread without the option, so that a build from before it can be measured too.
+    for jobs in "" "--jobs 2"; do
+        echo "== iso8583 check --hex --summary $jobs, $count messages of the $dialect dialect," \
+            "$bytes bytes"
+        # shellcheck disable=SC2086 # $jobs is the option and its value, or nothing
+        { time "$program" check --hex --summary $jobs "$tmp/$dialect.pro" "$tmp/messages.hex" \
+            >"$tmp/summary"; } 2>"$tmp/times" || true
+        cat "$tmp/summary"
+        read -r real user sys <"$tmp/times"
+        awk -v n="$count" -v b="$bytes" -v real="$real" -v user="$user" -v sys="$sys" 'BEGIN {
+            cpu = user + sys
+            printf "elapsed %.2f s: %.0f messages/s; CPU %.2f s: %.0f messages/s, %.2f GB/s\n",
+                   real, n / real, cpu, n / cpu, b / cpu / 1e9
+        }'
+    done
     rm -f "$tmp/messages.hex"
 done

@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -7,6 +8,7 @@
 #include "cli/checker.h"
 #include "cli/commands.h"
 #include "cli/message_input.h"
+#include "cli/parallel_sink.h"
 #include "cli/report_json.h"
 #include "cli/report_rows.h"
 #include "cli/report_summary.h"
@@ -20,16 +22,19 @@ struct CheckOptions {
     bool json = false;
     bool summary = false;
     bool noMask = false;
+    int jobs = 1;
     std::vector<int> tlvFields;
     std::vector<int> maskFields;
     std::string definition;
     std::vector<std::string> inputs;
 };
 
+// maxTallies: how many distinct verdicts a summary tells apart.
 std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const ProtocolDef& def,
-                                         ReportOutput& output) {
+                                         ReportOutput& output,
+                                         std::size_t maxTallies = SummaryReport::kMaxTallies) {
     if (options.json) return std::make_unique<JsonReport>(def, output);
-    if (options.summary) return std::make_unique<SummaryReport>(output);
+    if (options.summary) return std::make_unique<SummaryReport>(output, maxTallies);
     return std::make_unique<RowsReport>(def, output);
 }
 
@@ -43,6 +48,47 @@ InspectOptions InspectionOf(const CheckOptions& options) {
     return inspect;
 }
 
+// A checker of its own for one worker thread, its report kept in memory for the block. Its
+// summary tells every verdict of a block apart: the block bounds them, and the run's summary
+// applies the limit when it adds them up.
+class CheckWorker : public BlockChecker {
+  public:
+    CheckWorker(const CheckOptions& options, const ProtocolDef& def)
+        : report(MakeReport(options, def, output, SIZE_MAX)), checker(def, *report, output) {
+        checker.SetHeader(options.framing.header);
+        checker.SetInspection(InspectionOf(options));
+        summary = dynamic_cast<SummaryReport*>(report.get());
+    }
+
+    void Check(MessageBlock& block) override {
+        CheckBlock(checker, output, block);
+        if (summary != nullptr) summary->TakeTallies(block.tallies);
+    }
+
+  private:
+    ReportOutput output{nullptr};
+    std::unique_ptr<ReportWriter> report;
+    Checker checker;
+    SummaryReport* summary = nullptr;
+};
+
+int CheckInParallel(const CheckOptions& options, const ProtocolDef& def, ReportWriter& report,
+                    ReportOutput& output, int threads) {
+    std::vector<std::unique_ptr<BlockChecker>> workers;
+    for (int i = 0; i < threads; ++i)
+        workers.push_back(std::make_unique<CheckWorker>(options, def));
+    ParallelSink::Merge merge;
+    if (auto* summary = dynamic_cast<SummaryReport*>(&report)) {
+        merge = [summary](const MessageBlock& block) { summary->AddTallies(block.tallies); };
+    }
+    ParallelSink sink(std::move(workers), output, merge);
+    const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
+    const bool drained = sink.Drain();
+    report.Finish(sink.Counts());
+    const bool written = output.Flush() && drained;
+    return RunStatus("check", written, inputsRead, sink.Counts(), output);
+}
+
 int RunCheck(const CheckOptions& options) {
     // A reader that went away (`check ... | head`) ends the run quietly, as for any filter,
     // whatever the parent left the signal at.
@@ -51,22 +97,14 @@ int RunCheck(const CheckOptions& options) {
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
     ReportOutput output(stdout);
     const std::unique_ptr<ReportWriter> report = MakeReport(options, def, output);
+    const int threads = ThreadsFor(options.jobs);
+    if (threads > 1) return CheckInParallel(options, def, *report, output, threads);
     Checker checker(def, *report, output);
     checker.SetHeader(options.framing.header);
     checker.SetInspection(InspectionOf(options));
-    bool inputsRead = true;
-    const std::vector<std::string> standardInput = {"-"};
-    for (const std::string& name : options.inputs.empty() ? standardInput : options.inputs) {
-        inputsRead = ReadInput(checker, name, options.framing) && inputsRead;
-        if (output.Failed()) break;
-    }
-    if (!checker.Finish()) {
-        std::fprintf(stderr, "iso8583 check: cannot write the report: %s\n",
-                     ErrorText(output.Error()).c_str());
-        return kExitUsage;
-    }
-    if (!inputsRead) return kExitUsage;
-    return checker.Counts().failed > 0 ? kExitFailed : kExitOk;
+    const bool inputsRead = ReadInputs(checker, options.inputs, options.framing, output);
+    const bool written = checker.Finish();
+    return RunStatus("check", written, inputsRead, checker.Counts(), output);
 }
 
 }  // namespace
@@ -91,6 +129,7 @@ void AddCheckCommand(CLI::App& app, int& status) {
     command->add_option("--mask-field", options->maskFields, "Also mask field N whole (repeatable)")
         ->check(CLI::Range(kFirstDataElement, kLastField))
         ->allow_extra_args(false);
+    AddJobsOption(*command, options->jobs);
     command->add_option("definition", options->definition, "Protocol definition (.pro)")
         ->required();
     command->add_option("inputs", options->inputs, "Message files; standard input when none or -");

@@ -27,6 +27,8 @@ class Checker : public MessageSink {
     void SetInspection(const InspectOptions& options) { inspect = options; }
 
     const CheckCounts& Counts() const { return counts; }
+    // Counts from nothing again, numbering messages on from read.
+    void CountFrom(long read) { counts = CheckCounts{read, 0, 0}; }
     // Take and Fail return false from the first report write that fails on.
     // Ends the report; false when it could not be written.
     bool Finish();

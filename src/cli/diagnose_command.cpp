@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/diagnose_sink.h"
 #include "cli/message_input.h"
+#include "cli/parallel_sink.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ struct DiagnoseOptions {
     FramingOptions framing;
     bool json = false;
     bool noMask = false;
+    int jobs = 1;
     std::string definition;
     std::vector<std::string> inputs;
 };
@@ -24,6 +26,50 @@ std::unique_ptr<DiagnoseReport> MakeReport(const DiagnoseOptions& options, Repor
     return std::make_unique<DiagnoseTextReport>(output);
 }
 
+InspectOptions InspectionOf(const DiagnoseOptions& options) {
+    InspectOptions inspect;
+    inspect.mask = !options.noMask;
+    return inspect;
+}
+
+int NoMemory(const DiagnoseOptions& options) {
+    std::fprintf(stderr, "%s: cannot diagnose: %s\n", options.definition.c_str(),
+                 ErrorText(ENOMEM).c_str());
+    return kExitUsage;
+}
+
+// A diagnoser of its own for one worker thread, its report kept in memory for the block.
+class DiagnoseWorker : public BlockChecker {
+  public:
+    DiagnoseWorker(const DiagnoseOptions& options, const ProtocolDef& def)
+        : report(MakeReport(options, output)),
+          sink(def, InspectionOf(options), options.framing.header, *report, output) {}
+
+    bool Ready() const { return sink.Ready(); }
+    void Check(MessageBlock& block) override { CheckBlock(sink, output, block); }
+
+  private:
+    ReportOutput output{nullptr};
+    std::unique_ptr<DiagnoseReport> report;
+    DiagnoseSink sink;
+};
+
+int DiagnoseInParallel(const DiagnoseOptions& options, const ProtocolDef& def,
+                       DiagnoseReport& report, ReportOutput& output, int threads) {
+    std::vector<std::unique_ptr<BlockChecker>> workers;
+    for (int i = 0; i < threads; ++i) {
+        auto worker = std::make_unique<DiagnoseWorker>(options, def);
+        if (!worker->Ready()) return NoMemory(options);
+        workers.push_back(std::move(worker));
+    }
+    ParallelSink sink(std::move(workers), output, nullptr);
+    const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
+    const bool drained = sink.Drain();
+    report.Finish(sink.Counts());
+    const bool written = output.Flush() && drained;
+    return RunStatus("diagnose", written, inputsRead, sink.Counts(), output);
+}
+
 int RunDiagnose(const DiagnoseOptions& options) {
     // As for check: a reader that went away ends the run quietly.
     std::signal(SIGPIPE, SIG_DFL);
@@ -31,27 +77,13 @@ int RunDiagnose(const DiagnoseOptions& options) {
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
     ReportOutput output(stdout);
     const std::unique_ptr<DiagnoseReport> report = MakeReport(options, output);
-    InspectOptions inspect;
-    inspect.mask = !options.noMask;
-    DiagnoseSink sink(def, inspect, options.framing.header, *report, output);
-    if (!sink.Ready()) {
-        std::fprintf(stderr, "%s: cannot diagnose: %s\n", options.definition.c_str(),
-                     ErrorText(ENOMEM).c_str());
-        return kExitUsage;
-    }
-    bool inputsRead = true;
-    const std::vector<std::string> standardInput = {"-"};
-    for (const std::string& name : options.inputs.empty() ? standardInput : options.inputs) {
-        inputsRead = ReadInput(sink, name, options.framing) && inputsRead;
-        if (output.Failed()) break;
-    }
-    if (!sink.Finish()) {
-        std::fprintf(stderr, "iso8583 diagnose: cannot write the report: %s\n",
-                     ErrorText(output.Error()).c_str());
-        return kExitUsage;
-    }
-    if (!inputsRead) return kExitUsage;
-    return sink.Counts().failed > 0 ? kExitFailed : kExitOk;
+    const int threads = ThreadsFor(options.jobs);
+    if (threads > 1) return DiagnoseInParallel(options, def, *report, output, threads);
+    DiagnoseSink sink(def, InspectionOf(options), options.framing.header, *report, output);
+    if (!sink.Ready()) return NoMemory(options);
+    const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
+    const bool written = sink.Finish();
+    return RunStatus("diagnose", written, inputsRead, sink.Counts(), output);
 }
 
 }  // namespace
@@ -66,6 +98,7 @@ void AddDiagnoseCommand(CLI::App& app, int& status) {
     command->add_flag("--json", options->json, "One JSON object per message (JSON Lines)");
     command->add_flag("--no-mask", options->noMask,
                       "Show card numbers, track data and PIN blocks in full");
+    AddJobsOption(*command, options->jobs);
     command->add_option("definition", options->definition, "Protocol definition (.pro)")
         ->required();
     command->add_option("inputs", options->inputs, "Message files; standard input when none or -");

@@ -20,6 +20,8 @@ class DiagnoseSink : public MessageSink {
     bool Fail(std::string_view reason) override;
 
     const CheckCounts& Counts() const { return counts; }
+    // Counts from nothing again, numbering messages on from read.
+    void CountFrom(long read) { counts = CheckCounts{read, 0, 0}; }
     // Ends the report; false when it could not be written.
     bool Finish();
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/commands.h"
 #include "cli/input_dump.h"
 #include "cli/input_lines.h"
 #include "cli/input_raw.h"
@@ -91,6 +92,28 @@ bool ReadInput(MessageSink& sink, const std::string& name, const FramingOptions&
     if (!standardInput) std::fclose(stream);
     if (error != 0) ReportFileError(standardInput ? "standard input" : name, "cannot read", error);
     return error == 0;
+}
+
+bool ReadInputs(MessageSink& sink, const std::vector<std::string>& names,
+                const FramingOptions& options, const ReportOutput& output) {
+    bool inputsRead = true;
+    const std::vector<std::string> standardInput = {"-"};
+    for (const std::string& name : names.empty() ? standardInput : names) {
+        inputsRead = ReadInput(sink, name, options) && inputsRead;
+        if (output.Failed()) break;
+    }
+    return inputsRead;
+}
+
+int RunStatus(const char* command, bool written, bool inputsRead, const CheckCounts& counts,
+              const ReportOutput& output) {
+    if (!written) {
+        std::fprintf(stderr, "iso8583 %s: cannot write the report: %s\n", command,
+                     ErrorText(output.Error()).c_str());
+        return kExitUsage;
+    }
+    if (!inputsRead) return kExitUsage;
+    return counts.failed > 0 ? kExitFailed : kExitOk;
 }
 
 bool ReadDefinition(const std::string& path, ProtocolDef& def) {

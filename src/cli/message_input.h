@@ -4,8 +4,11 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/message_sink.h"
+#include "cli/report_output.h"
+#include "cli/report_writer.h"
 #include "model/protocol.h"
 
 struct FramingOptions {
@@ -22,6 +25,16 @@ void AddFramingOptions(CLI::App& command, FramingOptions& options);
 // Reads one input ("-": standard input) through the framing into sink. False when it could
 // not be opened or read (already reported).
 bool ReadInput(MessageSink& sink, const std::string& name, const FramingOptions& options);
+
+// Reads each input in turn (standard input when there is none) into sink, until output has
+// failed. False when one could not be opened or read (already reported).
+bool ReadInputs(MessageSink& sink, const std::vector<std::string>& names,
+                const FramingOptions& options, const ReportOutput& output);
+
+// The exit status of a run of command over messages: written says whether the whole report
+// could be written (reported here when not), inputsRead whether every input could be read.
+int RunStatus(const char* command, bool written, bool inputsRead, const CheckCounts& counts,
+              const ReportOutput& output);
 
 // False when the definition could not be loaded (already reported).
 bool ReadDefinition(const std::string& path, ProtocolDef& def);

@@ -15,6 +15,7 @@ void ReportOutput::Append(long number) {
 }
 
 bool ReportOutput::Flush() {
+    if (stream == nullptr) return true;
     if (!failed) {
         errno = 0;
         if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stream) != text.size()) {

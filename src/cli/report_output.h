@@ -9,6 +9,7 @@
 
 class ReportOutput {
   public:
+    // With no stream the text is kept, however long, for its owner to take from Text().
     explicit ReportOutput(std::FILE* stream);
 
     std::string& Text() { return text; }

@@ -22,23 +22,37 @@ void SummaryReport::Write(const CheckedMessage& message) {
     Count(key);
 }
 
-void SummaryReport::Count(const std::string& text) {
+void SummaryReport::Count(const std::string& text, long messages) {
     if (last < tallies.size() && tallies[last].text == text) {
-        ++tallies[last].count;
+        tallies[last].count += messages;
         return;
     }
     const auto found = index.find(text);
     if (found != index.end()) {
         last = found->second;
-    } else if (tallies.size() < kMaxTallies) {
+    } else if (tallies.size() < limit) {
         last = tallies.size();
         index.emplace(text, last);
         tallies.push_back({text, 0});
     } else {
-        ++others;
+        others += messages;
         return;
     }
-    ++tallies[last].count;
+    tallies[last].count += messages;
+}
+
+void SummaryReport::TakeTallies(std::vector<VerdictTally>& into) {
+    into.clear();
+    into.swap(tallies);
+    index.clear();
+    last = 0;
+}
+
+void SummaryReport::AddTallies(const std::vector<VerdictTally>& more) {
+    // Replayed first seen first, each verdict takes the place in the order, or falls among
+    // the others, that it would have had if these messages had been counted here.
+    for (const VerdictTally& tally : more)
+        Count(tally.text, tally.count);
 }
 
 void SummaryReport::Finish(const CheckCounts& counts) {

@@ -1,0 +1,165 @@
+#include "cli/parallel_sink.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kMaxJobs = 64;
+
+}  // namespace
+
+ParallelSink::ParallelSink(std::vector<std::unique_ptr<BlockChecker>> workers, ReportOutput& out,
+                           Merge merger)
+    : checkers(std::move(workers)),
+      output(out),
+      merge(std::move(merger)),
+      // Enough for every worker to find a block waiting while the writer waits on the oldest;
+      // no more, so that memory stays flat however far the reader is ahead.
+      maxInFlight(2 * checkers.size() + 2) {
+    filling = Spare();
+    // The first checker is the reading thread's own.
+    for (std::size_t i = 1; i < checkers.size(); ++i)
+        threads.emplace_back([this, &checker = *checkers[i]] { Work(checker); });
+}
+
+ParallelSink::~ParallelSink() {
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    work.notify_all();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+bool ParallelSink::Take() {
+    return Add(reinterpret_cast<const char*>(message.Data()),
+               static_cast<std::size_t>(message.Length()), false);
+}
+
+bool ParallelSink::Fail(std::string_view reason) {
+    return Add(reason.data(), reason.size(), true);
+}
+
+bool ParallelSink::Add(const char* bytes, std::size_t size, bool failed) {
+    MessageBlock& block = *filling;
+    block.entries.push_back({block.bytes.size(), static_cast<int>(size), failed});
+    block.bytes.append(bytes, size);
+    ++taken;
+    if (block.entries.size() < kBlockMessages && block.bytes.size() < kBlockBytes) {
+        return !output.Failed();
+    }
+    return Submit();
+}
+
+bool ParallelSink::Submit() {
+    if (!filling->entries.empty()) {
+        MessageBlock* block = filling.get();
+        inFlight.push_back(std::move(filling));
+        bool queued = false;
+        {
+            const std::lock_guard lock(mutex);
+            block->done = false;
+            // The reading thread checks a block itself once every worker has two waiting:
+            // enough for a worker to go on with while this thread checks one and reads the
+            // next, so that no thread waits for work; the block is still in this core's cache.
+            if (waiting.size() < 2 * threads.size()) {
+                waiting.push_back(block);
+                queued = true;
+            }
+        }
+        if (queued) {
+            work.notify_one();
+        } else {
+            CheckHere(*block);
+        }
+        filling = Spare();
+        filling->before = taken;
+    }
+    return WriteChecked(maxInFlight - 1);
+}
+
+bool ParallelSink::Drain() {
+    return Submit() && WriteChecked(0);
+}
+
+// Writes the checked blocks at the front, waiting for the oldest while more than keep are out.
+bool ParallelSink::WriteChecked(std::size_t keep) {
+    while (!inFlight.empty() && !output.Failed()) {
+        MessageBlock& oldest = *inFlight.front();
+        {
+            std::unique_lock lock(mutex);
+            if (inFlight.size() <= keep && !oldest.done) break;
+            if (!waiting.empty() && waiting.front() == &oldest) {
+                // Not started yet: checked here rather than waited for.
+                waiting.pop_front();
+                lock.unlock();
+                CheckHere(oldest);
+            } else {
+                checked.wait(lock, [&oldest] { return oldest.done; });
+            }
+        }
+        Write(oldest);
+        spare.push_back(std::move(inFlight.front()));
+        inFlight.pop_front();
+    }
+    return !output.Failed();
+}
+
+void ParallelSink::CheckHere(MessageBlock& block) {
+    checkers.front()->Check(block);
+    const std::lock_guard lock(mutex);
+    block.done = true;
+}
+
+void ParallelSink::Write(MessageBlock& block) {
+    if (merge) merge(block);
+    counts.read += block.counts.read;
+    counts.passed += block.counts.passed;
+    counts.failed += block.counts.failed;
+    // Swapped, not copied: the output's text is empty between blocks.
+    output.Text().swap(block.text);
+    output.Flush();
+}
+
+std::unique_ptr<MessageBlock> ParallelSink::Spare() {
+    if (spare.empty()) {
+        auto block = std::make_unique<MessageBlock>();
+        block->entries.reserve(kBlockMessages);
+        return block;
+    }
+    std::unique_ptr<MessageBlock> block = std::move(spare.back());
+    spare.pop_back();
+    block->bytes.clear();
+    block->entries.clear();
+    return block;
+}
+
+void ParallelSink::Work(BlockChecker& checker) {
+    std::unique_lock lock(mutex);
+    for (;;) {
+        work.wait(lock, [this] { return stopping || !waiting.empty(); });
+        if (stopping) return;
+        MessageBlock* block = waiting.front();
+        waiting.pop_front();
+        lock.unlock();
+        checker.Check(*block);
+        lock.lock();
+        block->done = true;
+        checked.notify_one();
+    }
+}
+
+void AddJobsOption(CLI::App& command, int& jobs) {
+    command
+        .add_option("--jobs", jobs,
+                    "Decode the messages on N threads, 0 for one per core (at most 64); the "
+                    "report is the same as with 1, the default")
+        ->check(CLI::Range(0, kMaxJobs));
+}
+
+int ThreadsFor(int jobs) {
+    if (jobs > 0) return jobs;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, static_cast<unsigned>(kMaxJobs)));
+}
