@@ -170,6 +170,9 @@ bool FieldVerdict(int code, int field, AutoBuff& verdict) noexcept {
     return verdict.Format(kVerdictUnreadable, field);
 }
 
+bool CheckMessage(const ParseCursor& cursor, AutoBuff& verdict, bool& passed,
+                  const DecodeScratch& scratch);
+
 // Walks the fields and checks them; false when the consumer refused one (no verdict then).
 bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& verdict,
                   bool& passed, DecodeScratch& scratch) {
@@ -186,6 +189,12 @@ bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& 
         field.consumed = static_cast<std::int16_t>(code);
         if (consumer && !consumer(field)) return false;
     }
+    return CheckMessage(cursor, verdict, passed, scratch);
+}
+
+// The verdict of a message whose fields were all read.
+bool CheckMessage(const ParseCursor& cursor, AutoBuff& verdict, bool& passed,
+                  const DecodeScratch& scratch) {
     const MsgTable& table = cursor.def.messages;
     const int slot =
         scratch.index != nullptr ? scratch.index->Find(cursor.mti) : table.FindByMti(cursor.mti);
@@ -201,6 +210,185 @@ bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& 
     }
     passed = SetVerdictOk(verdict);
     return true;
+}
+
+// The field bits 2 to 128 as two words, field 1 at the top of the first.
+struct FieldBits {
+    std::uint64_t words[2] = {};
+
+    explicit FieldBits(const FieldMask& mask) noexcept {
+        for (int w = 0; w < 2; ++w) {
+            std::uint64_t bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = bits << 8 | mask[static_cast<std::size_t>(8 * w + i)];
+            words[w] = bits;
+        }
+        words[0] &= ~(std::uint64_t{1} << 63);  // field 1 tells of the second bitmap
+    }
+};
+
+// Overlapping word copies instead of a call: most values are a few bytes to a few dozen.
+inline void CopyUnits(std::uint8_t* destination, const std::uint8_t* source, int n) noexcept {
+    if (n >= 16) {
+        for (int i = 0; i + 16 < n; i += 16)
+            std::memcpy(destination + i, source + i, 16);
+        std::memcpy(destination + n - 16, source + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(destination, source, 8);
+        std::memcpy(destination + n - 8, source + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(destination, source, 4);
+        std::memcpy(destination + n - 4, source + n - 4, 4);
+    } else {
+        for (int i = 0; i < n; ++i)
+            destination[i] = source[i];
+    }
+}
+
+inline void ZeroRest(std::uint8_t* destination, int written, int d) noexcept {
+    if (written < d) std::memset(destination + written, 0, static_cast<std::size_t>(d - written));
+}
+
+// DecodeLengthPrefix under the plan.
+inline std::uint16_t PlannedLength(const DecodePlan& plan, const FieldPlan& field,
+                                   const std::uint8_t* prefix) noexcept {
+    switch (field.prefix) {
+        case PrefixRule::kFixed:
+            return static_cast<std::uint16_t>(field.fixedSize);
+        case PrefixRule::kByte:
+            return prefix[0];
+        case PrefixRule::kTwoBytes:
+            return static_cast<std::uint16_t>(prefix[0] * 256 + prefix[1]);
+        case PrefixRule::kPacked:
+            return static_cast<std::uint16_t>(PackedBcdToInt(field.prefixUnits, prefix));
+        case PrefixRule::kText10:
+        case PrefixRule::kText16: {
+            // At most five digits: the sum cannot wrap, so reading from the front gives the
+            // reference's value.
+            const unsigned radix = field.prefix == PrefixRule::kText10 ? 10 : 16;
+            std::uint32_t sum = 0;
+            for (int i = 0; i < field.prefixUnits; ++i) {
+                const unsigned digit = plan.DigitOf(prefix[i]);
+                if (digit >= radix) return 0;
+                sum = sum * radix + digit;
+            }
+            return static_cast<std::uint16_t>(sum);
+        }
+        case PrefixRule::kRefused:
+            break;
+    }
+    return 0;
+}
+
+// FieldDataSize under the plan, for d of at least 1.
+inline int PlannedDataSize(const FieldPlan& field, int d, int n, const ProtocolDef& def) noexcept {
+    switch (field.size) {
+        case SizeRule::kSame:
+            return d;
+        case SizeRule::kPacked:
+            return (d + 1) / 2;
+        case SizeRule::kHexBytes:
+            return 2 * d;
+        case SizeRule::kBits:
+            return static_cast<std::uint16_t>(8 * d);
+        case SizeRule::kReference:
+            break;
+    }
+    return FieldDataSize(n, static_cast<std::int16_t>(d), def);
+}
+
+// ConvertFieldData under the plan, for d and c of at least 1.
+inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
+                           std::uint8_t* destination, int d, int c) noexcept {
+    switch (field.convert) {
+        case ConvertRule::kCopy:
+            if (d > c) return false;
+            CopyUnits(destination, source, d);
+            return true;
+        case ConvertRule::kPacked:
+            return PackedBcdToDigits(c, d, source, destination);
+        case ConvertRule::kHex:
+        case ConvertRule::kHexEbcdic: {
+            const int n = field.convert == ConvertRule::kHex
+                              ? DecodeHex(c, destination, reinterpret_cast<const char*>(source), d)
+                              : HexTextToBytesEbcdic(c, destination, source, d);
+            if (n < 1) return false;
+            ZeroRest(destination, n, d);
+            return true;
+        }
+        case ConvertRule::kBits:
+            if (8 * d > c) return false;
+            return BitTextToBytes(d, source, destination);
+        case ConvertRule::kBitsEbcdic:
+            if (8 * d > c) return false;
+            return BitTextToBytesEbcdic(d, source, destination);
+        case ConvertRule::kText:
+        case ConvertRule::kTextEbcdic:
+            if (c > d) return false;
+            if (field.convert == ConvertRule::kText) {
+                CopyUnits(destination, source, c);
+            } else {
+                EbcdicToAscii(c, source, destination);
+            }
+            ZeroRest(destination, c, d);
+            return true;
+    }
+    return false;
+}
+
+// NextField of field n under the plan: the consumed units, or a NextFieldCode.
+inline int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n,
+                        const std::uint8_t* units, int remaining, AutoBuff& value) noexcept {
+    const FieldPlan& field = plan.Field(n);
+    if (!field.defined) return kFieldUndefined;
+    const int s = field.prefixUnits;
+    if (s > remaining) return kMessageTooShort;
+    const auto d = static_cast<std::int16_t>(PlannedLength(plan, field, units));
+    if (d < 1) return kBadLengthPrefix;
+    const int c = PlannedDataSize(field, d, n, def);
+    const int read = field.bitText ? 8 * d : c;
+    if (s + c > remaining || s + read > remaining) return kMessageTooShort;
+    if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
+    if (field.zeroFirst) std::memset(value.Data(), 0, static_cast<std::size_t>(d));
+    // c fits the message here, so the reference's 16-bit c is c itself.
+    if (c < 1 || !PlannedConvert(field, units + s, value.Data(), d, c)) return kConversionFailed;
+    value.SetLength(d);
+    value.Terminate();
+    return s + c;
+}
+
+// WalkAndCheck with the field rules of the plan and the bitmap read a word at a time.
+bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsumer& consumer,
+                 AutoBuff& verdict, bool& passed, DecodeScratch& scratch) {
+    AutoBuff& value = scratch.value;
+    const ProtocolDef& def = cursor.def;
+    const std::uint8_t* data = cursor.input.Data();
+    const int limit = std::min(cursor.input.Length(), kMaxMessageUnits);
+    int pos = cursor.pos;
+    DecodedField field;
+    field.value = &value;
+    const FieldBits present(cursor.bitmap);
+    for (int w = 0; w < 2; ++w) {
+        for (std::uint64_t bits = present.words[w]; bits != 0;) {
+            const int z = std::countl_zero(bits);
+            bits &= ~(std::uint64_t{1} << 63 >> z);
+            const int n = 64 * w + z + 1;
+            field.number = static_cast<std::int16_t>(n);
+            field.offset = static_cast<std::int16_t>(pos);
+            const int code = PlannedField(plan, def, n, data + pos, limit - pos, value);
+            if (code < 0) {
+                value.Clear();
+                FieldVerdict(code, n, verdict);
+                return true;
+            }
+            pos += code;
+            field.consumed = static_cast<std::int16_t>(code);
+            if (consumer && !consumer(field)) return false;
+        }
+    }
+    value.Clear();
+    cursor.pos = static_cast<std::int16_t>(pos);
+    return CheckMessage(cursor, verdict, passed, scratch);
 }
 
 }  // namespace
@@ -228,6 +416,10 @@ bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldC
     if (pos < 1) return false;
 
     bool passed = false;
-    if (!WalkAndCheck(cursor, consumer, verdict, passed, scratch)) verdict.Clear();
+    const DecodePlan* plan = scratch.plan;
+    const bool walked = plan != nullptr && plan->Source() == &def
+                            ? WalkPlanned(cursor, *plan, consumer, verdict, passed, scratch)
+                            : WalkAndCheck(cursor, consumer, verdict, passed, scratch);
+    if (!walked) verdict.Clear();
     return passed;
 }
