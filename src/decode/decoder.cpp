@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "decode/codecs.h"
 #include "support/text.h"
 
@@ -36,6 +40,14 @@ int UnitsRead(const ProtocolDef& def, const FldDef& field, int d, int c) noexcep
     const bool bitText = e == Encoding::BIGEND || e == Encoding::CHAR || e == Encoding::ASCII ||
                          e == Encoding::EBCDIC;
     return bitText ? 8 * d : c;
+}
+
+// Bytes 8w to 8w + 7 of a mask, the first one highest.
+std::uint64_t BitmapWord(const FieldMask& mask, int w) noexcept {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, mask.data() + 8 * w, 8);
+    if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap64(bits);
+    return bits;
 }
 
 // The first field from n on whose bit is set, or kLastField + 1. Whole zero bytes are skipped
@@ -146,11 +158,12 @@ int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
 
 int CheckFieldMasks(const FieldMask& present, const FieldMask& mandatory,
                     const FieldMask& optional) noexcept {
-    for (int i = 0; i < 16; ++i) {
-        const unsigned missing = mandatory[i] & ~present[i];
-        const unsigned unexpected = present[i] & ~(mandatory[i] | optional[i]);
-        const auto failing = static_cast<std::uint8_t>(missing | unexpected);
-        if (failing != 0) return 8 * i + std::countl_zero(failing) + 1;
+    // Eight bytes a word, in bitmap order: the first failing bit is the highest one set.
+    for (int w = 0; w < 2; ++w) {
+        const std::uint64_t p = BitmapWord(present, w);
+        const std::uint64_t m = BitmapWord(mandatory, w);
+        const std::uint64_t failing = (m & ~p) | (p & ~(m | BitmapWord(optional, w)));
+        if (failing != 0) return 64 * w + std::countl_zero(failing) + 1;
     }
     return 0;
 }
@@ -217,13 +230,8 @@ struct FieldBits {
     std::uint64_t words[2] = {};
 
     explicit FieldBits(const FieldMask& mask) noexcept {
-        for (int w = 0; w < 2; ++w) {
-            std::uint64_t bits = 0;
-            for (int i = 0; i < 8; ++i)
-                bits = bits << 8 | mask[static_cast<std::size_t>(8 * w + i)];
-            words[w] = bits;
-        }
-        words[0] &= ~(std::uint64_t{1} << 63);  // field 1 tells of the second bitmap
+        words[0] = BitmapWord(mask, 0) & ~(std::uint64_t{1} << 63);  // field 1: a second bitmap
+        words[1] = BitmapWord(mask, 1);
     }
 };
 
@@ -247,6 +255,65 @@ inline void CopyUnits(std::uint8_t* destination, const std::uint8_t* source, int
 
 inline void ZeroRest(std::uint8_t* destination, int written, int d) noexcept {
     if (written < d) std::memset(destination + written, 0, static_cast<std::size_t>(d - written));
+}
+
+// The 2c digits of c packed bytes, high nibble first; false when a nibble is above 9, and what
+// was written is then of no use.
+inline bool PackedPairs(const std::uint8_t* source, int c, std::uint8_t* destination) noexcept {
+#ifdef __SSE2__
+    // Eight bytes (or four) at a time, the last block ending at the last byte.
+    const auto block = [](__m128i x, std::uint8_t* out, int digits) noexcept {
+        const __m128i nibble = _mm_set1_epi8(0x0F);
+        const __m128i low = _mm_and_si128(x, nibble);
+        const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), nibble);
+        const __m128i above = _mm_cmpgt_epi8(_mm_max_epu8(low, high), _mm_set1_epi8(9));
+        if (_mm_movemask_epi8(above) != 0) return false;
+        const __m128i text = _mm_add_epi8(_mm_unpacklo_epi8(high, low), _mm_set1_epi8('0'));
+        if (digits == 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), text);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), text);
+        }
+        return true;
+    };
+    const auto load8 = [](const std::uint8_t* p) noexcept {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    };
+    const auto load4 = [](const std::uint8_t* p) noexcept {
+        std::int32_t word;
+        std::memcpy(&word, p, 4);
+        return _mm_cvtsi32_si128(word);
+    };
+    if (c >= 8) {
+        for (int i = 0; i + 8 < c; i += 8) {
+            if (!block(load8(source + i), destination + 2 * i, 16)) return false;
+        }
+        return block(load8(source + c - 8), destination + 2 * (c - 8), 16);
+    }
+    if (c >= 4) {
+        return block(load4(source), destination, 8) &&
+               block(load4(source + c - 4), destination + 2 * (c - 4), 8);
+    }
+#endif
+    for (int i = 0; i < c; ++i) {
+        const int high = source[i] >> 4;
+        const int low = source[i] & 0x0F;
+        if (high > 9 || low > 9) return false;
+        destination[2 * i] = static_cast<std::uint8_t>('0' + high);
+        destination[2 * i + 1] = static_cast<std::uint8_t>('0' + low);
+    }
+    return true;
+}
+
+// PackedBcdToDigits for the usual c of (d + 1) / 2: an odd d leaves out the first high
+// nibble, which must still be a digit.
+inline bool PackedToDigits(const std::uint8_t* source, int c, int d,
+                           std::uint8_t* destination) noexcept {
+    if (c != (d + 1) / 2) return PackedBcdToDigits(c, d, source, destination);
+    if (d % 2 == 0) return PackedPairs(source, c, destination);
+    if ((source[0] >> 4) > 9 || (source[0] & 0x0F) > 9) return false;
+    destination[0] = static_cast<std::uint8_t>('0' + (source[0] & 0x0F));
+    return PackedPairs(source + 1, c - 1, destination + 1);
 }
 
 // DecodeLengthPrefix under the plan.
@@ -306,7 +373,7 @@ inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
             CopyUnits(destination, source, d);
             return true;
         case ConvertRule::kPacked:
-            return PackedBcdToDigits(c, d, source, destination);
+            return PackedToDigits(source, c, d, destination);
         case ConvertRule::kHex:
         case ConvertRule::kHexEbcdic: {
             const int n = field.convert == ConvertRule::kHex
