@@ -78,6 +78,9 @@ __attribute__((target("avx2"))) std::size_t DecodeAvx2(std::size_t count, std::u
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }
+    // The compiler leaves the upper halves dirty here, and the SSE code that follows would
+    // then pay for the state change on every call.
+    _mm256_zeroupper();
     return i + DecodeSse2(count - i, out + i, in + 2 * i);
 }
 
@@ -129,7 +132,9 @@ std::size_t DecodeRest(std::size_t count, std::size_t done, std::uint8_t* out,
 
 std::size_t DecodeVector(std::size_t count, std::uint8_t* out, const char* in) noexcept {
     static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    const std::size_t done = avx2 ? DecodeAvx2(count, out, in) : DecodeSse2(count, out, in);
+    // Below one AVX2 block the 256-bit path would only cost its entry.
+    const std::size_t done =
+        avx2 && count >= 32 ? DecodeAvx2(count, out, in) : DecodeSse2(count, out, in);
     return DecodeRest(count, done, out, in);
 }
 
