@@ -1,8 +1,10 @@
 #include "decode/decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -317,9 +319,9 @@ inline bool PackedToDigits(const std::uint8_t* source, int c, int d,
 }
 
 // DecodeLengthPrefix under the plan.
-inline std::uint16_t PlannedLength(const DecodePlan& plan, const FieldPlan& field,
-                                   const std::uint8_t* prefix) noexcept {
-    switch (field.prefix) {
+inline std::uint16_t PlannedLength(PrefixRule rule, const DecodePlan& plan,
+                                   const FieldPlan& field, const std::uint8_t* prefix) noexcept {
+    switch (rule) {
         case PrefixRule::kFixed:
             return static_cast<std::uint16_t>(field.fixedSize);
         case PrefixRule::kByte:
@@ -332,7 +334,7 @@ inline std::uint16_t PlannedLength(const DecodePlan& plan, const FieldPlan& fiel
         case PrefixRule::kText16: {
             // At most five digits: the sum cannot wrap, so reading from the front gives the
             // reference's value.
-            const unsigned radix = field.prefix == PrefixRule::kText10 ? 10 : 16;
+            const unsigned radix = rule == PrefixRule::kText10 ? 10 : 16;
             std::uint32_t sum = 0;
             for (int i = 0; i < field.prefixUnits; ++i) {
                 const unsigned digit = plan.DigitOf(prefix[i]);
@@ -365,9 +367,9 @@ inline int PlannedDataSize(const FieldPlan& field, int d, int n, const ProtocolD
 }
 
 // ConvertFieldData under the plan, for d and c of at least 1.
-inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
+inline bool PlannedConvert(ConvertRule rule, const std::uint8_t* source,
                            std::uint8_t* destination, int d, int c) noexcept {
-    switch (field.convert) {
+    switch (rule) {
         case ConvertRule::kCopy:
             if (d > c) return false;
             CopyUnits(destination, source, d);
@@ -376,7 +378,7 @@ inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
             return PackedToDigits(source, c, d, destination);
         case ConvertRule::kHex:
         case ConvertRule::kHexEbcdic: {
-            const int n = field.convert == ConvertRule::kHex
+            const int n = rule == ConvertRule::kHex
                               ? DecodeHex(c, destination, reinterpret_cast<const char*>(source), d)
                               : HexTextToBytesEbcdic(c, destination, source, d);
             if (n < 1) return false;
@@ -392,7 +394,7 @@ inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
         case ConvertRule::kText:
         case ConvertRule::kTextEbcdic:
             if (c > d) return false;
-            if (field.convert == ConvertRule::kText) {
+            if (rule == ConvertRule::kText) {
                 CopyUnits(destination, source, c);
             } else {
                 EbcdicToAscii(c, source, destination);
@@ -403,14 +405,16 @@ inline bool PlannedConvert(const FieldPlan& field, const std::uint8_t* source,
     return false;
 }
 
-// NextField of field n under the plan: the consumed units, or a NextFieldCode.
-inline int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n,
-                        const std::uint8_t* units, int remaining, AutoBuff& value) noexcept {
+// NextField of field n under the plan: the consumed units, or a NextFieldCode. One copy for
+// each pair of prefix and conversion rules, so that a field costs one jump to its own code
+// rather than a branch per rule, each hard to foresee when the fields of a message alternate.
+template <PrefixRule Prefix, ConvertRule Convert>
+int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n, const std::uint8_t* units,
+                 int remaining, AutoBuff& value) noexcept {
     const FieldPlan& field = plan.Field(n);
-    if (!field.defined) return kFieldUndefined;
     const int s = field.prefixUnits;
     if (s > remaining) return kMessageTooShort;
-    const auto d = static_cast<std::int16_t>(PlannedLength(plan, field, units));
+    const auto d = static_cast<std::int16_t>(PlannedLength(Prefix, plan, field, units));
     if (d < 1) return kBadLengthPrefix;
     const int c = PlannedDataSize(field, d, n, def);
     const int read = field.bitText ? 8 * d : c;
@@ -418,10 +422,36 @@ inline int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n,
     if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
     if (field.zeroFirst) std::memset(value.Data(), 0, static_cast<std::size_t>(d));
     // c fits the message here, so the reference's 16-bit c is c itself.
-    if (c < 1 || !PlannedConvert(field, units + s, value.Data(), d, c)) return kConversionFailed;
+    if (c < 1 || !PlannedConvert(Convert, units + s, value.Data(), d, c)) return kConversionFailed;
     value.SetLength(d);
     value.Terminate();
     return s + c;
+}
+
+int UndefinedField(const DecodePlan&, const ProtocolDef&, int, const std::uint8_t*, int,
+                   AutoBuff&) noexcept {
+    return kFieldUndefined;
+}
+
+using FieldDecoder = int (*)(const DecodePlan&, const ProtocolDef&, int, const std::uint8_t*, int,
+                             AutoBuff&) noexcept;
+
+constexpr int kPrefixRules = static_cast<int>(PrefixRule::kText16) + 1;
+constexpr int kConvertRules = static_cast<int>(ConvertRule::kTextEbcdic) + 1;
+
+template <std::size_t... I>
+constexpr std::array<FieldDecoder, sizeof...(I)> MakeDecoders(std::index_sequence<I...>) noexcept {
+    return {&PlannedField<static_cast<PrefixRule>(I / kConvertRules),
+                          static_cast<ConvertRule>(I % kConvertRules)>...};
+}
+
+constexpr std::array<FieldDecoder, kPrefixRules * kConvertRules> kFieldDecoders =
+    MakeDecoders(std::make_index_sequence<kPrefixRules * kConvertRules>{});
+
+FieldDecoder DecoderOf(const FieldPlan& field) noexcept {
+    if (!field.defined) return &UndefinedField;
+    return kFieldDecoders[static_cast<std::size_t>(static_cast<int>(field.prefix) * kConvertRules +
+                                                   static_cast<int>(field.convert))];
 }
 
 // WalkAndCheck with the field rules of the plan and the bitmap read a word at a time.
@@ -442,7 +472,8 @@ bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsume
             const int n = 64 * w + z + 1;
             field.number = static_cast<std::int16_t>(n);
             field.offset = static_cast<std::int16_t>(pos);
-            const int code = PlannedField(plan, def, n, data + pos, limit - pos, value);
+            const int code =
+                DecoderOf(plan.Field(n))(plan, def, n, data + pos, limit - pos, value);
             if (code < 0) {
                 value.Clear();
                 FieldVerdict(code, n, verdict);
