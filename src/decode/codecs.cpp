@@ -146,10 +146,9 @@ __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) void TranslateVb
 }
 
 bool HasVbmi() noexcept {
-    static const bool vbmi =
-        (__builtin_cpu_init(), __builtin_cpu_supports("avx512vbmi") &&
-                                   __builtin_cpu_supports("avx512vl") &&
-                                   __builtin_cpu_supports("avx512bw"));
+    static const bool vbmi = (__builtin_cpu_init(), __builtin_cpu_supports("avx512vbmi") &&
+                                                        __builtin_cpu_supports("avx512vl") &&
+                                                        __builtin_cpu_supports("avx512bw"));
     return vbmi;
 }
 

@@ -259,44 +259,61 @@ inline void ZeroRest(std::uint8_t* destination, int written, int d) noexcept {
     if (written < d) std::memset(destination + written, 0, static_cast<std::size_t>(d - written));
 }
 
-// The 2c digits of c packed bytes, high nibble first; false when a nibble is above 9, and what
-// was written is then of no use.
+// Bytes the planned conversions may write past a value's d bytes and NUL: whole blocks
+// store more than a short value holds.
+constexpr int kValueSlack = 16;
+
+#ifdef __SSE2__
+// The 16 digits of the 8 packed bytes of x, stored whole; false when a nibble is above 9.
+inline bool PackedBlock(__m128i x, __m128i& digits) noexcept {
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    const __m128i low = _mm_and_si128(x, nibble);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), nibble);
+    const __m128i above = _mm_cmpgt_epi8(_mm_max_epu8(low, high), _mm_set1_epi8(9));
+    if (_mm_movemask_epi8(above) != 0) return false;
+    digits = _mm_add_epi8(_mm_unpacklo_epi8(high, low), _mm_set1_epi8('0'));
+    return true;
+}
+
+inline __m128i Load4(const std::uint8_t* p) noexcept {
+    std::int32_t word;
+    std::memcpy(&word, p, 4);
+    return _mm_cvtsi32_si128(word);
+}
+#endif
+
+// The 2c digits of c packed bytes, high nibble first, with up to 8 bytes written past them;
+// false when a nibble is above 9, and what was written is then of no use. Reads only the c
+// bytes.
 inline bool PackedPairs(const std::uint8_t* source, int c, std::uint8_t* destination) noexcept {
 #ifdef __SSE2__
-    // Eight bytes (or four) at a time, the last block ending at the last byte.
-    const auto block = [](__m128i x, std::uint8_t* out, int digits) noexcept {
-        const __m128i nibble = _mm_set1_epi8(0x0F);
-        const __m128i low = _mm_and_si128(x, nibble);
-        const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), nibble);
-        const __m128i above = _mm_cmpgt_epi8(_mm_max_epu8(low, high), _mm_set1_epi8(9));
-        if (_mm_movemask_epi8(above) != 0) return false;
-        const __m128i text = _mm_add_epi8(_mm_unpacklo_epi8(high, low), _mm_set1_epi8('0'));
-        if (digits == 16) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), text);
-        } else {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), text);
-        }
-        return true;
-    };
-    const auto load8 = [](const std::uint8_t* p) noexcept {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    };
-    const auto load4 = [](const std::uint8_t* p) noexcept {
-        std::int32_t word;
-        std::memcpy(&word, p, 4);
-        return _mm_cvtsi32_si128(word);
-    };
+    __m128i digits;
     if (c >= 8) {
         for (int i = 0; i + 8 < c; i += 8) {
-            if (!block(load8(source + i), destination + 2 * i, 16)) return false;
+            const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + i));
+            if (!PackedBlock(x, digits)) return false;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 2 * i), digits);
         }
-        return block(load8(source + c - 8), destination + 2 * (c - 8), 16);
+        const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + c - 8));
+        if (!PackedBlock(x, digits)) return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + 2 * (c - 8)), digits);
+        return true;
     }
     if (c >= 4) {
-        return block(load4(source), destination, 8) &&
-               block(load4(source + c - 4), destination + 2 * (c - 4), 8);
+        // The first four bytes and the last four, overlapping, in one block.
+        if (!PackedBlock(_mm_unpacklo_epi32(Load4(source), Load4(source + c - 4)), digits))
+            return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), digits);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 2 * (c - 4)),
+                         _mm_srli_si128(digits, 8));
+        return true;
     }
-#endif
+    // One to three bytes, the last repeated to fill the word.
+    const std::int32_t word = source[0] | source[c > 1 ? 1 : 0] << 8 | source[c - 1] << 16;
+    if (!PackedBlock(_mm_cvtsi32_si128(word), digits)) return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), digits);
+    return true;
+#else
     for (int i = 0; i < c; ++i) {
         const int high = source[i] >> 4;
         const int low = source[i] & 0x0F;
@@ -305,22 +322,23 @@ inline bool PackedPairs(const std::uint8_t* source, int c, std::uint8_t* destina
         destination[2 * i + 1] = static_cast<std::uint8_t>('0' + low);
     }
     return true;
+#endif
 }
 
-// PackedBcdToDigits for the usual c of (d + 1) / 2: an odd d leaves out the first high
-// nibble, which must still be a digit.
-inline bool PackedToDigits(const std::uint8_t* source, int c, int d,
-                           std::uint8_t* destination) noexcept {
-    if (c != (d + 1) / 2) return PackedBcdToDigits(c, d, source, destination);
+// PackedBcdToDigits for the usual c of (d + 1) / 2 into a value with kValueSlack bytes to
+// spare: an odd d leaves out the first high nibble, which must still be a digit.
+inline bool PackedToDigits(const std::uint8_t* source, int c, int d, std::uint8_t* destination,
+                           bool slack) noexcept {
+    if (!slack || c != (d + 1) / 2) return PackedBcdToDigits(c, d, source, destination);
     if (d % 2 == 0) return PackedPairs(source, c, destination);
     if ((source[0] >> 4) > 9 || (source[0] & 0x0F) > 9) return false;
     destination[0] = static_cast<std::uint8_t>('0' + (source[0] & 0x0F));
-    return PackedPairs(source + 1, c - 1, destination + 1);
+    return c == 1 || PackedPairs(source + 1, c - 1, destination + 1);
 }
 
 // DecodeLengthPrefix under the plan.
-inline std::uint16_t PlannedLength(PrefixRule rule, const DecodePlan& plan,
-                                   const FieldPlan& field, const std::uint8_t* prefix) noexcept {
+inline std::uint16_t PlannedLength(PrefixRule rule, const DecodePlan& plan, const FieldPlan& field,
+                                   const std::uint8_t* prefix) noexcept {
     switch (rule) {
         case PrefixRule::kFixed:
             return static_cast<std::uint16_t>(field.fixedSize);
@@ -367,15 +385,15 @@ inline int PlannedDataSize(const FieldPlan& field, int d, int n, const ProtocolD
 }
 
 // ConvertFieldData under the plan, for d and c of at least 1.
-inline bool PlannedConvert(ConvertRule rule, const std::uint8_t* source,
-                           std::uint8_t* destination, int d, int c) noexcept {
+inline bool PlannedConvert(ConvertRule rule, const std::uint8_t* source, std::uint8_t* destination,
+                           int d, int c, bool slack) noexcept {
     switch (rule) {
         case ConvertRule::kCopy:
             if (d > c) return false;
             CopyUnits(destination, source, d);
             return true;
         case ConvertRule::kPacked:
-            return PackedToDigits(source, c, d, destination);
+            return PackedToDigits(source, c, d, destination, slack);
         case ConvertRule::kHex:
         case ConvertRule::kHexEbcdic: {
             const int n = rule == ConvertRule::kHex
@@ -419,10 +437,18 @@ int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n, const st
     const int c = PlannedDataSize(field, d, n, def);
     const int read = field.bitText ? 8 * d : c;
     if (s + c > remaining || s + read > remaining) return kMessageTooShort;
-    if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
+    // Room to spare where it can be had; the reference's room otherwise.
+    const int room = d + 1 + kValueSlack;
+    if (value.Capacity() < room && !value.Reserve(room, true) && value.Capacity() < d + 1 &&
+        !value.Reserve(d + 1, true)) {
+        return kNoMemory;
+    }
     if (field.zeroFirst) std::memset(value.Data(), 0, static_cast<std::size_t>(d));
     // c fits the message here, so the reference's 16-bit c is c itself.
-    if (c < 1 || !PlannedConvert(Convert, units + s, value.Data(), d, c)) return kConversionFailed;
+    if (c < 1 ||
+        !PlannedConvert(Convert, units + s, value.Data(), d, c, value.Capacity() >= room)) {
+        return kConversionFailed;
+    }
     value.SetLength(d);
     value.Terminate();
     return s + c;
@@ -445,7 +471,7 @@ constexpr std::array<FieldDecoder, sizeof...(I)> MakeDecoders(std::index_sequenc
                           static_cast<ConvertRule>(I % kConvertRules)>...};
 }
 
-constexpr std::array<FieldDecoder, kPrefixRules * kConvertRules> kFieldDecoders =
+constexpr std::array<FieldDecoder, kPrefixRules* kConvertRules> kFieldDecoders =
     MakeDecoders(std::make_index_sequence<kPrefixRules * kConvertRules>{});
 
 FieldDecoder DecoderOf(const FieldPlan& field) noexcept {
@@ -472,8 +498,7 @@ bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsume
             const int n = 64 * w + z + 1;
             field.number = static_cast<std::int16_t>(n);
             field.offset = static_cast<std::int16_t>(pos);
-            const int code =
-                DecoderOf(plan.Field(n))(plan, def, n, data + pos, limit - pos, value);
+            const int code = DecoderOf(plan.Field(n))(plan, def, n, data + pos, limit - pos, value);
             if (code < 0) {
                 value.Clear();
                 FieldVerdict(code, n, verdict);
