@@ -85,6 +85,11 @@ void DecodePlan::Build(const ProtocolDef& def) noexcept {
         plan.zeroFirst = field.type == FieldType::N &&
                          (def.numEnc == Encoding::BIGEND || def.numEnc == Encoding::HEX);
         plan.bitText = ReadsBitText(def, field);
+        plan.route =
+            plan.defined
+                ? static_cast<std::uint8_t>(1 + static_cast<int>(plan.prefix) * kConvertRuleCount +
+                                            static_cast<int>(plan.convert))
+                : 0;
         plan.prefixUnits = field.sizeLen;
         plan.fixedSize = field.size;
     }

@@ -43,7 +43,13 @@ enum class ConvertRule : std::uint8_t {
     kTextEbcdic,  // EBCDIC characters to ASCII
 };
 
+inline constexpr int kPrefixRuleCount = static_cast<int>(PrefixRule::kText16) + 1;
+inline constexpr int kConvertRuleCount = static_cast<int>(ConvertRule::kTextEbcdic) + 1;
+
 struct FieldPlan {
+    // 0 for an undefined field, else 1 + prefix rule * kConvertRuleCount + conversion rule:
+    // the decoder's routine for the field, found with one load.
+    std::uint8_t route = 0;
     bool defined = false;
     PrefixRule prefix = PrefixRule::kFixed;
     SizeRule size = SizeRule::kSame;

@@ -462,23 +462,16 @@ int UndefinedField(const DecodePlan&, const ProtocolDef&, int, const std::uint8_
 using FieldDecoder = int (*)(const DecodePlan&, const ProtocolDef&, int, const std::uint8_t*, int,
                              AutoBuff&) noexcept;
 
-constexpr int kPrefixRules = static_cast<int>(PrefixRule::kText16) + 1;
-constexpr int kConvertRules = static_cast<int>(ConvertRule::kTextEbcdic) + 1;
-
+// Indexed by FieldPlan::route.
 template <std::size_t... I>
-constexpr std::array<FieldDecoder, sizeof...(I)> MakeDecoders(std::index_sequence<I...>) noexcept {
-    return {&PlannedField<static_cast<PrefixRule>(I / kConvertRules),
-                          static_cast<ConvertRule>(I % kConvertRules)>...};
+constexpr std::array<FieldDecoder, 1 + sizeof...(I)> MakeDecoders(
+    std::index_sequence<I...>) noexcept {
+    return {&UndefinedField, &PlannedField<static_cast<PrefixRule>(I / kConvertRuleCount),
+                                           static_cast<ConvertRule>(I % kConvertRuleCount)>...};
 }
 
-constexpr std::array<FieldDecoder, kPrefixRules* kConvertRules> kFieldDecoders =
-    MakeDecoders(std::make_index_sequence<kPrefixRules * kConvertRules>{});
-
-FieldDecoder DecoderOf(const FieldPlan& field) noexcept {
-    if (!field.defined) return &UndefinedField;
-    return kFieldDecoders[static_cast<std::size_t>(static_cast<int>(field.prefix) * kConvertRules +
-                                                   static_cast<int>(field.convert))];
-}
+constexpr std::array<FieldDecoder, 1 + kPrefixRuleCount* kConvertRuleCount> kFieldDecoders =
+    MakeDecoders(std::make_index_sequence<kPrefixRuleCount * kConvertRuleCount>{});
 
 // WalkAndCheck with the field rules of the plan and the bitmap read a word at a time.
 bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsumer& consumer,
@@ -498,7 +491,8 @@ bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsume
             const int n = 64 * w + z + 1;
             field.number = static_cast<std::int16_t>(n);
             field.offset = static_cast<std::int16_t>(pos);
-            const int code = DecoderOf(plan.Field(n))(plan, def, n, data + pos, limit - pos, value);
+            const int code =
+                kFieldDecoders[plan.Field(n).route](plan, def, n, data + pos, limit - pos, value);
             if (code < 0) {
                 value.Clear();
                 FieldVerdict(code, n, verdict);
