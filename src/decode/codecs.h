@@ -8,7 +8,7 @@
 
 extern const std::uint8_t EbcdicToAsciiTable[256];
 
-// A run at a time with AVX-512 VBMI where the processor has it (checked at run time); the
+// 64 bytes at a time with AVX-512 VBMI where the processor has it (checked at run time); the
 // scalar translation is the reference.
 void EbcdicToAscii(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept;
 void EbcdicToAsciiScalar(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept;
