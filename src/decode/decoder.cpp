@@ -470,8 +470,9 @@ constexpr std::array<FieldDecoder, 1 + sizeof...(I)> MakeDecoders(
                                            static_cast<ConvertRule>(I % kConvertRuleCount)>...};
 }
 
-constexpr std::array<FieldDecoder, 1 + kPrefixRuleCount* kConvertRuleCount> kFieldDecoders =
-    MakeDecoders(std::make_index_sequence<kPrefixRuleCount * kConvertRuleCount>{});
+constexpr std::size_t kRuleRoutes = kPrefixRuleCount * kConvertRuleCount;
+constexpr std::array<FieldDecoder, 1 + kRuleRoutes> kFieldDecoders =
+    MakeDecoders(std::make_index_sequence<kRuleRoutes>{});
 
 // WalkAndCheck with the field rules of the plan and the bitmap read a word at a time.
 bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsumer& consumer,
