@@ -151,6 +151,13 @@ bool HasVbmi() noexcept {
 }  // namespace
 #endif
 
+EbcdicTranslation FastestEbcdicTranslation() noexcept {
+#ifdef ISO_EBCDIC_X86
+    if (HasVbmi()) return &TranslateVbmi;
+#endif
+    return &EbcdicToAsciiScalar;
+}
+
 void EbcdicToAscii(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept {
     if (source == nullptr || destination == nullptr) return;
 #ifdef ISO_EBCDIC_X86

@@ -69,6 +69,7 @@ int DigitValue(std::uint8_t ch) noexcept {
 
 void DecodePlan::Build(const ProtocolDef& def) noexcept {
     source = &def;
+    translate = FastestEbcdicTranslation();
     const bool ebcdic = def.chrEnc == Encoding::EBCDIC;
     for (int b = 0; b < 256; ++b) {
         const auto unit = static_cast<std::uint8_t>(b);

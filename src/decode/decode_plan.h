@@ -72,9 +72,14 @@ class DecodePlan {
     const FieldPlan& Field(int n) const noexcept { return fields[static_cast<std::size_t>(n)]; }
     // Digit value of a prefix unit under the character encoding, 0xFF for none.
     std::uint8_t DigitOf(std::uint8_t unit) const noexcept { return digits[unit]; }
+    // EbcdicToAscii as this processor runs it best, picked once.
+    void TranslateEbcdic(int count, const std::uint8_t* from, std::uint8_t* to) const noexcept {
+        translate(count, from, to);
+    }
 
   private:
     const ProtocolDef* source = nullptr;
+    void (*translate)(int, const std::uint8_t*, std::uint8_t*) noexcept = nullptr;
     std::array<FieldPlan, kFieldCount> fields{};
     std::array<std::uint8_t, 256> digits{};
 };

@@ -385,8 +385,8 @@ inline int PlannedDataSize(const FieldPlan& field, int d, int n, const ProtocolD
 }
 
 // ConvertFieldData under the plan, for d and c of at least 1.
-inline bool PlannedConvert(ConvertRule rule, const std::uint8_t* source, std::uint8_t* destination,
-                           int d, int c, bool slack) noexcept {
+inline bool PlannedConvert(const DecodePlan& plan, ConvertRule rule, const std::uint8_t* source,
+                           std::uint8_t* destination, int d, int c, bool slack) noexcept {
     switch (rule) {
         case ConvertRule::kCopy:
             if (d > c) return false;
@@ -415,7 +415,7 @@ inline bool PlannedConvert(ConvertRule rule, const std::uint8_t* source, std::ui
             if (rule == ConvertRule::kText) {
                 CopyUnits(destination, source, c);
             } else {
-                EbcdicToAscii(c, source, destination);
+                plan.TranslateEbcdic(c, source, destination);
             }
             ZeroRest(destination, c, d);
             return true;
@@ -446,7 +446,7 @@ int PlannedField(const DecodePlan& plan, const ProtocolDef& def, int n, const st
     if (field.zeroFirst) std::memset(value.Data(), 0, static_cast<std::size_t>(d));
     // c fits the message here, so the reference's 16-bit c is c itself.
     if (c < 1 ||
-        !PlannedConvert(Convert, units + s, value.Data(), d, c, value.Capacity() >= room)) {
+        !PlannedConvert(plan, Convert, units + s, value.Data(), d, c, value.Capacity() >= room)) {
         return kConversionFailed;
     }
     value.SetLength(d);
