@@ -3,8 +3,9 @@
 #include <cstring>
 
 Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput& out)
-    : def(protocol), writer(report), output(out), index(protocol.messages) {
+    : def(protocol), writer(report), output(out), index(protocol.messages), plan(protocol) {
     scratch.index = &index;
+    scratch.plan = &plan;
     if (writer.WantsFields()) {
         consumer = [this](const DecodedField& field) { return TakeField(field); };
     }

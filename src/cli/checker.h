@@ -42,6 +42,7 @@ class Checker : public MessageSink {
     ReportOutput& output;
     FieldConsumer consumer;
     MtiIndex index;         // the definition does not change during a run
+    DecodePlan plan;        // nor do its field rules
     DecodeScratch scratch;  // its value buffer serves every message
     AutoBuff message;
     AutoBuff verdict;

@@ -8,7 +8,15 @@
 
 extern const std::uint8_t EbcdicToAsciiTable[256];
 
+// 64 bytes at a time with AVX-512 VBMI where the processor has it (checked at run time); the
+// scalar translation is the reference.
 void EbcdicToAscii(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept;
+void EbcdicToAsciiScalar(int count, const std::uint8_t* source, std::uint8_t* destination) noexcept;
+// The translation for this processor, for a caller that translates many runs and would rather
+// not ask each time: source and destination must not be null.
+using EbcdicTranslation = void (*)(int count, const std::uint8_t* source,
+                                   std::uint8_t* destination) noexcept;
+EbcdicTranslation FastestEbcdicTranslation() noexcept;
 std::int32_t ParseRadixText(const std::uint8_t* text, int count, int radix) noexcept;
 std::int32_t ParseRadixTextEbcdic(const std::uint8_t* text, int count, int radix) noexcept;
 std::int32_t PackedBcdToInt(int count, const std::uint8_t* bytes) noexcept;

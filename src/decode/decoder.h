@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "decode/decode_plan.h"
 #include "decode/mti_index.h"
 #include "model/protocol.h"
 #include "support/auto_buff.h"
@@ -66,10 +67,13 @@ bool DecodeMessage(const AutoBuff& message, const ProtocolDef& def, const FieldC
                    AutoBuff& verdict, MessageHeader* header = nullptr);
 
 // What a caller decoding many messages under one definition keeps from one to the next: the
-// value buffer, and an index of the definition's messages by MTI (null: the table's lookup).
+// value buffer, an index of the definition's messages by MTI (null: the table's lookup), and
+// the definition's field rules worked out once (null, or a plan of another definition: the
+// rules are derived from the definition field by field). Either way the result is the same.
 struct DecodeScratch {
     AutoBuff value;
     const MtiIndex* index = nullptr;
+    const DecodePlan* plan = nullptr;
 };
 
 // DecodeMessage without an allocation of its own once the value buffer has grown.

@@ -158,23 +158,6 @@ bool AutoBuff::Reserve(int size, bool keep) noexcept {
     return true;
 }
 
-bool AutoBuff::SetLength(int n) noexcept {
-    if (data == nullptr || n < 0 || n > capacity) return false;
-    length = n;
-    return true;
-}
-
-bool AutoBuff::Terminate() noexcept {
-    if (length == capacity && !Reserve(capacity + 1, true)) return false;
-    data[length] = 0;
-    return true;
-}
-
-void AutoBuff::Clear() noexcept {
-    length = 0;
-    if (data != nullptr) data[0] = 0;
-}
-
 const char* AutoBuff::Text() const noexcept {
     return length > 0 ? reinterpret_cast<const char*>(data) : "";
 }

@@ -18,9 +18,21 @@ class AutoBuff {
     AutoBuff& operator=(const AutoBuff&) = delete;
 
     bool Reserve(int size, bool keep) noexcept;
-    bool SetLength(int n) noexcept;
-    bool Terminate() noexcept;
-    void Clear() noexcept;
+    // Inline: the decoder sets a value's length and NUL for every field of every message.
+    bool SetLength(int n) noexcept {
+        if (data == nullptr || n < 0 || n > capacity) return false;
+        length = n;
+        return true;
+    }
+    bool Terminate() noexcept {
+        if (length == capacity && !Reserve(capacity + 1, true)) return false;
+        data[length] = 0;
+        return true;
+    }
+    void Clear() noexcept {
+        length = 0;
+        if (data != nullptr) data[0] = 0;
+    }
     const char* Text() const noexcept;
     std::uint8_t* Data() noexcept { return data; }
     const std::uint8_t* Data() const noexcept { return data; }

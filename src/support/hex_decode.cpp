@@ -1,5 +1,6 @@
 // DecodeHex over 16 or 32 digits at a time where the processor has SSE2 (every x86-64) or
-// AVX2 (checked at run time); elsewhere, and for the last digits, a pair at a time. A block
+// AVX2 (checked at run time), the last bytes by a block ending at the last byte; elsewhere,
+// and for what no block covers, a pair at a time. A block
 // with a bad digit is decoded again a pair at a time, so that what is written before the
 // refusal is the same on every path.
 #include <cstddef>
@@ -77,12 +78,64 @@ __attribute__((target("avx2"))) std::size_t DecodeAvx2(std::size_t count, std::u
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
                             _mm256_permute4x64_epi64(packed, 0xD8));
     }
+    // The compiler leaves the upper halves dirty here, and the SSE code that follows would
+    // then pay for the state change on every call.
+    _mm256_zeroupper();
     return i + DecodeSse2(count - i, out + i, in + 2 * i);
+}
+
+// 8 bytes from 16 digits; false, with nothing written, when one is no digit.
+inline bool DecodeEight(std::uint8_t* out, const char* in) noexcept {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    if (!DigitValues128(v)) return false;
+    const __m128i pairs = Pairs128(v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(pairs, pairs));
+    return true;
+}
+
+inline bool DecodeSixteen(std::uint8_t* out, const char* in) noexcept {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16));
+    if (!DigitValues128(a) || !DigitValues128(b)) return false;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(Pairs128(a), Pairs128(b)));
+    return true;
+}
+
+// A block ending at the last byte may start among bytes already decoded, which it decodes
+// again to the same values; in place, it must not start among digits already overwritten.
+inline bool MayOverlap(const std::uint8_t* out, std::size_t done, const char* in, std::size_t start,
+                       std::size_t count) noexcept {
+    const auto written = reinterpret_cast<std::uintptr_t>(out);
+    const auto read = reinterpret_cast<std::uintptr_t>(in);
+    return written + done <= read + 2 * start || read + 2 * count <= written;
+}
+
+// The bytes short of a whole block: by whole blocks ending at the last byte where the message
+// is long enough, else eight at a time. Returns the bytes decoded in all.
+std::size_t DecodeRest(std::size_t count, std::size_t done, std::uint8_t* out,
+                       const char* in) noexcept {
+    const std::size_t rest = count - done;
+    if (rest == 0 || rest >= 16) return done;  // done, or stopped at a bad digit
+    if (count >= 16 && MayOverlap(out, done, in, count - 16, count)) {
+        return DecodeSixteen(out + count - 16, in + 2 * (count - 16)) ? count : done;
+    }
+    if (rest >= 8) {
+        if (!DecodeEight(out + done, in + 2 * done)) return done;
+        done += 8;
+        if (done == count) return done;
+    }
+    if (count >= 8 && MayOverlap(out, done, in, count - 8, count)) {
+        return DecodeEight(out + count - 8, in + 2 * (count - 8)) ? count : done;
+    }
+    return done;
 }
 
 std::size_t DecodeVector(std::size_t count, std::uint8_t* out, const char* in) noexcept {
     static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return avx2 ? DecodeAvx2(count, out, in) : DecodeSse2(count, out, in);
+    // Below one AVX2 block the 256-bit path would only cost its entry.
+    const std::size_t done =
+        avx2 && count >= 32 ? DecodeAvx2(count, out, in) : DecodeSse2(count, out, in);
+    return DecodeRest(count, done, out, in);
 }
 
 #endif

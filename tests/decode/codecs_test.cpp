@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -572,5 +574,28 @@ TEST(EbcdicToAsciiTest, TranslatesEveryByteOfRunsOfAnyLength) {
                 ASSERT_EQ(out[i], EbcdicToAsciiTable[source[start + i]]) << count << " " << i;
             ASSERT_EQ(out[count], 0xAA) << "wrote past the run of " << count;
         }
+    }
+}
+
+// The vector translation against the scalar reference: runs across several rounds of 32 and
+// their tails, at any alignment, never writing past the run, and in place.
+TEST(EbcdicToAsciiTest, VectorTranslationEqualsScalarReference) {
+    std::mt19937 random(37);
+    for (int count = 0; count <= 200; ++count) {
+        std::vector<std::uint8_t> source(static_cast<std::size_t>(count) + 40);
+        for (std::uint8_t& b : source)
+            b = static_cast<std::uint8_t>(random());
+        const std::size_t start = random() % 32;
+        std::vector<std::uint8_t> fast(source.size(), 0xAA);
+        std::vector<std::uint8_t> scalar(source.size(), 0xAA);
+        EbcdicToAscii(count, source.data() + start, fast.data() + start);
+        EbcdicToAsciiScalar(count, source.data() + start, scalar.data() + start);
+        ASSERT_EQ(fast, scalar) << count;
+        std::vector<std::uint8_t> inPlace = source;
+        EbcdicToAscii(count, inPlace.data() + start, inPlace.data() + start);
+        ASSERT_TRUE(std::equal(inPlace.begin() + static_cast<long>(start),
+                               inPlace.begin() + static_cast<long>(start) + count,
+                               scalar.begin() + static_cast<long>(start)))
+            << count;
     }
 }
