@@ -33,23 +33,41 @@ ParallelSink::~ParallelSink() {
 }
 
 bool ParallelSink::Take() {
-    return Add(reinterpret_cast<const char*>(message.Data()),
-               static_cast<std::size_t>(message.Length()), false);
+    return AddMessage();
 }
 
 bool ParallelSink::Fail(std::string_view reason) {
-    return Add(reason.data(), reason.size(), true);
+    return Add(reason, true);
 }
 
-bool ParallelSink::Add(const char* bytes, std::size_t size, bool failed) {
+// The message goes into the block by exchange; the reader gets a buffer at least as large
+// back, since readers reserve their room once.
+bool ParallelSink::AddMessage() {
     MessageBlock& block = *filling;
-    block.entries.push_back({block.bytes.size(), static_cast<int>(size), failed});
-    block.bytes.append(bytes, size);
-    ++taken;
-    if (block.entries.size() < kBlockMessages && block.bytes.size() < kBlockBytes) {
-        return !output.Failed();
+    AutoBuff& slot = block.messages[block.entries.size()];
+    const int room = message.Capacity();
+    message.Swap(slot);
+    if (message.Capacity() < room && !message.Reserve(room, false)) {
+        message.Swap(slot);
+        if (!LoadMessage(slot, reinterpret_cast<const char*>(message.Data()),
+                         static_cast<std::size_t>(message.Length())))
+            return Add("out of memory", true);
     }
-    return Submit();
+    block.units += static_cast<std::size_t>(slot.Length());
+    return Add({}, false);
+}
+
+bool ParallelSink::Add(std::string_view reason, bool failed) {
+    MessageBlock& block = *filling;
+    block.entries.push_back({block.reasons.size(), static_cast<int>(reason.size()), failed});
+    block.reasons.append(reason);
+    ++taken;
+    return Full() ? Submit() : !output.Failed();
+}
+
+bool ParallelSink::Full() const {
+    return filling->entries.size() >= MessageBlock::kMessages ||
+           filling->units + filling->reasons.size() >= MessageBlock::kUnits;
 }
 
 bool ParallelSink::Submit() {
@@ -125,12 +143,13 @@ void ParallelSink::Write(MessageBlock& block) {
 std::unique_ptr<MessageBlock> ParallelSink::Spare() {
     if (spare.empty()) {
         auto block = std::make_unique<MessageBlock>();
-        block->entries.reserve(kBlockMessages);
+        block->entries.reserve(MessageBlock::kMessages);
         return block;
     }
     std::unique_ptr<MessageBlock> block = std::move(spare.back());
     spare.pop_back();
-    block->bytes.clear();
+    block->units = 0;
+    block->reasons.clear();
     block->entries.clear();
     return block;
 }

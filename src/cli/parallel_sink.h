@@ -23,13 +23,21 @@
 
 // Messages read one after another, and what checking them gave.
 struct MessageBlock {
+    // A block is handed on at whichever limit it reaches first.
+    static constexpr std::size_t kMessages = 2048;
+    static constexpr std::size_t kUnits = 1 << 20;
+
     struct Entry {
-        std::size_t offset = 0;  // into bytes
+        std::size_t offset = 0;  // of a failure's reason, into reasons
         int size = 0;
-        bool failed = false;  // the bytes say why the message could not be prepared
+        bool failed = false;  // the message could not be prepared, for the reason given
     };
     long before = 0;  // messages of the run before the block's first
-    std::string bytes;
+    // Entry i's message, when it has one. The buffers pass from the reader to the block to the
+    // checker by exchange, never by copy, and keep their storage from block to block.
+    std::unique_ptr<AutoBuff[]> messages = std::make_unique<AutoBuff[]>(kMessages);
+    std::size_t units = 0;  // in messages
+    std::string reasons;
     std::vector<Entry> entries;
     std::string text;  // the block's part of the report
     CheckCounts counts;
@@ -49,12 +57,12 @@ class BlockChecker {
 template <typename Sink>
 void CheckBlock(Sink& sink, ReportOutput& output, MessageBlock& block) {
     sink.CountFrom(block.before);
-    for (const MessageBlock::Entry& entry : block.entries) {
-        const char* bytes = block.bytes.data() + entry.offset;
+    for (std::size_t i = 0; i < block.entries.size(); ++i) {
+        const MessageBlock::Entry& entry = block.entries[i];
         if (entry.failed) {
-            sink.Fail(std::string_view(bytes, entry.size));
+            sink.Fail(std::string_view(block.reasons.data() + entry.offset, entry.size));
         } else {
-            LoadMessage(sink.Message(), bytes, entry.size);
+            sink.Message().Swap(block.messages[i]);
             sink.Take();
         }
     }
@@ -87,11 +95,9 @@ class ParallelSink : public MessageSink {
     const CheckCounts& Counts() const { return counts; }
 
   private:
-    // A block is handed on at whichever limit it reaches first.
-    static constexpr std::size_t kBlockMessages = 2048;
-    static constexpr std::size_t kBlockBytes = 1 << 20;
-
-    bool Add(const char* bytes, std::size_t size, bool failed);
+    bool Add(std::string_view reason, bool failed);
+    bool AddMessage();
+    bool Full() const;
     bool Submit();
     bool WriteChecked(std::size_t keep);
     void CheckHere(MessageBlock& block);

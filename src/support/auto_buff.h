@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "model/protocol.h"
 
@@ -38,6 +39,13 @@ class AutoBuff {
     const std::uint8_t* Data() const noexcept { return data; }
     int Length() const noexcept { return length; }
     int Capacity() const noexcept { return capacity; }
+    // Exchanges the two buffers' storage: hands a message on without copying it.
+    void Swap(AutoBuff& other) noexcept {
+        std::swap(maxCapacity, other.maxCapacity);
+        std::swap(capacity, other.capacity);
+        std::swap(length, other.length);
+        std::swap(data, other.data);
+    }
 
     // The arguments must not point into this buffer: its storage is replaced before the
     // second pass.
