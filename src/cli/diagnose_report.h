@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "diagnose/map_rows.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
+#include "diagnose/map_rows.h"
 
 struct DiagnosedMessage {
     long number = 0;                       // counted from 1 over all inputs
