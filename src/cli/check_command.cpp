@@ -12,7 +12,7 @@
 #include "cli/report_json.h"
 #include "cli/report_rows.h"
 #include "cli/report_summary.h"
-#include "inspect/field_inspection.h"
+#include "content/field_content.h"
 #include "model/protocol.h"
 
 namespace {

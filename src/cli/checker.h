@@ -8,8 +8,8 @@
 #include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
-#include "inspect/field_inspection.h"
-#include "inspect/value_mask.h"
+#include "content/field_content.h"
+#include "content/value_mask.h"
 #include "model/protocol.h"
 
 class Checker : public MessageSink {

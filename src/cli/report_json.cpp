@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "inspect/emv_bits.h"
+#include "content/emv_bits.h"
 #include "support/text.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "content/field_content.h"
 #include "decode/decoder.h"
-#include "inspect/field_inspection.h"
 
 struct FieldRow {
     int number = 0;

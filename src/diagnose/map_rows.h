@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "content/field_content.h"
 #include "diagnose/diagnosis.h"
-#include "inspect/field_inspection.h"
 
 struct MapRow {
     std::string prefixHex;  // a field's length prefix, apart from its data

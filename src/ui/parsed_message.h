@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/field_inspection.h"
+#include "content/field_content.h"
 #include "model/protocol.h"
 
 struct ParsedField {

@@ -3,7 +3,7 @@
 # grows the committed corpus. Exits non-zero on any finding (crash, leak, timeout, broken
 # invariant); the input that caused it is left in the artifact folder it names.
 #
-#   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]     TARGET: pro_file, decoder, text or inspect
+#   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]     TARGET: pro_file, decoder, text or content
 #
 # ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well.
 set -euo pipefail

@@ -1,4 +1,4 @@
-#include "inspect/card_number.h"
+#include "content/card_number.h"
 
 bool LuhnValid(const char* digits, int count) noexcept {
     if (digits == nullptr || count < 2) return false;

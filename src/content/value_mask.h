@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/track_data.h"
+#include "content/track_data.h"
 
 class ValueMask {
   public:

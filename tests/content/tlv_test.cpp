@@ -1,4 +1,4 @@
-#include "inspect/tlv.h"
+#include "content/tlv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "inspect/value_mask.h"
+#include "content/value_mask.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "content/card_number.h"
 #include "hex_bytes.h"
-#include "inspect/card_number.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "inspect/track_data.h"
+#include "content/track_data.h"
 
-#include "inspect/card_number.h"
+#include "content/card_number.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "inspect/track_data.h"
+#include "content/track_data.h"
 
 #include <gtest/gtest.h>
 

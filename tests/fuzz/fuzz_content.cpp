@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "content/field_content.h"
+#include "content/tlv.h"
+#include "content/track_data.h"
 #include "fuzz_check.h"
-#include "inspect/field_inspection.h"
-#include "inspect/tlv.h"
-#include "inspect/track_data.h"
 
 namespace {
 

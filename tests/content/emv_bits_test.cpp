@@ -1,12 +1,12 @@
-#include "inspect/emv_bits.h"
+#include "content/emv_bits.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "content/tag_names.h"
 #include "hex_bytes.h"
-#include "inspect/tag_names.h"
 
 namespace {
 

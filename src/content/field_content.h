@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "content/tlv.h"
+#include "content/value_mask.h"
 #include "decode/decoder.h"
-#include "inspect/tlv.h"
-#include "inspect/value_mask.h"
 #include "model/protocol.h"
 
 struct InspectOptions {

@@ -1,4 +1,4 @@
-#include "inspect/tag_names.h"
+#include "content/tag_names.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
-#include "inspect/value_mask.h"
+#include "content/value_mask.h"
 
 #include <algorithm>
 
-#include "inspect/card_number.h"
+#include "content/card_number.h"
 
 namespace {
 

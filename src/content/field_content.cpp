@@ -1,13 +1,13 @@
-#include "inspect/field_inspection.h"
+#include "content/field_content.h"
 
 #include <cstring>
 
-#include "inspect/card_number.h"
-#include "inspect/emv_bits.h"
-#include "inspect/tag_names.h"
-#include "inspect/tlv.h"
-#include "inspect/track_data.h"
-#include "inspect/value_mask.h"
+#include "content/card_number.h"
+#include "content/emv_bits.h"
+#include "content/tag_names.h"
+#include "content/tlv.h"
+#include "content/track_data.h"
+#include "content/value_mask.h"
 #include "support/text.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "inspect/field_inspection.h"
+#include "content/field_content.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "inspect/emv_bits.h"
+#include "content/emv_bits.h"
 
 #include <cstddef>
 #include <iterator>
