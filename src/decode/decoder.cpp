@@ -185,28 +185,6 @@ bool FieldVerdict(int code, int field, AutoBuff& verdict) noexcept {
     return verdict.Format(kVerdictUnreadable, field);
 }
 
-bool CheckMessage(const ParseCursor& cursor, AutoBuff& verdict, bool& passed,
-                  const DecodeScratch& scratch);
-
-// Walks the fields and checks them; false when the consumer refused one (no verdict then).
-bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& verdict,
-                  bool& passed, DecodeScratch& scratch) {
-    AutoBuff& value = scratch.value;
-    DecodedField field;
-    field.value = &value;
-    for (;;) {
-        const int code = NextField(cursor, field.number, field.offset, value);
-        if (code == kNoMoreFields) break;
-        if (code < 0) {
-            FieldVerdict(code, field.number, verdict);
-            return true;
-        }
-        field.consumed = static_cast<std::int16_t>(code);
-        if (consumer && !consumer(field)) return false;
-    }
-    return CheckMessage(cursor, verdict, passed, scratch);
-}
-
 // The verdict of a message whose fields were all read.
 bool CheckMessage(const ParseCursor& cursor, AutoBuff& verdict, bool& passed,
                   const DecodeScratch& scratch) {
@@ -225,6 +203,25 @@ bool CheckMessage(const ParseCursor& cursor, AutoBuff& verdict, bool& passed,
     }
     passed = SetVerdictOk(verdict);
     return true;
+}
+
+// Walks the fields and checks them; false when the consumer refused one (no verdict then).
+bool WalkAndCheck(ParseCursor& cursor, const FieldConsumer& consumer, AutoBuff& verdict,
+                  bool& passed, DecodeScratch& scratch) {
+    AutoBuff& value = scratch.value;
+    DecodedField field;
+    field.value = &value;
+    for (;;) {
+        const int code = NextField(cursor, field.number, field.offset, value);
+        if (code == kNoMoreFields) break;
+        if (code < 0) {
+            FieldVerdict(code, field.number, verdict);
+            return true;
+        }
+        field.consumed = static_cast<std::int16_t>(code);
+        if (consumer && !consumer(field)) return false;
+    }
+    return CheckMessage(cursor, verdict, passed, scratch);
 }
 
 // The field bits 2 to 128 as two words, field 1 at the top of the first.
