@@ -23,7 +23,8 @@ bool Checker::Take() {
             return Fail(reason);
         }
         headerMask.Reset(headerUnits);
-        if (inspect.mask) MaskCardNumberRuns(message.Data(), headerUnits, true, headerMask);
+        if (inspect.mask)
+            MaskCardNumberRuns(message.Data(), headerUnits, ValueShown::kHex, headerMask);
         MaskedHex(message.Data(), headerUnits, headerMask, header);
         std::memmove(message.Data(), message.Data() + headerUnits, length - headerUnits);
         message.SetLength(length - headerUnits);
@@ -49,6 +50,16 @@ bool Checker::Deliver(CheckedMessage& checked) {
     ++(checked.ok ? counts.passed : counts.failed);
     checked.rows = rows.data();
     checked.rowCount = rowCount;
+    if (writer.WantsFields()) {
+        // Behind a header nobody declared, the bitmap is read from the header's units.
+        const int size = static_cast<int>(checked.header.bitmap.size());
+        bitmapMask.Reset(size);
+        if (inspect.mask) {
+            MaskCardNumberRuns(checked.header.bitmap.data(), size, ValueShown::kHex, bitmapMask);
+        }
+        MaskedHex(checked.header.bitmap.data(), size, bitmapMask, bitmap);
+        checked.bitmapHex = bitmap;
+    }
     writer.Write(checked);
     return output.FlushIfFull();
 }

@@ -52,6 +52,8 @@ class Checker : public MessageSink {
     int headerUnits = -1;  // none
     std::string header;
     ValueMask headerMask;
+    std::string bitmap;
+    ValueMask bitmapMask;
     InspectOptions inspect;
     CheckCounts counts;
 };

@@ -16,6 +16,12 @@ std::string PartOf(const MapEntry& entry) {
     return NameOf(entry.part);
 }
 
+std::string MessageBytes(std::string_view bytes) {
+    std::string shown;
+    AppendMessageText(shown, bytes);
+    return shown;
+}
+
 std::string HexOf(const MapRow& row) {
     return row.prefixHex.empty() ? row.hex : row.prefixHex + " " + row.hex;
 }
@@ -48,9 +54,10 @@ void DiagnoseTextReport::Write(const DiagnosedMessage& message) {
     }
     out.Line("  ", kReadingsLead);
     for (const Reading& reading : diagnosis.readings) {
-        // The words quote verdicts (with their "n°"), as verdicts are shown: controls escaped.
+        // The words quote verdicts (with their "n°") as verdicts are shown, the message's
+        // bytes as check shows them.
         out.Append("    ");
-        AppendDefinitionText(out.Text(), ReadingWords(reading));
+        AppendDefinitionText(out.Text(), ReadingWords(reading, MessageBytes));
         out.Line();
     }
 }

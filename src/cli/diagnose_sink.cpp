@@ -13,6 +13,9 @@ bool DiagnoseSink::Take() {
     }
     diagnoser.Diagnose(message, headerUnits > 0 ? headerUnits : 0, diagnosis);
     mapRows.Build(message, diagnosis, rows);
+    for (Reading& reading : diagnosis.readings)
+        reading.headerHex =
+            ReadingHeaderHex(message.Data(), message.Length(), reading, mapRows.Masks());
     DiagnosedMessage diagnosed;
     diagnosed.diagnosis = &diagnosis;
     diagnosed.rows = &rows;

@@ -1,4 +1,8 @@
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
 
 #include "cli/commands.h"
 #include "model/save_file.h"
@@ -20,7 +24,16 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         // Help is a success on standard output; anything else is a usage error.
-        return app.exit(e) == 0 ? kExitOk : kExitUsage;
+        errno = 0;
+        if (app.exit(e) != 0) return kExitUsage;
+        // Help or a version nobody could read is no success either.
+        std::cout.flush();
+        if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "iso8583: cannot write to standard output: %s\n",
+                         errno != 0 ? std::strerror(errno) : "unknown error");
+            return kExitUsage;
+        }
+        return kExitOk;
     }
     return status;
 }

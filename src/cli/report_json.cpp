@@ -70,12 +70,10 @@ void JsonReport::Write(const CheckedMessage& message) {
         AddInside(field, row.inspection);
         fields.push_back(std::move(field));
     }
-    std::string bitmap;
-    AssignHex(bitmap, message.header.bitmap.data(), static_cast<int>(message.header.bitmap.size()));
     Json line = {{"message", message.number}};
     if (message.hasHeader) line["header"] = std::string(message.headerHex);
     line["mti"] = std::string(message.header.mti);
-    line["bitmap"] = std::move(bitmap);
+    line["bitmap"] = std::string(message.bitmapHex);
     line["fields"] = std::move(fields);
     line["verdict"] = std::string(message.verdict);
     line["ok"] = message.ok;

@@ -28,6 +28,7 @@ struct CheckedMessage {
     const char* error = nullptr;  // why the message could not be prepared; null otherwise
     bool hasHeader = false;       // whether a header was set aside (even an empty one)
     std::string_view headerHex;   // the units set aside before decoding, as hex
+    std::string_view bitmapHex;   // both bitmaps as read, masked; for writers of fields only
     const FieldRow* rows = nullptr;
     std::size_t rowCount = 0;
 };

@@ -178,7 +178,10 @@ class Inspection {
         }
         // The data's own backstop, carried over, already covers the value's digits.
         const bool dataScanned = TlvWanted(def, n, options) && Tlv();
-        if (options.mask && !dataScanned) MaskCardNumberRuns(bytes, size, binary, valueMask);
+        if (options.mask && !dataScanned) {
+            MaskCardNumberRuns(bytes, size, binary ? ValueShown::kHex : ValueShown::kText,
+                               valueMask);
+        }
         MaskedHex(bytes, size, valueMask, result.hex);
         if (binary) {
             result.value = result.hex;
@@ -250,7 +253,13 @@ class Inspection {
             for (int i = 0; i < found; ++i) {
                 if (!objects[i].constructed) MaskTag(objects[i], data.data(), dataMask);
             }
-            MaskCardNumberRuns(data.data(), count, true, dataMask);
+            // One data object at a time: an amount beside a verification result is no number.
+            for (int i = 0; i < found; ++i) {
+                const TlvObject& object = objects[i];
+                if (object.constructed) continue;
+                MaskCardNumberRuns(data.data() + object.valueOffset, object.length,
+                                   ValueShown::kHex, dataMask, object.valueOffset);
+            }
         }
         const int unitsPerByte = UnitsPerTlvByte(def, n);
         const int first = field.offset + def.fields[n].sizeLen;
@@ -331,7 +340,7 @@ FieldInspection InspectField(const ProtocolDef& def, const DecodedField& field,
 std::string MaskedUnitsHex(const std::uint8_t* units, int count, bool mask) {
     ValueMask hidden;
     hidden.Reset(count);
-    if (mask) MaskCardNumberRuns(units, count, true, hidden);
+    if (mask) MaskCardNumberRuns(units, count, ValueShown::kHex, hidden);
     std::string hex;
     MaskedHex(units, count, hidden, hex);
     return hex;

@@ -12,52 +12,63 @@ int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
 }
 
-// Whether the count symbols from start, read by digitAt, form a number passing the check.
-template <typename DigitAt>
-bool LuhnAt(DigitAt digitAt, int start, int count) {
-    char digits[kMaxCardDigits];
-    for (int k = 0; k < count; ++k)
-        digits[k] = static_cast<char>('0' + digitAt(start + k));
-    return LuhnValid(digits, count);
+bool IsTextDigit(std::uint8_t b) noexcept {
+    return b >= '0' && b <= '9';
 }
 
-// Inside a longer run of digits (a value that did not parse, a length before the number), a card
-// number is looked for only where one can begin: a major industry digit 2 to 6, on a byte for
-// nibbles.
-template <typename DigitAt, typename MaskRun>
-void MaskInsideLongRun(int start, int n, int step, DigitAt digitAt, MaskRun maskRun) {
-    int s = start;
-    while (s + kMinCardDigits <= start + n) {
-        const int first = digitAt(s);
-        int found = 0;
-        if (s % step == 0 && first >= 2 && first <= 6) {
-            const int longest = start + n - s < kMaxCardDigits ? start + n - s : kMaxCardDigits;
-            for (int len = longest; len >= kMinCardDigits && found == 0; --len) {
-                if (LuhnAt(digitAt, s, len)) found = len;
+// Calls found(start, count) for each candidate that ends at one of the symbols [first, last),
+// all of them decimal digits read by digitAt. Going back from each end, one sum serves every
+// length: a digit is doubled when an odd number of digits follow it.
+template <typename DigitAt, typename Found>
+void CandidatesInRun(int first, int last, DigitAt digitAt, Found found) {
+    for (int end = first + kMinCardDigits; end <= last; ++end) {
+        const int lastDigit = digitAt(end - 1);
+        bool repeated = true;
+        int sum = 0;
+        for (int count = 1; count <= kMaxCardDigits && end - count >= first; ++count) {
+            const int digit = digitAt(end - count);
+            repeated = repeated && digit == lastDigit;
+            sum += count % 2 == 0 ? (digit * 2 > 9 ? digit * 2 - 9 : digit * 2) : digit;
+            if (count >= kMinCardDigits && sum % 10 == 0 && !repeated && digit >= 2 && digit <= 6) {
+                found(end - count, count);
             }
         }
-        if (found > 0) maskRun(s, found);
-        s += found > 0 ? found : 1;
     }
 }
 
-// Runs of symbols 0 to 9, each symbol read by digitAt (-1 for a non-digit); step 2 when the
-// symbols are nibbles.
-template <typename DigitAt, typename MaskRun>
-void ForEachCardRun(int count, int step, DigitAt digitAt, MaskRun maskRun) {
+// Every candidate among the symbols [0, count), each read by digitAt (-1 for a symbol that is
+// no decimal digit).
+template <typename DigitAt, typename Found>
+void ForEachCandidate(int count, DigitAt digitAt, Found found) {
     int i = 0;
     while (i < count) {
-        int n = 0;
-        while (i + n < count && digitAt(i + n) >= 0)
-            ++n;
-        if (n >= kMinCardDigits && n <= kMaxCardDigits && LuhnAt(digitAt, i, n)) {
-            maskRun(i, n);
-        } else if (n > kMinCardDigits) {
-            // A card number behind its length ("5A08" and the digits, as text) runs on.
-            MaskInsideLongRun(i, n, step, digitAt, maskRun);
-        }
-        i += n > 0 ? n : 1;
+        while (i < count && digitAt(i) < 0)
+            ++i;
+        int end = i;
+        while (end < count && digitAt(end) >= 0)
+            ++end;
+        if (end - i >= kMinCardDigits) CandidatesInRun(i, end, digitAt, found);
+        i = end;
     }
+}
+
+// Calls hide(i) for each digit of a card number of count digits from start that the
+// card-number rule hides.
+template <typename Hide>
+void HideCardDigits(int start, int count, Hide hide) {
+    int from = 0;
+    int to = 0;
+    MaskedDigits(count, from, to);
+    for (int i = start + from; i < start + to; ++i)
+        hide(i);
+}
+
+// Nibbles [start, start + count) lie in text digits only: they are the hex of those digits.
+bool SpellsTextDigits(const std::uint8_t* bytes, int start, int count) noexcept {
+    for (int k = start / 2; k <= (start + count - 1) / 2; ++k) {
+        if (!IsTextDigit(bytes[k])) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -67,11 +78,11 @@ void ValueMask::Reset(int bytes) {
 }
 
 bool ValueMask::Any() const noexcept {
-    return std::find(nibbles.begin(), nibbles.end(), 1) != nibbles.end();
+    return std::any_of(nibbles.begin(), nibbles.end(), [](std::uint8_t n) { return n != kShown; });
 }
 
 void ValueMask::Nibble(int i) noexcept {
-    if (i >= 0 && i < static_cast<int>(nibbles.size())) nibbles[i] = 1;
+    if (i >= 0 && i < static_cast<int>(nibbles.size())) nibbles[i] = kHidden;
 }
 
 void ValueMask::Byte(int k) noexcept {
@@ -80,20 +91,18 @@ void ValueMask::Byte(int k) noexcept {
 }
 
 void ValueMask::All() noexcept {
-    std::fill(nibbles.begin(), nibbles.end(), 1);
+    std::fill(nibbles.begin(), nibbles.end(), kHidden);
+}
+
+void ValueMask::HexNibble(int i) noexcept {
+    if (i >= 0 && i < static_cast<int>(nibbles.size()) && nibbles[i] == kShown) {
+        nibbles[i] = kHiddenInHex;
+    }
 }
 
 void MaskCardNumber(ValueMask& mask, int start, int count, bool packed) noexcept {
-    int from = 0;
-    int to = 0;
-    MaskedDigits(count, from, to);
-    for (int i = start + from; i < start + to; ++i) {
-        if (packed) {
-            mask.Nibble(i);
-        } else {
-            mask.Byte(i);
-        }
-    }
+    if (packed) return HideCardDigits(start, count, [&](int i) { mask.Nibble(i); });
+    HideCardDigits(start, count, [&](int i) { mask.Byte(i); });
 }
 
 void MaskTrack(ValueMask& mask, const TrackData& track, int base) noexcept {
@@ -115,19 +124,37 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept {
         mask.Byte(k);
 }
 
-void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask) {
+void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
+                        int at) {
     if (bytes == nullptr || size < 1) return;
-    ForEachCardRun(
-        size, 1, [&](int i) { return bytes[i] >= '0' && bytes[i] <= '9' ? bytes[i] - '0' : -1; },
-        [&](int start, int n) { MaskCardNumber(mask, start, n, false); });
-    if (!nibbles) return;
-    ForEachCardRun(
-        2 * size, 2,
+    ForEachCandidate(
+        size, [&](int i) { return IsTextDigit(bytes[i]) ? bytes[i] - '0' : -1; },
+        [&](int start, int count) { MaskCardNumber(mask, at + start, count, false); });
+    for (int align = 0; align < 2; ++align) {
+        // Symbol j is the pair of characters from align + 2j: "34" for the digit 4.
+        ForEachCandidate((size - align) / 2,
+                         [&](int j) {
+                             const std::uint8_t* pair = bytes + align + 2 * j;
+                             return pair[0] == '3' && IsTextDigit(pair[1]) ? pair[1] - '0' : -1;
+                         },
+                         [&](int start, int count) {
+                             HideCardDigits(start, count, [&](int j) {
+                                 mask.Byte(at + align + 2 * j);
+                                 mask.Byte(at + align + 2 * j + 1);
+                             });
+                         });
+    }
+    ForEachCandidate(
+        2 * size,
         [&](int i) {
             const int v = NibbleOf(bytes, i);
             return v <= 9 ? v : -1;
         },
-        [&](int start, int n) { MaskCardNumber(mask, start, n, true); });
+        [&](int start, int count) {
+            if (SpellsTextDigits(bytes, start, count)) return;
+            if (shown == ValueShown::kHex) return MaskCardNumber(mask, 2 * at + start, count, true);
+            HideCardDigits(start, count, [&](int i) { mask.HexNibble(2 * at + i); });
+        });
 }
 
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out) {

@@ -1,6 +1,7 @@
 // Which parts of a value masked output hides, kept per nibble: nibble 2k is the high half of
 // byte k. A masked nibble shows as '*' in hex; a character shows as '*' when either of its
-// nibbles is masked, and its two hex digits as "**".
+// nibbles is masked, and its two hex digits as "**". A nibble can also be hidden in hex alone:
+// a card number that only the hex of a text value spells leaves the characters as they are.
 #pragma once
 
 #include <cstdint>
@@ -16,16 +17,31 @@ class ValueMask {
     bool Any() const noexcept;
 
     void Nibble(int i) noexcept;
+    void HexNibble(int i) noexcept;  // hidden in hex only
     void Byte(int k) noexcept;
     void All() noexcept;
+    // Whether hex shows nibble i as '*'.
     bool NibbleMasked(int i) const noexcept {
-        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] != 0;
+        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] != kShown;
     }
-    bool ByteMasked(int k) const noexcept { return NibbleMasked(2 * k) || NibbleMasked(2 * k + 1); }
+    // Whether text shows character k as '*'.
+    bool ByteMasked(int k) const noexcept { return Hidden(2 * k) || Hidden(2 * k + 1); }
 
   private:
+    static constexpr std::uint8_t kShown = 0;
+    static constexpr std::uint8_t kHidden = 1;
+    static constexpr std::uint8_t kHiddenInHex = 2;
+
+    bool Hidden(int i) const noexcept {
+        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] == kHidden;
+    }
+
     std::vector<std::uint8_t> nibbles;
 };
+
+// How a value reaches the reader: as hex (binary values, units outside the fields), or as its
+// characters with its hex beside them.
+enum class ValueShown { kHex, kText };
 
 // A card number of count digits from start: characters (both nibbles of each byte) or, when
 // packed, nibbles. Positions count from the start of the masked value.
@@ -36,10 +52,15 @@ void MaskTrack(ValueMask& mask, const TrackData& track, int base) noexcept;
 // bytes [first, first + count) whole.
 void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 
-// The backstop: every run of 13 to 19 decimal digits that passes the Luhn check, as
-// characters and, when nibbles is set, as nibbles, masked by the card-number rule; inside a
-// longer run, the longest such number that begins with 2 to 6 (on a byte, for nibbles).
-void MaskCardNumberRuns(const std::uint8_t* bytes, int size, bool nibbles, ValueMask& mask);
+// The backstop, over one value: a candidate is 13 to 19 decimal digits that pass the Luhn check,
+// begin with 2 to 6 and are not one digit repeated, at any offset inside a longer run of digits.
+// Every candidate is masked by the card-number rule, overlapping ones included, in each form a
+// reader could see it: text digits, the hex of text digits written as characters ("3431..."),
+// and nibbles at either alignment. Nibbles that spell text digits are left to the text-digit
+// reading. In a value shown as text, a candidate found in the nibbles alone is hidden in hex.
+// The value's first byte is byte at of mask.
+void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
+                        int at = 0);
 
 // Upper-case hex of the bytes with masked nibbles as '*', into out (its storage is reused).
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out);

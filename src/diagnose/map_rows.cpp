@@ -1,5 +1,8 @@
 #include "diagnose/map_rows.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "diagnose/walk.h"
 #include "support/text.h"
 
@@ -39,6 +42,15 @@ void UnitsHex(const AutoBuff& message, int offset, int count, std::string& out) 
     AssignHex(out, message.Data() + offset, count);
 }
 
+// A value shown as hex ("4111..."), masked as the units it stands for would be.
+std::string MaskedHexText(const std::string& hex, bool mask) {
+    if (!mask) return hex;
+    std::vector<std::uint8_t> bytes(hex.size() / 2);
+    const int n = static_cast<int>(bytes.size());
+    if (DecodeHex(static_cast<int>(hex.size()), bytes.data(), hex.c_str(), n) != n) return hex;
+    return MaskedUnitsHex(bytes.data(), n, true);
+}
+
 }  // namespace
 
 void MapRows::TakeField(const AutoBuff& message, const DecodedField& field) {
@@ -50,11 +62,14 @@ void MapRows::TakeField(const AutoBuff& message, const DecodedField& field) {
     const int dataAt = field.offset + prefix;
     const int units = field.consumed - prefix;
     UnitsHex(message, field.offset, prefix, row.prefixHex);
-    if (!inspection.masked) return UnitsHex(message, dataAt, units, row.hex);
+    if (!options.mask) return UnitsHex(message, dataAt, units, row.hex);
     unitMask.Reset(units);
-    if (!MapValueMask(def, n, field.value->Length(), units, inspection.scratch.value, unitMask)) {
+    if (inspection.masked &&
+        !MapValueMask(def, n, field.value->Length(), units, inspection.scratch.value, unitMask)) {
         unitMask.All();
     }
+    // The units may spell a number the value does not: packed digits read as text, say.
+    MaskCardNumberRuns(message.Data() + dataAt, units, ValueShown::kHex, unitMask);
     MaskedHex(message.Data() + dataAt, units, unitMask, row.hex);
 }
 
@@ -86,9 +101,13 @@ void MapRows::Build(const AutoBuff& message, const Diagnosis& diagnosis,
                 FieldRow(message, entry, row);
                 break;
             case MapPart::kMti:
-            case MapPart::kBitmap:
                 UnitsHex(message, entry.offset, entry.units, row.hex);
                 row.value = entry.value;
+                break;
+            case MapPart::kBitmap:
+                // Behind a header nobody declared, the bitmap is read from the header's units.
+                row.hex = MaskedUnitsHex(message.Data() + entry.offset, entry.units, options.mask);
+                row.value = MaskedHexText(entry.value, options.mask);
                 break;
             default:
                 row.hex = MaskedUnitsHex(message.Data() + entry.offset, entry.units, options.mask);
@@ -96,4 +115,10 @@ void MapRows::Build(const AutoBuff& message, const Diagnosis& diagnosis,
                 break;
         }
     }
+}
+
+std::string ReadingHeaderHex(const std::uint8_t* message, int length, const Reading& reading,
+                             bool mask) {
+    const int units = std::min(reading.header, length);
+    return MaskedUnitsHex(message, units > 0 ? units : 0, mask);
 }

@@ -14,11 +14,16 @@ struct MapRow {
     std::string value;      // as shown; empty for the header, trailing units and a stopped field
 };
 
+// The units a reading sets aside, in hex, masked as the map masks a header.
+std::string ReadingHeaderHex(const std::uint8_t* message, int length, const Reading& reading,
+                             bool mask);
+
 class MapRows {
   public:
     MapRows(const ProtocolDef& protocol, const InspectOptions& inspect)
         : def(protocol), options(inspect) {}
 
+    bool Masks() const noexcept { return options.mask; }
     // One row per entry of diagnosis.map, into rows (their storage is reused).
     void Build(const AutoBuff& message, const Diagnosis& diagnosis, std::vector<MapRow>& rows);
 

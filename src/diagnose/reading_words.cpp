@@ -2,10 +2,23 @@
 
 namespace {
 
-std::string Outcome(const Reading& reading) {
-    std::string text = reading.ok ? std::string("passes as ") + reading.mti
-                                  : "decodes exactly as " + std::string(reading.mti) +
-                                        " with the verdict \"" + reading.verdict + "\"";
+// The only verdict that quotes the message: the MTI that has no message definition.
+constexpr std::string_view kUnknownMessage = "Unknown message ";
+
+std::string Quoted(std::string_view bytes, MessageBytesShown shown) {
+    return shown != nullptr ? shown(bytes) : std::string(bytes);
+}
+
+std::string VerdictWords(std::string_view verdict, MessageBytesShown shown) {
+    if (verdict.substr(0, kUnknownMessage.size()) != kUnknownMessage) return std::string(verdict);
+    return std::string(kUnknownMessage) + Quoted(verdict.substr(kUnknownMessage.size()), shown);
+}
+
+std::string Outcome(const Reading& reading, MessageBytesShown shown) {
+    const std::string mti = Quoted(reading.mti, shown);
+    std::string text = reading.ok ? "passes as " + mti
+                                  : "decodes exactly as " + mti + " with the verdict \"" +
+                                        VerdictWords(reading.verdict, shown) + "\"";
     if (reading.warnings > 0) {
         text += " (" + std::to_string(reading.warnings) +
                 (reading.warnings == 1 ? " warning)" : " warnings)");
@@ -19,13 +32,13 @@ std::string ChangeWords(const EncodingChange& change) {
     return std::string(KeyOf(change.role)) + "=" + NameOf(change.value);
 }
 
-std::string ReadingWords(const Reading& reading) {
+std::string ReadingWords(const Reading& reading, MessageBytesShown messageBytes) {
     if (!reading.headerChanged) {
-        if (!reading.change) return Outcome(reading);
-        return ChangeWords(*reading.change) + ": " + Outcome(reading);
+        if (!reading.change) return Outcome(reading, messageBytes);
+        return ChangeWords(*reading.change) + ": " + Outcome(reading, messageBytes);
     }
     std::string text = "a header of " + std::to_string(reading.header) +
                        (reading.header == 1 ? " unit (" : " units (") + reading.headerHex + ")";
     if (reading.change) text += " and " + ChangeWords(*reading.change);
-    return text + ", then " + Outcome(reading);
+    return text + ", then " + Outcome(reading, messageBytes);
 }

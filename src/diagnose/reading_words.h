@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "diagnose/diagnosis.h"
 
@@ -11,4 +12,7 @@ inline constexpr char kNoReading[] = "No single change makes it decode exactly."
 
 // "BMP_Enc=HEX" for a change.
 std::string ChangeWords(const EncodingChange& change);
-std::string ReadingWords(const Reading& reading);
+// How the words quote bytes of the message (the MTI, and the verdict that names it).
+using MessageBytesShown = std::string (*)(std::string_view bytes);
+// messageBytes null: the bytes as they are.
+std::string ReadingWords(const Reading& reading, MessageBytesShown messageBytes = nullptr);

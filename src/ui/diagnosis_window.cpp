@@ -151,6 +151,7 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
                      [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
     QObject::connect(showCardData, &QCheckBox::toggled, this, [this] {
         ShowParts();
+        ShowReadings();
         ColourDump(-1);
     });
     QObject::connect(close, &QDialogButtonBox::rejected, this, &QWidget::close);
@@ -266,7 +267,10 @@ void DiagnosisWindow::ShowReadings() {
         QString::fromLatin1(diagnosis.readings.empty() ? kNoReading : kReadingsLead));
     for (const Reading& reading : diagnosis.readings) {
         auto* row = new QWidget(readingsBox);
-        auto* words = new QLabel(Shown(ReadingWords(reading)), row);
+        Reading shown = reading;
+        shown.headerHex = ReadingHeaderHex(units.data(), static_cast<int>(units.size()), reading,
+                                           !showCardData->isChecked());
+        auto* words = new QLabel(Shown(ReadingWords(shown)), row);
         words->setWordWrap(true);
         words->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* apply = new QPushButton(ReadingAction(reading), row);

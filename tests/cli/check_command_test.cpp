@@ -439,6 +439,28 @@ TEST_F(CheckCommand, UnwritableReportStopsWithStatus2AndClosedPipeEndsQuietly) {
     EXPECT_EQ(head.err, "");
 }
 
+TEST_F(CheckCommand, BitmapReadFromAnUndeclaredHeaderIsMasked) {
+    // A header nobody declared: its 4111... is read as the binary bitmap.
+    const std::string line = "303230304111111111111111" + kDemoFirstHex + "\n";
+    const auto masked = nlohmann::json::parse(Check("--hex --json " + kDemoPro, line).out);
+    EXPECT_EQ(masked["bitmap"], "411111********110000000000000000");
+    const auto plain = nlohmann::json::parse(Check("--hex --json --no-mask " + kDemoPro, line).out);
+    EXPECT_EQ(plain["bitmap"], "41111111111111110000000000000000");
+}
+
+TEST_F(CheckCommand, HelpAndVersionThatCannotBeWrittenExitWithStatus2) {
+    for (const char* args :
+         {"--version", "--help", "check --help", "diagnose --help", "format --help"}) {
+        const Result written = Shell("\"$TOOL\" " + std::string(args));
+        EXPECT_EQ(written.status, 0) << args;
+        EXPECT_FALSE(written.out.empty()) << args;
+        const Result full = Shell("\"$TOOL\" " + std::string(args) + " >/dev/full");
+        EXPECT_EQ(full.status, 2) << args;
+        EXPECT_EQ(full.err, "iso8583: cannot write to standard output: No space left on device\n")
+            << args;
+    }
+}
+
 TEST_F(CheckCommand, TooLongMessageIsNamedAsAnError) {
     const Result run = Check(textPro, std::string(40000, 'x') + "\n");
     EXPECT_EQ(run.status, 1);

@@ -85,6 +85,39 @@ TEST(DiagnoseCommand, ByteMapRowsAreMaskedUnlessAskedNotTo) {
     EXPECT_EQ(plain.out.find("Decodes exactly"), std::string::npos);
 }
 
+struct ShownCase {
+    const char* name;
+    std::string input;
+    std::string shown;   // a line the masked report holds
+    std::string hidden;  // what it must not hold anywhere
+};
+
+TEST(DiagnoseCommand, HeadersAndBitmapsReadFromThemAreMaskedAndMessageBytesEscaped) {
+    const ShownCase cases[] = {
+        {"HeaderOfTextDigits", "34313131313131313131313131313131" + kPasses,
+         "    a header of 16 units (343131313131************31313131), then passes as 0200",
+         "34313131313131313131313131313131"},
+        {"BitmapReadFromAnUndeclaredHeader", "303230304111111111111111" + kPasses,
+         "      4      8  bitmap     411111******1111                          411111******1111",
+         "4111111111111111"},
+        {"PackedNumberAtAnOddNibbleBehindATpdu",
+         "6000030000303231307020000000800000080378282246310005000000000000001000000123544552"
+         "4D30303031",
+         "", "378282246310005"},
+        {"ReadingMtiOutsidePrintableText", "60000300009B324A31" + kPasses.substr(8),
+         "    a header of 5 units (6000030000) and BIN_Enc=CHAR, then decodes exactly as \\x9B2J1 "
+         "with the verdict \"Unknown message \\x9B2J1\"",
+         "\x9B"},
+    };
+    for (const ShownCase& c : cases) {
+        const Result run = Diagnose("", c.input + "\n");
+        if (!c.shown.empty()) {
+            EXPECT_NE(run.out.find("\n" + c.shown + "\n"), std::string::npos) << c.name << run.out;
+        }
+        EXPECT_EQ(run.out.find(c.hidden), std::string::npos) << c.name << run.out;
+    }
+}
+
 TEST(DiagnoseCommand, NoReadingIsSaid) {
     const Result run = Diagnose("", "30323030\n");
     EXPECT_NE(run.out.find("\n  No single change makes it decode exactly.\n"), std::string::npos)

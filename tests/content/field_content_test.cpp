@@ -49,6 +49,19 @@ FieldInspection Inspect(bool text, int number, const std::vector<std::uint8_t>& 
 
 constexpr char kChip[] = "9F0206000000001000 950500000080 00 700A 5A084111111111111111";
 
+TEST(InspectField, ChipDataIsScannedOneDataObjectAtATime) {
+    // An unknown tag holding a packed card number at an odd nibble, beside an amount whose
+    // digits would run on into the next object's.
+    const FieldInspection got =
+        Inspect(false, 55, HexBytes("9F0206000000001000 DF02080378282246310005 9505 0000008000"));
+    ASSERT_EQ(got.tlvError, "");
+    ASSERT_EQ(got.tags.size(), 3u);
+    EXPECT_EQ(got.tags[0].hex, "000000001000");
+    EXPECT_EQ(got.tags[1].hex, "0378282*****0005");
+    EXPECT_EQ(got.tags[2].hex, "0000008000");
+    EXPECT_EQ(got.hex.find("378282246310005"), std::string::npos) << got.hex;
+}
+
 TEST(InspectField, ListsChipDataUnderABinaryDialectWithNamesBitsAndUnits) {
     const FieldInspection got = Inspect(false, 55, HexBytes(kChip));
     ASSERT_EQ(got.tlvError, "");
