@@ -5,7 +5,8 @@
 #
 #   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]     TARGET: pro_file, decoder, text or content
 #
-# ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well.
+# ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well; ISO_FUZZ_RUNS=N
+# ends the run after N executions if SECONDS have not run out first.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -33,10 +34,12 @@ cp -r "$corpus" "$work/corpus"
 mkdir "$work/artifacts"
 dict=()
 [ -f "$here/$target.dict" ] && dict=(-dict="$here/$target.dict")
+runs=()
+[ -n "${ISO_FUZZ_RUNS:-}" ] && runs=(-runs="$ISO_FUZZ_RUNS")
 
 status=0
 ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
-    "$binary" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$binary" "${dict[@]}" "${runs[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
     >"$work/log" 2>&1 || status=$?
 
