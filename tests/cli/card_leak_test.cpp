@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -632,6 +633,7 @@ const OutputForm kForms[] = {
     {"diagnose", "diagnose", false, 100},
     {"diagnose --json", "diagnose --json", true, 0},
     {"check --jobs 2", "check --jobs 2", false, 70},
+    {"diagnose --jobs 2", "diagnose --jobs 2", false, 100},
 };
 
 void PrintTo(const OutputForm& form, std::ostream* out) {
@@ -703,6 +705,27 @@ const Framing kFramings[] = {
              stream += m->units;
          }
          return std::vector<std::string>{WriteFile(dir / "stream.bin", stream)};
+     }},
+    {"--stream len4", "--stream len4", 1,
+     [](const fs::path& dir, const Inputs& messages) {
+         std::string stream;
+         for (const Message* m : messages) {
+             stream += std::string(2, '\0');
+             stream.push_back(static_cast<char>(m->units.size() >> 8));
+             stream.push_back(static_cast<char>(m->units.size() & 0xFF));
+             stream += m->units;
+         }
+         return std::vector<std::string>{WriteFile(dir / "stream4.bin", stream)};
+     }},
+    {"--stream ascii4", "--stream ascii4", 1,
+     [](const fs::path& dir, const Inputs& messages) {
+         std::string stream;
+         for (const Message* m : messages) {
+             char length[8];
+             std::snprintf(length, sizeof length, "%04zu", m->units.size());
+             stream += length + m->units;
+         }
+         return std::vector<std::string>{WriteFile(dir / "ascii4.bin", stream)};
      }},
 };
 
