@@ -177,6 +177,25 @@ class DiagnosisWindowTest : public QObject {
         QVERIFY(shown().contains(pan));
     }
 
+    void HeaderThatAReadingNamesIsMaskedUntilAskedFor() {
+        Window w;
+        const QString header = QStringLiteral("34313131313131313131313131313131");
+        w.Parse(header + QString::fromLatin1(kPassing), true);
+        DiagnosisWindow* window = w.Open(w.status);
+        QVERIFY(window != nullptr);
+        auto readings = [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QString all;
+            for (const QLabel* label : window->findChildren<QLabel*>())
+                all += label->text() + '\n';
+            return all;
+        };
+        QVERIFY(readings().contains(QStringLiteral("a header of 16 units (343131313131")));
+        QVERIFY(!readings().contains(header));
+        window->ShowCardData()->setChecked(true);
+        QVERIFY(readings().contains(header));
+    }
+
     void EscapeClosesTheWindow() {
         Window w;
         w.Parse(kBehindTpdu, true);
