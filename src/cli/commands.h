@@ -17,3 +17,4 @@ inline constexpr char kExitStatusRule[] =
 void AddFormatCommand(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
 void AddDiagnoseCommand(CLI::App& app, int& status);
+void AddLintCommand(CLI::App& app, int& status);

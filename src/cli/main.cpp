@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     AddFormatCommand(app, status);
     AddCheckCommand(app, status);
     AddDiagnoseCommand(app, status);
+    AddLintCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -7,6 +7,8 @@ bool CopyDefinition(const ProtocolDef& source, ProtocolDef& target) noexcept {
     if (&source == &target) return true;
     std::copy(std::begin(source.name), std::end(source.name), target.name);
     std::copy(std::begin(source.fields), std::end(source.fields), target.fields);
+    std::copy(std::begin(source.settings), std::end(source.settings), target.settings);
+    target.options = source.options;
     for (int r = 0; r < kEncodingRoleCount; ++r) {
         const auto field = EncodingField(static_cast<EncodingRole>(r));
         target.*field = source.*field;

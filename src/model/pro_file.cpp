@@ -2,13 +2,20 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "model/pro_settings.h"
+#include "model/pro_tokens.h"
 #include "model/save_file.h"
 #include "support/text.h"
 
@@ -16,47 +23,12 @@ namespace {
 
 constexpr int kLineBuffer = 1024;
 
-bool IsSpace(char c) noexcept {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+using pro_tokens::IsSpace;
+using pro_tokens::NextToken;
+using pro_tokens::ReadInt;
 
 bool StartsWith(const char* text, const char* key) noexcept {
     return std::strncmp(text, key, std::strlen(key)) == 0;
-}
-
-// strtok's rules without its hidden state: separators in a row count as one, so an empty
-// token is never returned.
-char* NextToken(char*& cursor, char separator) noexcept {
-    char* p = cursor;
-    while (*p == separator)
-        ++p;
-    if (*p == '\0') {
-        cursor = p;
-        return nullptr;
-    }
-    char* token = p;
-    while (*p != '\0' && *p != separator)
-        ++p;
-    if (*p != '\0') *p++ = '\0';
-    cursor = p;
-    return token;
-}
-
-// atoi's reading (white space, sign, digits up to the first other character, none giving 0),
-// saturating at the int range instead of atoi's undefined overflow.
-int ReadInt(const char* p) noexcept {
-    while (IsSpace(*p))
-        ++p;
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    long long value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        if (value <= INT_MAX) value = value * 10 + (*p - '0');
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
 }
 
 // The file may carry any value; only its low 16 bits fit the record.
@@ -91,69 +63,329 @@ constexpr EncodingKey kEncodingKeys[] = {
      Bit(Encoding::NONE) | Bit(Encoding::HEX) | Bit(Encoding::CHAR), Encoding::NONE},
 };
 
-void ReadName(char* rest, ProtocolDef& def) {
-    // The value starts one character after the key, where the writer puts a blank.
-    char* value = *rest != '\0' ? rest + 1 : rest;
-    CollapseBlanks(value);
-    CopyTextCut(def.name, sizeof def.name, value);
+const char* const kRoleWords[] = {"an MTI encoding",      "a bitmap encoding",
+                                  "a length encoding",    "a numeric encoding",
+                                  "a character encoding", "a binary encoding"};
+
+std::string Quoted(const char* text) {
+    return std::string("'") + text + "'";
 }
 
-void ReadEncoding(const EncodingKey& key, char* value, ProtocolDef& def) {
-    CollapseBlanks(value);
-    const Encoding e = EncodingFromName(value);
-    def.*key.field = (key.accepted & Bit(e)) != 0 ? e : key.replacement;
+std::string FieldLead(int n) {
+    return "field " + std::to_string(n) + ": ";
 }
 
-// Each value is stored before it is checked; the first bad one ends the line.
-void ReadField(char* rest, ProtocolDef& def) {
-    char* token = NextToken(rest, ';');
-    if (token == nullptr) return;
-    const int n = ReadInt(TrimSpaces(token));
-    if (n < kFirstDataElement || n > kLastField) return;
-    FldDef& field = def.fields[n];
-
-    if ((token = NextToken(rest, ';')) == nullptr) return;
-    field.type = FieldTypeFromName(TrimSpaces(token));
-    if (field.type == FieldType::U) return;
-
-    if ((token = NextToken(rest, ';')) == nullptr) return;
-    field.size = Low16(ReadInt(TrimSpaces(token)));
-    if (field.size < 1) return;
-
-    if ((token = NextToken(rest, ';')) == nullptr) return;
-    field.sizeLen = Low16(ReadInt(TrimSpaces(token)));
-    if (field.sizeLen < 0 || field.sizeLen > 5) return;
-
-    if ((token = NextToken(rest, ';')) == nullptr) return;
-    if (TrimSpaces(token)[0] == 'Y') field.subfield = true;
-
-    if ((token = NextToken(rest, ';')) == nullptr) return;
-    CollapseBlanks(token);
-    CopyTextCut(field.description, sizeof field.description, token);
+// The token up to its line end, which the reader keeps in the token it ends.
+std::string Shown(const char* token) {
+    std::string text(token);
+    while (!text.empty() && IsSpace(text.back()))
+        text.pop_back();
+    return text;
 }
 
-void ReadMessage(char* rest, ProtocolDef& def) {
-    auto msg = std::make_unique<MsgDef>();
-    InitMsgDef(*msg, def);
-    if (!ParseMsgValue(rest, *msg)) return;
-    const int same = def.messages.FindByMti(msg->mti);
-    if (same != MsgTable::kNone) {
-        def.messages.At(same) = std::move(msg);
-    } else {
-        def.messages.PutIfEmpty(def.messages.FirstEmpty(), msg);
+bool LineEndIn(const char* token) noexcept {
+    return std::strpbrk(token, "\r\n") != nullptr;
+}
+
+// Reads the lines of one file into a definition; with findings, it also says what it
+// skipped, cut or replaced and what the lines contradict, with their numbers.
+class ProReader {
+  public:
+    ProReader(ProtocolDef& definition, ProFindings* notes) : def(definition), findings(notes) {}
+
+    // continuation: the rest of a line longer than the buffer.
+    void Line(char* line, int number, bool continuation) {
+        at = number;
+        while (IsSpace(*line))
+            ++line;
+        if (StartsWith(line, "NAME=")) return Name(line + 5);
+        if (StartsWith(line, "FIELD=")) return Field(line + 6);
+        if (StartsWith(line, "MSG=")) return Message(line + 4);
+        for (std::size_t r = 0; r < std::size(kEncodingKeys); ++r) {
+            const EncodingKey& key = kEncodingKeys[r];
+            if (StartsWith(line, key.key)) {
+                return Encoding(static_cast<int>(r), line + std::strlen(key.key));
+            }
+        }
+        if (StartsWith(line, kFieldOptionKey)) return Setting(line, true);
+        if (StartsWith(line, kOptionKey)) return Setting(line, false);
+        if (findings != nullptr && !continuation && *line != '\0' && !StartsWith(line, "//")) {
+            Note("line not read: it begins with no key (" + Shown(line).substr(0, 40) + ")");
+        }
     }
-}
 
-void ReadLine(char* line, ProtocolDef& def) {
-    while (IsSpace(*line))
-        ++line;
-    if (StartsWith(line, "NAME=")) return ReadName(line + 5, def);
-    if (StartsWith(line, "FIELD=")) return ReadField(line + 6, def);
-    if (StartsWith(line, "MSG=")) return ReadMessage(line + 4, def);
-    for (const auto& key : kEncodingKeys) {
-        if (StartsWith(line, key.key)) return ReadEncoding(key, line + std::strlen(key.key), def);
+    void LongLine() { Note("line longer than 1023 characters: read as several lines"); }
+
+    // What only the whole definition shows.
+    void Finish() {
+        for (int n = kFirstDataElement; n <= kLastField; ++n) {
+            if (def.settings[n].sixUnitPrefix && def.fields[n].sizeLen > 0) {
+                def.fields[n].sizeLen = kMaxPrefixUnits;
+            }
+        }
+        if (findings == nullptr) return;
+        for (int n = kFirstDataElement; n <= kLastField; ++n) {
+            CheckPrefixRoom(n);
+            if (!def.settings[n].Any()) continue;
+            const std::string contradiction = SettingContradiction(def, n);
+            if (!contradiction.empty()) NoteAt(settingLine[n], contradiction);
+        }
+        for (int i = 0; i < def.messages.SlotCount(); ++i) {
+            if (def.messages.At(i)) CheckMasks(*def.messages.At(i), messageLine[i]);
+        }
+        std::stable_sort(findings->begin(), findings->end(),
+                         [](const ProFinding& a, const ProFinding& b) { return a.line < b.line; });
     }
-}
+
+  private:
+    void Note(std::string text) { NoteAt(at, std::move(text)); }
+    void NoteAt(int line, std::string text) {
+        if (findings != nullptr) findings->push_back({line, std::move(text)});
+    }
+    // A later line for an item read before: the later one stands.
+    void Again(int& line, const std::string& what) {
+        if (line != 0) Note(what + " given again; line " + std::to_string(line) + " is overridden");
+        line = at;
+    }
+
+    void Name(char* rest) {
+        Again(nameLine, "NAME");
+        // The value starts one character after the key, where the writer puts a blank.
+        char* value = *rest != '\0' ? rest + 1 : rest;
+        if (findings != nullptr && *rest != '\0' && *rest != ' ' && !IsSpace(*rest)) {
+            Note(std::string("NAME: the character after the key is not read ('") + *rest + "')");
+        }
+        CollapseBlanks(value);
+        if (std::strlen(value) > static_cast<std::size_t>(kTextMax)) {
+            Note("NAME cut to " + std::to_string(kTextMax) + " characters");
+        }
+        CopyTextCut(def.name, sizeof def.name, value);
+    }
+
+    void Encoding(int role, char* value) {
+        const EncodingKey& key = kEncodingKeys[role];
+        const std::string name(key.key, std::strlen(key.key) - 1);
+        Again(encodingLine[role], name);
+        CollapseBlanks(value);
+        const ::Encoding e = EncodingFromName(value);
+        const bool accepted = (key.accepted & Bit(e)) != 0;
+        def.*key.field = accepted ? e : key.replacement;
+        if (!accepted) {
+            Note(name + "=" + value + " is not " + kRoleWords[role] + "; read as " +
+                 NameOf(key.replacement));
+        }
+    }
+
+    // Each value is stored before it is checked; the first bad one ends the line.
+    void Field(char* rest) {
+        char* token = NextToken(rest, ';');
+        if (token == nullptr) return Note("FIELD line without a field number: nothing read");
+        const int n = ReadInt(TrimSpaces(token));
+        if (n < kFirstDataElement || n > kLastField) {
+            // The writer always writes the lines of fields 0 and 1; they are read as nothing.
+            if (n != 0 && n != 1) {
+                Note("FIELD: field number " + Quoted(Shown(token).c_str()) +
+                     " is outside 2 to 128; line not read");
+            }
+            return;
+        }
+        FldDef& field = def.fields[n];
+        const std::string lead = FieldLead(n);
+        Again(fieldLine[n], "field " + std::to_string(n));
+
+        if ((token = NextToken(rest, ';')) == nullptr) {
+            return Note(lead + "the line ends after the field number; nothing read");
+        }
+        field.type = FieldTypeFromName(TrimSpaces(token));
+        if (field.type == FieldType::U) {
+            const std::string shown = Shown(token);
+            if (LineEndIn(token) && FieldTypeFromName(shown.c_str()) != FieldType::U) {
+                return Note(lead +
+                            "the line ends at the type, which then holds the line end; "
+                            "field left undefined");
+            }
+            return Note(lead + "type " + Quoted(shown.c_str()) + " unknown; field left undefined");
+        }
+
+        if ((token = NextToken(rest, ';')) == nullptr) {
+            return Note(lead +
+                        "the line ends after the type; size, prefix size, subfield flag "
+                        "and description not read");
+        }
+        field.size = Low16(ReadInt(TrimSpaces(token)));
+        if (field.size < 1) {
+            return Note(lead + "size " + Quoted(Shown(token).c_str()) +
+                        " is not a size of at least 1; the rest of the line is not read");
+        }
+
+        if ((token = NextToken(rest, ';')) == nullptr) {
+            return Note(lead +
+                        "the line ends after the size; prefix size, subfield flag and "
+                        "description not read");
+        }
+        field.sizeLen = Low16(ReadInt(TrimSpaces(token)));
+        if (field.sizeLen < 0 || field.sizeLen > 5) {
+            return Note(lead + "prefix size " + Quoted(Shown(token).c_str()) +
+                        " is outside 0 to 5; the rest of the line is not read");
+        }
+
+        if ((token = NextToken(rest, ';')) == nullptr) {
+            return Note(lead +
+                        "the line ends after the prefix size; subfield flag and "
+                        "description not read");
+        }
+        const char flag = TrimSpaces(token)[0];
+        if (flag == 'Y') field.subfield = true;
+        if (flag != 'Y' && flag != 'N') {
+            Note(lead + "subfield flag " + Quoted(Shown(token).c_str()) +
+                 " is neither Y nor N; the flag is left as it was");
+        }
+
+        if ((token = NextToken(rest, ';')) == nullptr) {
+            return Note(lead + "the line ends after the subfield flag; description not read");
+        }
+        CollapseBlanks(token);
+        if (std::strlen(token) > static_cast<std::size_t>(kTextMax)) {
+            Note(lead + "description cut to " + std::to_string(kTextMax) + " characters");
+        }
+        CopyTextCut(field.description, sizeof field.description, token);
+        if (findings != nullptr && NextToken(rest, ';') != nullptr) {
+            Note(lead + "the description ends at its ';'; the rest of the line is not read");
+        }
+    }
+
+    void Message(char* rest) {
+        std::string why;
+        if (findings != nullptr) why = WhyNotMessage(rest);
+        auto msg = std::make_unique<MsgDef>();
+        InitMsgDef(*msg, def);
+        if (!ParseMsgValue(rest, *msg)) return Note(why + "; line not read");
+        const int same = def.messages.FindByMti(msg->mti);
+        const std::string lead = std::string("message ") + msg->mti;
+        if (same != MsgTable::kNone) {
+            Note(lead + " given again; line " + std::to_string(messageLine[same]) +
+                 " is overridden");
+            def.messages.At(same) = std::move(msg);
+            messageLine[same] = at;
+            return;
+        }
+        const int slot = def.messages.FirstEmpty();
+        if (!def.messages.PutIfEmpty(slot, msg)) {
+            return Note(lead + ": the table holds 99 messages already; line not read");
+        }
+        messageLine[slot] = at;
+        if (why.find("cut") != std::string::npos) Note(lead + ": title cut to 128 characters");
+    }
+
+    // Why ParseMsgValue refuses the value, on a copy of it.
+    static std::string WhyNotMessage(const char* rest) {
+        std::string copy(rest);
+        CollapseBlanks(copy.data());
+        copy.resize(std::strlen(copy.c_str()));
+        char* cursor = copy.data();
+        char* token = NextToken(cursor, ';');
+        if (token == nullptr) return "MSG without an MTI";
+        const std::string mti = TrimSpaces(token);
+        if (mti.size() != 4) {
+            return "MSG: MTI " + Quoted(mti.c_str()) + " has " + std::to_string(mti.size()) +
+                   " characters, not 4";
+        }
+        for (const char* which : {"mandatory", "optional"}) {
+            token = NextToken(cursor, ';');
+            if (token == nullptr) return "message " + mti + ": no " + which + " mask";
+            const std::string mask = TrimSpaces(token);
+            for (std::size_t i = 0; i < 32; ++i) {
+                if (i >= mask.size()) {
+                    return "message " + mti + ": " + which + " mask has " +
+                           std::to_string(mask.size()) + " digits, not 32";
+                }
+                if (!std::isxdigit(static_cast<unsigned char>(mask[i]))) {
+                    return "message " + mti + ": " + which + " mask is not hexadecimal";
+                }
+            }
+        }
+        token = NextToken(cursor, ';');
+        if (token != nullptr &&
+            std::strlen(TrimSpaces(token)) > static_cast<std::size_t>(kTextMax)) {
+            return "title cut";
+        }
+        return {};
+    }
+
+    void Setting(char* line, bool field) {
+        char* value = line + std::strlen(field ? kFieldOptionKey : kOptionKey);
+        const SettingRead read =
+            field ? ReadFieldOptionLine(value, def) : ReadOptionLine(value, def);
+        if (!read.problem.empty()) {
+            const std::string lead = read.field != 0 ? FieldLead(read.field) : std::string();
+            return Note(lead + read.problem + "; line not read");
+        }
+        if (findings == nullptr) return;
+        const std::string what = read.field != 0
+                                     ? "field " + std::to_string(read.field) + " " + read.name
+                                     : "OPTION " + read.name;
+        Again(settingLines[what], what);
+        if (read.field != 0 && settingLine[read.field] == 0) settingLine[read.field] = at;
+    }
+
+    // A variable field whose prefix cannot count up to its size.
+    void CheckPrefixRoom(int n) {
+        const FldDef& field = def.fields[n];
+        const int s = field.sizeLen;
+        if (field.type == FieldType::U || s < 1 || s > kMaxPrefixUnits) return;
+        const ::Encoding e = LengthEncoding(def, n);
+        long most = 0;
+        switch (e) {
+            case ::Encoding::CHAR:
+                most = s >= 5 ? 99999 : static_cast<long>(std::pow(10, s)) - 1;
+                break;
+            case ::Encoding::HEX:
+                most = s >= 4 ? 65535 : (1L << (4 * s)) - 1;
+                break;
+            case ::Encoding::PBCD:
+                most = s >= 3 ? 999999 : static_cast<long>(std::pow(10, 2 * s)) - 1;
+                break;
+            default:
+                most =
+                    def.settings[n].prefixNumber ? (s >= 2 ? 65535 : 255) : (s == 2 ? 65535 : 255);
+                break;
+        }
+        if (def.settings[n].prefixNibbles) most /= 2;
+        if (field.size > most) {
+            NoteAt(fieldLine[n], FieldLead(n) + "a prefix of " + std::to_string(s) + " unit" +
+                                     (s == 1 ? "" : "s") + " under " + NameOf(e) +
+                                     " counts at most " + std::to_string(most) +
+                                     ", below the size " + std::to_string(field.size));
+        }
+    }
+
+    void CheckMasks(const MsgDef& msg, int line) {
+        const std::string lead = std::string("message ") + msg.mti + ": ";
+        for (int n = kFirstDataElement; n <= kLastField; ++n) {
+            const bool mandatory = TestBit(msg.mandatory, n);
+            const bool optional = TestBit(msg.optional, n);
+            if ((mandatory || optional) && def.fields[n].type == FieldType::U) {
+                NoteAt(line, lead + (mandatory ? "mandatory" : "optional") + " field " +
+                                 std::to_string(n) + " is not defined");
+            }
+            if (mandatory && optional) {
+                NoteAt(line,
+                       lead + "field " + std::to_string(n) + " is both mandatory and optional");
+            }
+        }
+    }
+
+    ProtocolDef& def;
+    ProFindings* findings;
+    int at = 0;
+    // Where items were last read, to tell a later line overriding an earlier one.
+    int nameLine = 0;
+    int encodingLine[std::size(kEncodingKeys)] = {};
+    int fieldLine[kFieldCount] = {};
+    int settingLine[kFieldCount] = {};
+    int messageLine[MsgTable::kSlots] = {};
+    std::map<std::string, int> settingLines;
+};
 
 // Reads 16 bytes from the first 32 characters; false at the first pair that is not hex.
 bool ReadMask(char* token, FieldMask& mask) noexcept {
@@ -176,8 +408,10 @@ bool PutFieldLines(std::FILE* stream, const ProtocolDef& def) noexcept {
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
         const FldDef& f = def.fields[n];
         if (f.type == FieldType::U) continue;
+        // A prefix of 6 units is the setting's: a classic reader takes the largest it reads.
+        const int sizeLen = def.settings[n].sixUnitPrefix && f.sizeLen > 5 ? 5 : f.sizeLen;
         std::snprintf(line, sizeof line, "FIELD= %3d; %4s; %3d; %1d; %c; %.128s\n", n,
-                      NameOf(f.type), f.size, f.sizeLen, f.subfield ? 'Y' : 'N', f.description);
+                      NameOf(f.type), f.size, sizeLen, f.subfield ? 'Y' : 'N', f.description);
         if (!Put(stream, line)) return false;
     }
     return true;
@@ -216,7 +450,8 @@ bool ReadProtocolFile(const char* path, ProtocolDef& def) {
     return true;
 }
 
-bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error) {
+bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error,
+                      ProFindings* findings) {
     const auto fail = [&](const char* what, int code) {
         error = path + ": " + what + ": " + std::strerror(code != 0 ? code : EIO);
         return false;
@@ -243,19 +478,30 @@ bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& er
     // fmemopen refuses a size of 0; an empty text is one NUL byte, which holds no line.
     std::FILE* memory = ::fmemopen(text.data(), got > 0 ? got : 1, "r");
     if (memory == nullptr) return fail("cannot read", errno);
-    ReadProtocolStream(memory, def);
+    ReadProtocolStream(memory, def, findings);
     std::fclose(memory);
     return true;
 }
 
-void ReadProtocolStream(std::FILE* stream, ProtocolDef& def) {
+void ReadProtocolStream(std::FILE* stream, ProtocolDef& def, ProFindings* findings) {
     if (stream == nullptr) return;
     def.Reset();
     def.messages.ClearAll();
+    ProReader reader(def, findings);
     // A line longer than the buffer is read as several lines.
     char line[kLineBuffer];
-    while (std::fgets(line, sizeof line, stream) != nullptr)
-        ReadLine(line, def);
+    int number = 1;
+    bool continued = false;
+    while (std::fgets(line, sizeof line, stream) != nullptr) {
+        const bool ends = std::strchr(line, '\n') != nullptr;
+        if (!ends && !continued && findings != nullptr && std::strlen(line) == kLineBuffer - 1) {
+            reader.LongLine();
+        }
+        reader.Line(line, number, continued);
+        continued = !ends;
+        if (ends) ++number;
+    }
+    reader.Finish();
 }
 
 bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def) {
@@ -276,7 +522,7 @@ bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def) {
            Put(stream,
                "\n// message definition\n"
                "// MTI, mandatory et optional masks, description\n\n") &&
-           PutMessageLines(stream, def);
+           PutMessageLines(stream, def) && WriteSettingLines(stream, def);
 }
 
 bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def) {

@@ -4,8 +4,17 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "model/protocol.h"
+
+// What a reader of a definition skipped, cut or replaced, or found contradictory, with the
+// number of the line it concerns (counted from 1): lint's findings.
+struct ProFinding {
+    int line = 0;
+    std::string text;
+};
+using ProFindings = std::vector<ProFinding>;
 
 // False when the file cannot be opened (def untouched, errno says why; a folder gives EISDIR);
 // true otherwise, whatever it held.
@@ -14,9 +23,11 @@ bool ReadProtocolFile(const char* path, ProtocolDef& def);
 // left as it was and error holds "path: cannot open: reason", "path: cannot read: reason" or
 // "path: too large for a protocol definition".
 inline constexpr long kProtocolFileMax = 16L << 20;
-bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error);
+// With findings, every finding is added to it, in line order.
+bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& error,
+                      ProFindings* findings = nullptr);
 // The same rules over an open stream, which the caller closes.
-void ReadProtocolStream(std::FILE* stream, ProtocolDef& def);
+void ReadProtocolStream(std::FILE* stream, ProtocolDef& def, ProFindings* findings = nullptr);
 
 // Writes the whole definition and closes the stream. False when a write or the close failed.
 bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def);

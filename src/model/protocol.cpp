@@ -157,6 +157,9 @@ void ProtocolDef::Reset() noexcept {
     binEnc = Encoding::NONE;
     for (auto& f : fields)
         f.Clear();
+    for (auto& s : settings)
+        s = FieldSettings{};
+    options = DialectOptions{};
 }
 
 bool ProtocolDef::IsBinaryField(int n) const noexcept {
@@ -166,23 +169,23 @@ bool ProtocolDef::IsBinaryField(int n) const noexcept {
 
 Encoding ProtocolDef::DataEncoding(int n) const noexcept {
     if (n < 0 || n >= kFieldCount) return Encoding::NONE;
+    const FieldSettings& own = settings[n];
     switch (fields[n].type) {
         case FieldType::N:
-            return numEnc;
+            return own.numEnc.value_or(numEnc);
         case FieldType::A:
         case FieldType::AN:
         case FieldType::ANS:
         case FieldType::AS:
-            return chrEnc;
+            return own.charset.value_or(chrEnc);
         case FieldType::B:
         case FieldType::Z:
-            return binEnc;
+            return own.binEnc.value_or(binEnc);
         default:
             return Encoding::NONE;
     }
 }
 
-// Counted on integers: logarithms in floating point miss exact powers (999 vs 1000).
 std::int16_t ProtocolDef::LengthPrefixSize(std::int16_t maxLen, int n) const noexcept {
     long length = maxLen;
     if (length < 0) length = (n >= 0 && n < kFieldCount) ? fields[n].size : 0;
@@ -207,6 +210,7 @@ std::int16_t ProtocolDef::LengthPrefixSize(std::int16_t maxLen, int n) const noe
 
 bool ProtocolDef::RecomputeLengthPrefixSizes() noexcept {
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
+        if (settings[n].lenEnc || settings[n].sixUnitPrefix) continue;
         if (fields[n].sizeLen > 0) fields[n].sizeLen = LengthPrefixSize(fields[n].size, n);
     }
     return true;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+#include "model/field_settings.h"
+
 enum class Encoding : std::int32_t {
     NONE = 0,
     BIGEND = 1,
@@ -107,18 +109,23 @@ struct ProtocolDef {
     Encoding chrEnc = Encoding::ASCII;
     Encoding binEnc = Encoding::NONE;
     MsgTable messages;
+    // Beyond the classic lines: each field's own settings, and the dialect's options.
+    FieldSettings settings[kFieldCount];
+    DialectOptions options;
 
     ProtocolDef() noexcept = default;  // the start-up state
     ProtocolDef(const ProtocolDef&) = delete;
     ProtocolDef& operator=(const ProtocolDef&) = delete;
 
-    // The state before a file is read; leaves the messages alone.
+    // The state before a file is read, without settings or options; leaves the messages alone.
     void Reset() noexcept;
 
     bool IsBinaryField(int n) const noexcept;
+    // The encoding of field n's data: its own setting where it has one, else the dialect's.
     Encoding DataEncoding(int n) const noexcept;
     // Field n is consulted only when maxLen is negative.
     std::int16_t LengthPrefixSize(std::int16_t maxLen, int n) const noexcept;
+    // Leaves alone a field whose length encoding or prefix size is its own setting.
     bool RecomputeLengthPrefixSizes() noexcept;
 };
 

@@ -1,0 +1,35 @@
+// The definition file's lines beyond the classic ones: dialect options and field settings.
+//
+//   OPTION= EMPTY_FIELDS; Y
+//   OPTION= HEADER; 5
+//   FIELD_OPTION=  35; NUM_Enc; PBCD
+//
+// Their keys begin with no classic key, so a reader of the classic lines skips them.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "model/protocol.h"
+
+inline constexpr char kOptionKey[] = "OPTION=";
+inline constexpr char kFieldOptionKey[] = "FIELD_OPTION=";
+
+// What a line said, for a reader that tells a later line overriding an earlier one.
+struct SettingRead {
+    int field = 0;        // 0 for an OPTION line
+    std::string name;     // "EMPTY_FIELDS", "NUM_Enc"
+    std::string problem;  // empty when the line was read
+};
+
+// Reads the value after the key (normalised in place) into def.
+SettingRead ReadOptionLine(char* value, ProtocolDef& def);
+SettingRead ReadFieldOptionLine(char* value, ProtocolDef& def);
+
+// The lines of def's options and settings, after a "//" heading, in a stable order; nothing
+// at all for a definition without them. False when a write failed.
+bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def);
+
+// What a setting of field n says that its field contradicts (a NUM_Enc on a character field,
+// a setting of an undefined field): one text per contradiction, "" when none.
+std::string SettingContradiction(const ProtocolDef& def, int n);
