@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/message_sink.h"
+#include "input/message_sink.h"
 
 enum class StreamFormat {
     kLen2,    // 2 bytes, big-endian

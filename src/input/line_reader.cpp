@@ -1,4 +1,4 @@
-#include "cli/line_reader.h"
+#include "input/line_reader.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,14 +1,14 @@
-#include "cli/input_dump.h"
+#include "input/input_dump.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/dump_hexdump.h"
-#include "cli/dump_literal.h"
-#include "cli/line_reader.h"
 #include "decode/decoder.h"
+#include "input/dump_hexdump.h"
+#include "input/dump_literal.h"
+#include "input/line_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/input_stream.h"
+#include "input/input_stream.h"
 
 #include <cerrno>
 #include <string>
