@@ -123,7 +123,9 @@ class DumpReader {
 }  // namespace
 
 int ReadDump(MessageSink& sink, std::FILE* stream) {
-    LineReader reader(stream, true);  // a carriage return is never part of a dump
+    // A carriage return is never part of a dump. A literal may be written on one line, as
+    // debuggers and Arrays.toString do: a line may be as long as the whole literal.
+    LineReader reader(stream, true, kLiteralMax);
     DumpReader dump(sink);
     char* line = nullptr;
     std::size_t size = 0;
