@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
 #include "content/field_content.h"
 #include "content/value_mask.h"
+#include "input/message_sink.h"
 #include "model/protocol.h"
 
 class Checker : public MessageSink {

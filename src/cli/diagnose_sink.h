@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/diagnose_report.h"
-#include "cli/message_sink.h"
 #include "diagnose/diagnoser.h"
+#include "input/message_sink.h"
 
 class DiagnoseSink : public MessageSink {
   public:

@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "cli/commands.h"
-#include "cli/input_dump.h"
-#include "cli/input_lines.h"
-#include "cli/input_raw.h"
-#include "cli/input_stream.h"
+#include "input/input_dump.h"
+#include "input/input_lines.h"
+#include "input/input_raw.h"
+#include "input/input_stream.h"
 #include "model/pro_file.h"
 
 namespace {

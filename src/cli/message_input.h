@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
+#include "input/message_sink.h"
 #include "model/protocol.h"
 
 struct FramingOptions {

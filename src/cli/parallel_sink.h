@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "cli/message_sink.h"
 #include "cli/report_output.h"
 #include "cli/report_summary.h"
 #include "cli/report_writer.h"
+#include "input/message_sink.h"
 
 // Messages read one after another, and what checking them gave.
 struct MessageBlock {

@@ -344,13 +344,34 @@ INSTANTIATE_TEST_SUITE_P(
                    "2  ... Parsing OK ...\n"
                    "2  error: stream ends 1 units into a message of 300 units\n"
                    "4 messages read, 2 passed, 2 failed\n"},
-        StreamCase{"LengthAbove32767StopsThatInput", "len2", "\x80\x01" + kLen2,
-                   "2  error: message longer than 32767 units\n"
+        StreamCase{"LengthAbove32767CutShortStopsThatInput", "len2", "\x80\x01" + kLen2,
+                   "2  error: stream ends 46 units into a message of 32769 units\n"
                    "2 messages read, 0 passed, 2 failed\n"},
         StreamCase{"BrokenPrefix", "len4", kLen2.substr(0, 3),
                    "2  error: stream ends 3 units into a length prefix of 4 units\n"
                    "2 messages read, 0 passed, 2 failed\n"}),
     [](const testing::TestParamInfo<StreamCase>& info) { return info.param.name; });
+
+// The prefix of a message too long to check still says where the next one begins; read from
+// a pipe, the message can only be passed over by reading it.
+TEST_F(CheckCommand, StreamReadsOnAfterAMessageLongerThan32767Units) {
+    Write("stream", kLen2 + "\x9c\x40" + std::string(40000, '7') + kLen2);
+    const Result run = Shell("cat stream | \"$TOOL\" check --stream len2 --json \"$PRO\" -");
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    const auto tooLong = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(tooLong["message"], 2);
+    EXPECT_EQ(tooLong["error"], "message longer than 32767 units");
+    const auto third = nlohmann::json::parse(lines[2]);
+    EXPECT_EQ(third["message"], 3);
+    EXPECT_EQ(third["mti"], "0100");
+    EXPECT_EQ(third["ok"], true);
+
+    const Result summary =
+        Check("--stream len2 --summary " + textPro + " " + (dir / "stream").string());
+    EXPECT_EQ(Lines(summary.out).back(), "3 messages read, 2 passed, 1 failed");
+}
 
 struct HeaderCase {
     const char* name;

@@ -3,7 +3,9 @@
 # grows the committed corpus. Exits non-zero on any finding (crash, leak, timeout, broken
 # invariant); the input that caused it is left in the artifact folder it names.
 #
-#   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]     TARGET: pro_file, decoder, text or content
+#   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]
+#
+# TARGET: pro_file, decoder, text, content, lines, hex_lines, dump or stream.
 #
 # ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well; ISO_FUZZ_RUNS=N
 # ends the run after N executions if SECONDS have not run out first.
@@ -11,6 +13,7 @@ set -euo pipefail
 
 if [ $# -lt 2 ]; then
     echo "usage: $0 TARGET SECONDS [BUILD_DIR]" >&2
+    echo "TARGET: pro_file, decoder, text, content, lines, hex_lines, dump or stream" >&2
     exit 2
 fi
 target=$1

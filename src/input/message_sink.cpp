@@ -1,4 +1,4 @@
-#include "cli/message_sink.h"
+#include "input/message_sink.h"
 
 #include <cstring>
 

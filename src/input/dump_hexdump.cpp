@@ -1,4 +1,4 @@
-#include "cli/dump_hexdump.h"
+#include "input/dump_hexdump.h"
 
 #include <cctype>
 

@@ -1,14 +1,14 @@
-#include "cli/input_dump.h"
+#include "input/input_dump.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/dump_hexdump.h"
-#include "cli/dump_literal.h"
-#include "cli/line_reader.h"
 #include "decode/decoder.h"
+#include "input/dump_hexdump.h"
+#include "input/dump_literal.h"
+#include "input/line_reader.h"
 
 namespace {
 
@@ -123,7 +123,9 @@ class DumpReader {
 }  // namespace
 
 int ReadDump(MessageSink& sink, std::FILE* stream) {
-    LineReader reader(stream, true);  // a carriage return is never part of a dump
+    // A carriage return is never part of a dump. A literal may be written on one line, as
+    // debuggers and Arrays.toString do: a line may be as long as the whole literal.
+    LineReader reader(stream, true, kLiteralMax);
     DumpReader dump(sink);
     char* line = nullptr;
     std::size_t size = 0;

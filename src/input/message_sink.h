@@ -1,5 +1,5 @@
-// Where the input readers of `check` (and of any command that reads messages the same way)
-// deliver each message they prepare.
+// Where the input readers deliver each message they prepare: the checker and the diagnoser of
+// the command-line tool today, any reader of pasted messages tomorrow.
 #pragma once
 
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "cli/input_stream.h"
+#include "input/input_stream.h"
 
 #include <cerrno>
 #include <string>
@@ -31,6 +31,21 @@ std::string Truncated(std::size_t got, long of, const char* what) {
            std::to_string(of) + " units";
 }
 
+// Reads size units into scratch, room at a time, and drops them: how many there were, fewer
+// than size when the stream ends first. Reading rather than seeking passes over a message on a
+// pipe as well as in a file.
+std::size_t Skip(std::FILE* stream, std::size_t size, unsigned char* scratch,
+                 std::size_t room) noexcept {
+    std::size_t skipped = 0;
+    while (skipped < size) {
+        const std::size_t want = size - skipped < room ? size - skipped : room;
+        const std::size_t got = std::fread(scratch, 1, want, stream);
+        skipped += got;
+        if (got < want) break;
+    }
+    return skipped;
+}
+
 }  // namespace
 
 std::optional<StreamFormat> StreamFormatNamed(std::string_view name) {
@@ -60,8 +75,17 @@ int ReadStream(MessageSink& sink, std::FILE* stream, StreamFormat format) {
             return 0;
         }
         if (length > kMaxMessageUnits) {
-            sink.Fail(kTooLong);
-            return 0;
+            // The prefix still says where the next message begins. The message is reported once
+            // its end is known, so that one cut short is reported as such, like any other.
+            const std::size_t skipped = Skip(stream, static_cast<std::size_t>(length),
+                                             message.Data(), kMaxMessageUnits + 1);
+            if (std::ferror(stream)) return errno != 0 ? errno : EIO;
+            if (skipped < static_cast<std::size_t>(length)) {
+                sink.Fail(Truncated(skipped, length, "a message"));
+                return 0;
+            }
+            if (!sink.Fail(kTooLong)) return 0;
+            continue;
         }
         const std::size_t read = std::fread(message.Data(), 1, length, stream);
         if (std::ferror(stream)) return errno != 0 ? errno : EIO;

@@ -1,9 +1,9 @@
-#include "cli/input_lines.h"
+#include "input/input_lines.h"
 
 #include <cstring>
 
-#include "cli/line_reader.h"
 #include "decode/decoder.h"
+#include "input/line_reader.h"
 #include "support/hex_line.h"
 
 namespace {

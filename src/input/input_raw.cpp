@@ -1,4 +1,4 @@
-#include "cli/input_raw.h"
+#include "input/input_raw.h"
 
 #include <cerrno>
 

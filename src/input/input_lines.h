@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "cli/message_sink.h"
+#include "input/message_sink.h"
 
 // Both return the error number of a failed read, 0 otherwise.
 int ReadLines(MessageSink& sink, std::FILE* stream);

@@ -1,4 +1,4 @@
-#include "cli/dump_literal.h"
+#include "input/dump_literal.h"
 
 #include <cctype>
 

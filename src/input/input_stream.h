@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/message_sink.h"
+#include "input/message_sink.h"
 
 enum class StreamFormat {
     kLen2,    // 2 bytes, big-endian
@@ -16,6 +16,7 @@ enum class StreamFormat {
 
 std::optional<StreamFormat> StreamFormatNamed(std::string_view name);
 
-// Reading stops at the first broken prefix or message. The error number of a failed read,
-// 0 otherwise.
+// A message longer than kMaxMessageUnits is an error and reading goes on after it; reading
+// stops at the first broken prefix or at a message the stream cuts short. The error number of
+// a failed read, 0 otherwise.
 int ReadStream(MessageSink& sink, std::FILE* stream, StreamFormat format);
