@@ -1,6 +1,7 @@
 #include "decode/decode_plan.h"
 
 #include "decode/codecs.h"
+#include "decode/field_with_settings.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ void DecodePlan::Build(const ProtocolDef& def) noexcept {
                 ? static_cast<std::uint8_t>(1 + static_cast<int>(plan.prefix) * kConvertRuleCount +
                                             static_cast<int>(plan.convert))
                 : 0;
+        if (plan.defined && FollowsOwnSettings(def, n)) plan.route = kOwnSettingsRoute;
         plan.prefixUnits = field.sizeLen;
         plan.fixedSize = field.size;
     }

@@ -45,10 +45,13 @@ enum class ConvertRule : std::uint8_t {
 
 inline constexpr int kPrefixRuleCount = static_cast<int>(PrefixRule::kText16) + 1;
 inline constexpr int kConvertRuleCount = static_cast<int>(ConvertRule::kTextEbcdic) + 1;
+// The route of a field read under settings of its own, after every pair of classic rules.
+inline constexpr int kOwnSettingsRoute = 1 + kPrefixRuleCount * kConvertRuleCount;
 
 struct FieldPlan {
-    // 0 for an undefined field, else 1 + prefix rule * kConvertRuleCount + conversion rule:
-    // the decoder's routine for the field, found with one load.
+    // 0 for an undefined field, kOwnSettingsRoute for one with settings of its own, else 1 +
+    // prefix rule * kConvertRuleCount + conversion rule: the decoder's routine for the field,
+    // found with one load.
     std::uint8_t route = 0;
     bool defined = false;
     PrefixRule prefix = PrefixRule::kFixed;

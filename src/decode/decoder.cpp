@@ -11,6 +11,7 @@
 #endif
 
 #include "decode/codecs.h"
+#include "decode/field_with_settings.h"
 #include "support/text.h"
 
 namespace {
@@ -139,6 +140,12 @@ int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
     if (field.type == FieldType::U) return kFieldUndefined;
 
     const int remaining = Remaining(cursor.input, cursor.pos);
+    if (FollowsOwnSettings(def, n)) {
+        const int code = DecodeFieldWithSettings(def, n, cursor.input.Data() + cursor.pos,
+                                                 remaining, value);
+        if (code > 0) cursor.pos = static_cast<std::int16_t>(cursor.pos + code);
+        return code;
+    }
     const int s = field.sizeLen;
     if (s > remaining) return kMessageTooShort;
     const std::uint8_t* units = cursor.input.Data() + cursor.pos;
@@ -456,20 +463,28 @@ int UndefinedField(const DecodePlan&, const ProtocolDef&, int, const std::uint8_
     return kFieldUndefined;
 }
 
+int OwnSettingsField(const DecodePlan&, const ProtocolDef& def, int n, const std::uint8_t* units,
+                     int remaining, AutoBuff& value) noexcept {
+    return DecodeFieldWithSettings(def, n, units, remaining, value);
+}
+
 using FieldDecoder = int (*)(const DecodePlan&, const ProtocolDef&, int, const std::uint8_t*, int,
                              AutoBuff&) noexcept;
 
 // Indexed by FieldPlan::route.
 template <std::size_t... I>
-constexpr std::array<FieldDecoder, 1 + sizeof...(I)> MakeDecoders(
+constexpr std::array<FieldDecoder, 2 + sizeof...(I)> MakeDecoders(
     std::index_sequence<I...>) noexcept {
-    return {&UndefinedField, &PlannedField<static_cast<PrefixRule>(I / kConvertRuleCount),
-                                           static_cast<ConvertRule>(I % kConvertRuleCount)>...};
+    return {&UndefinedField,
+            &PlannedField<static_cast<PrefixRule>(I / kConvertRuleCount),
+                          static_cast<ConvertRule>(I % kConvertRuleCount)>...,
+            &OwnSettingsField};
 }
 
 constexpr std::size_t kRuleRoutes = kPrefixRuleCount * kConvertRuleCount;
-constexpr std::array<FieldDecoder, 1 + kRuleRoutes> kFieldDecoders =
+constexpr std::array<FieldDecoder, 2 + kRuleRoutes> kFieldDecoders =
     MakeDecoders(std::make_index_sequence<kRuleRoutes>{});
+static_assert(kOwnSettingsRoute == 1 + kRuleRoutes);
 
 // WalkAndCheck with the field rules of the plan and the bitmap read a word at a time.
 bool WalkPlanned(ParseCursor& cursor, const DecodePlan& plan, const FieldConsumer& consumer,
