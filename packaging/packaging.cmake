@@ -24,7 +24,8 @@ find_program(ISO_GZIP gzip REQUIRED)
 configure_file(packaging/changelog.in packaging/changelog @ONLY)
 configure_file(packaging/copyright.in packaging/copyright @ONLY)
 set(iso_compressed)
-foreach(source man/iso8583.1 man/iso8583-workbench.1 ${PROJECT_BINARY_DIR}/packaging/changelog)
+foreach(source man/iso8583.1 man/iso8583-pro.5 man/iso8583-workbench.1
+               ${PROJECT_BINARY_DIR}/packaging/changelog)
     get_filename_component(name ${source} NAME)
     get_filename_component(source ${source} ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
     set(copy ${PROJECT_BINARY_DIR}/packaging/gz/${name})
@@ -42,6 +43,7 @@ set(iso_gz ${PROJECT_BINARY_DIR}/packaging/gz)
 
 install(TARGETS iso8583 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${iso_gz}/iso8583.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${iso_gz}/iso8583-pro.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES res/iso8583-workbench.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
 install(FILES examples/demo.pro examples/demo-messages.hex examples/README.md
         DESTINATION ${iso_docdir}/examples)

@@ -21,7 +21,8 @@ fail() {
 DESTDIR="$stage" "$cmake" --install "$build" --prefix /usr >/dev/null || fail "cmake --install failed"
 usr=$stage/usr
 
-expected=(bin/iso8583 share/man/man1/iso8583.1.gz share/mime/packages/iso8583-workbench.xml
+expected=(bin/iso8583 share/man/man1/iso8583.1.gz share/man/man5/iso8583-pro.5.gz
+          share/mime/packages/iso8583-workbench.xml
           share/doc/iso8583-workbench/copyright share/doc/iso8583-workbench/changelog.gz
           share/doc/iso8583-workbench/examples/demo.pro)
 if [ "$with_workbench" = 1 ]; then
