@@ -89,12 +89,15 @@ int CheckInParallel(const CheckOptions& options, const ProtocolDef& def, ReportW
     return RunStatus("check", written, inputsRead, sink.Counts(), output);
 }
 
-int RunCheck(const CheckOptions& options) {
+int RunCheck(const CheckOptions& given) {
+    CheckOptions options = given;
     // A reader that went away (`check ... | head`) ends the run quietly, as for any filter,
     // whatever the parent left the signal at.
     std::signal(SIGPIPE, SIG_DFL);
     ProtocolDef& def = TheProtocol();
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
+    // The definition's own header stands unless --header says otherwise.
+    if (options.framing.header < 0) options.framing.header = def.options.header;
     ReportOutput output(stdout);
     const std::unique_ptr<ReportWriter> report = MakeReport(options, def, output);
     const int threads = ThreadsFor(options.jobs);

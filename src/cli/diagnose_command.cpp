@@ -70,11 +70,14 @@ int DiagnoseInParallel(const DiagnoseOptions& options, const ProtocolDef& def,
     return RunStatus("diagnose", written, inputsRead, sink.Counts(), output);
 }
 
-int RunDiagnose(const DiagnoseOptions& options) {
+int RunDiagnose(const DiagnoseOptions& given) {
+    DiagnoseOptions options = given;
     // As for check: a reader that went away ends the run quietly.
     std::signal(SIGPIPE, SIG_DFL);
     ProtocolDef& def = TheProtocol();
     if (!ReadDefinition(options.definition, def)) return kExitUsage;
+    // The definition's own header stands unless --header says otherwise.
+    if (options.framing.header < 0) options.framing.header = def.options.header;
     ReportOutput output(stdout);
     const std::unique_ptr<DiagnoseReport> report = MakeReport(options, output);
     const int threads = ThreadsFor(options.jobs);

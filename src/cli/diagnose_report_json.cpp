@@ -34,7 +34,12 @@ Json CandidatesOf(const Diagnosis& diagnosis) {
     for (const Reading& reading : diagnosis.readings) {
         Json changes = Json::object();
         if (reading.headerChanged) changes["header"] = reading.header;
-        if (reading.change) changes[KeyOf(reading.change->role)] = NameOf(reading.change->value);
+        if (reading.change && reading.change->emptyFields) {
+            changes["EMPTY_FIELDS"] = "Y";
+        } else if (reading.change) {
+            if (reading.change->field != 0) changes["field"] = reading.change->field;
+            changes[KeyOf(reading.change->role)] = NameOf(reading.change->value);
+        }
         candidates.push_back({{"changes", std::move(changes)},
                               {"verdict", reading.verdict},
                               {"ok", reading.ok},

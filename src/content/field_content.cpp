@@ -19,7 +19,7 @@ int Nibble(const std::uint8_t* bytes, int i) noexcept {
 }
 
 bool TlvWanted(const ProtocolDef& def, int n, const InspectOptions& options) noexcept {
-    return n == 55 || (def.fields[n].subfield && def.IsBinaryField(n)) ||
+    return n == 55 || (def.fields[n].subfield && ValueIsBinary(def, n)) ||
            TestBit(options.tlvFields, n);
 }
 
@@ -156,7 +156,7 @@ class Inspection {
           n(decoded.number),
           bytes(decoded.value->Data()),
           size(decoded.value->Length()),
-          binary(protocol.IsBinaryField(decoded.number)),
+          binary(ValueIsBinary(protocol, decoded.number)),
           result(out),
           valueMask(out.scratch.value) {
         valueMask.Reset(size);
@@ -171,7 +171,8 @@ class Inspection {
     }
 
     void Run() {
-        if (n == 2 || n == 34) CardNumber();
+        // An empty field has no number to check.
+        if ((n == 2 || n == 34) && size > 0) CardNumber();
         if (n == 35 || n == 45) Track();
         if (options.mask && (n == 36 || n == 52 || TestBit(options.maskFields, n))) {
             valueMask.All();
@@ -315,9 +316,10 @@ class Inspection {
 }  // namespace
 
 int UnitsPerTlvByte(const ProtocolDef& def, int field) noexcept {
-    if (!def.IsBinaryField(field)) return 2;
-    if (def.binEnc == Encoding::NONE) return 1;
-    if (def.binEnc == Encoding::HEX) return 2;
+    if (!ValueIsBinary(def, field)) return 2;
+    const Encoding e = def.DataEncoding(field);
+    if (e == Encoding::NONE) return 1;
+    if (e == Encoding::HEX) return 2;
     return 8;
 }
 

@@ -47,7 +47,7 @@ MapEntry Stretch(MapPart part, int offset, int units) {
 
 std::string ValueShown(const ProtocolDef& def, const DecodedField& field) {
     const AutoBuff& value = *field.value;
-    if (def.IsBinaryField(field.number)) return HexOf(value.Data(), value.Length());
+    if (ValueIsBinary(def, field.number)) return HexOf(value.Data(), value.Length());
     const char* text = value.Text();
     return std::string(text, strnlen(text, value.Length()));
 }
@@ -89,8 +89,13 @@ Diagnoser::Diagnoser(const ProtocolDef& def) : copy(new (std::nothrow) ProtocolD
             if (e != originals[r]) changes.push_back({role, e});
         }
     }
-    // Every reading the search can count, so that a search never allocates.
-    found.reserve(changes.size() * (kMaxHeader + 1) + kMaxHeader);
+    if (!copy->options.emptyFields) changes.push_back({.emptyFields = true});
+    dialectChanges = changes.size();
+    // Every reading the search can count, so that a search never allocates: the fields' own
+    // changes take at most kFieldChanges more.
+    found.reserve(changes.size() * (kMaxHeader + 1) + kMaxHeader + kFieldChanges);
+    changes.reserve(dialectChanges + kFieldChanges);
+    present.reserve(kFieldCount);
     ready = true;
 }
 
@@ -98,13 +103,31 @@ Diagnoser::~Diagnoser() = default;
 
 void Diagnoser::Apply(int change) noexcept {
     if (change < 0) return;
-    PickEncoding(*copy, changes[change].role, changes[change].value);
+    const EncodingChange& c = changes[change];
+    if (c.emptyFields) {
+        copy->options.emptyFields = true;
+    } else if (c.field != 0) {
+        // The field's own line alone, as a file would take it: its prefix size stays.
+        saved = copy->settings[c.field];
+        SetOwnEncoding(copy->settings[c.field], c.role, c.value);
+    } else {
+        PickEncoding(*copy, c.role, c.value);
+    }
 }
 
 // Back to the definition as copied: the prefix sizes as they were, not recomputed.
 void Diagnoser::Restore(int change) noexcept {
     if (change < 0) return;
-    const EncodingRole role = changes[change].role;
+    const EncodingChange& c = changes[change];
+    if (c.emptyFields) {
+        copy->options.emptyFields = false;
+        return;
+    }
+    if (c.field != 0) {
+        copy->settings[c.field] = saved;
+        return;
+    }
+    const EncodingRole role = c.role;
     (*copy).*EncodingField(role) = originals[static_cast<int>(role)];
     if (role == EncodingRole::kLength) {
         for (int n = 0; n < kFieldCount; ++n)
@@ -190,6 +213,32 @@ void Diagnoser::Describe(const AutoBuff& message, const Score& score, int header
     Restore(score.change);
 }
 
+// Each field the walk reached, up to the one it stopped at, with each other encoding its data
+// and its length prefix can take: where one field alone is read the wrong way.
+void Diagnoser::AddFieldChanges(const AutoBuff& message, int header) {
+    changes.resize(dialectChanges);
+    present.clear();
+    WalkOutline walk;
+    WalkMessage(message, header, *copy, value, walk,
+                [&](const DecodedField& field) { present.push_back(field.number); });
+    if (walk.failedField >= kFirstDataElement) present.push_back(walk.failedField);
+    for (int n : present) {
+        const FieldType type = copy->fields[n].type;
+        if (type == FieldType::U) continue;
+        const EncodingRole roles[] = {DataRole(type), EncodingRole::kLength};
+        for (EncodingRole role : roles) {
+            if (role == EncodingRole::kLength && copy->fields[n].sizeLen == 0) continue;
+            const Encoding current = EffectiveEncoding(*copy, n, role);
+            for (int e = 0; e < kEncodingCount; ++e) {
+                const auto encoding = static_cast<Encoding>(e);
+                if (encoding == current || !AcceptsFieldEncoding(role, type, encoding)) continue;
+                if (changes.size() - dialectChanges >= kFieldChanges) return;
+                changes.push_back({role, encoding, n});
+            }
+        }
+    }
+}
+
 void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>& out) {
     out.clear();
     found.clear();
@@ -197,10 +246,12 @@ void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>
     const int length = message.Length();
     if (length > kMaxMessageUnits || header < 0 || header >= length) return;
     const Score baseline = Evaluate(message, header, -1);
-    const int changeCount = static_cast<int>(changes.size());
+    // The fields' own changes are tried alone; with a header too, they would be too many.
+    if (!baseline.exact) AddFieldChanges(message, header);
+    const int changeCount = static_cast<int>(dialectChanges);
     const int lastStart = std::min(header + kMaxHeader, length - 1);
 
-    for (int c = 0; c < changeCount; ++c) {
+    for (int c = 0; c < static_cast<int>(changes.size()); ++c) {
         Apply(c);
         Consider(Evaluate(message, header, c), baseline);
         Restore(c);
@@ -232,6 +283,7 @@ void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>
     out.resize(kept);
     for (std::size_t i = 0; i < kept; ++i)
         Describe(message, found[i], header, out[i]);
+    changes.resize(dialectChanges);
 }
 
 namespace {

@@ -11,6 +11,8 @@ class Diagnoser {
   public:
     static constexpr int kMaxHeader = 64;  // header readings try 1 to kMaxHeader units
     static constexpr int kKept = 5;
+    // Changes of the fields' own encodings tried on one message, at most.
+    static constexpr std::size_t kFieldChanges = 1024;
 
     // Copies def; later changes to def are not seen.
     explicit Diagnoser(const ProtocolDef& def);
@@ -44,6 +46,7 @@ class Diagnoser {
     Score Evaluate(const AutoBuff& message, int start, int change) noexcept;
     bool Consider(const Score& score, const Score& baseline) noexcept;
     bool AnyPasses() const noexcept;
+    void AddFieldChanges(const AutoBuff& message, int header);
     void Apply(int change) noexcept;
     void Restore(int change) noexcept;
     void Describe(const AutoBuff& message, const Score& score, int header, Reading& out);
@@ -53,7 +56,12 @@ class Diagnoser {
     bool ready = false;
     std::int16_t sizeLens[kFieldCount] = {};  // as copied, for the way back from a new LEN_Enc
     Encoding originals[kEncodingRoleCount] = {};
-    std::vector<EncodingChange> changes;  // every offered value other than the current one
+    // Every offered value other than the current one, then allowing empty fields: the first
+    // dialectChanges; during a search, the changes of the message's own fields follow them.
+    std::vector<EncodingChange> changes;
+    std::size_t dialectChanges = 0;
+    FieldSettings saved;  // of the field whose own encoding a change tries
+    std::vector<int> present;
     std::vector<Score> found;
     AutoBuff value;
     AutoBuff suffix;

@@ -24,9 +24,13 @@ struct MapEntry {
     std::string value;     // as shown: MTI text, bitmap hex, field value (hex for B and Z)
 };
 
+// One change to the definition: an encoding of the dialect, an encoding of one field's own,
+// or allowing empty fields.
 struct EncodingChange {
     EncodingRole role = EncodingRole::kMti;
     Encoding value = Encoding::NONE;
+    int field = 0;             // the field whose own setting it is; 0 for the dialect's line
+    bool emptyFields = false;  // OPTION= EMPTY_FIELDS; Y, and no encoding
 };
 
 // A reading that decodes every unit with none left over and no error verdict.

@@ -14,15 +14,17 @@ bool MapValueMask(const ProtocolDef& def, int n, int valueBytes, int units, cons
                   ValueMask& out) noexcept {
     const Encoding e = def.DataEncoding(n);
     if (e == Encoding::PBCD) {
-        // Digits are right-aligned: a value of d digits in c bytes starts at nibble 2c - d.
-        const int pad = 2 * units - valueBytes;
-        if (pad < 0) return false;
+        // Digits are right-aligned unless padded on the right: a value of d digits in c bytes
+        // starts at nibble 2c - d, or at nibble 0.
+        const bool right = def.settings[n].padSide == PadSide::kRight;
+        const int pad = right ? 0 : 2 * units - valueBytes;
+        if (2 * units < valueBytes) return false;
         for (int j = 0; j < valueBytes; ++j) {
             if (mask.ByteMasked(j)) out.Nibble(pad + j);
         }
         return true;
     }
-    if (e == Encoding::HEX && def.IsBinaryField(n)) {
+    if (e == Encoding::HEX && ValueIsBinary(def, n)) {
         if (units < 2 * valueBytes) return false;
         for (int i = 0; i < 2 * valueBytes; ++i) {
             if (mask.NibbleMasked(i)) out.Byte(i);
@@ -30,7 +32,7 @@ bool MapValueMask(const ProtocolDef& def, int n, int valueBytes, int units, cons
         return true;
     }
     const bool byteForByte = e == Encoding::NONE || e == Encoding::ASCII || e == Encoding::EBCDIC ||
-                             (e == Encoding::CHAR && !def.IsBinaryField(n));
+                             (e == Encoding::CHAR && !ValueIsBinary(def, n));
     if (!byteForByte || units < valueBytes) return false;
     for (int i = 0; i < 2 * valueBytes; ++i) {
         if (mask.NibbleMasked(i)) out.Nibble(i);

@@ -29,7 +29,13 @@ std::string Outcome(const Reading& reading, MessageBytesShown shown) {
 }  // namespace
 
 std::string ChangeWords(const EncodingChange& change) {
-    return std::string(KeyOf(change.role)) + "=" + NameOf(change.value);
+    if (change.emptyFields) return "allowing empty fields (OPTION= EMPTY_FIELDS; Y)";
+    const std::string key = KeyOf(change.role);
+    const std::string value = NameOf(change.value);
+    if (change.field == 0) return key + "=" + value;
+    const std::string n = std::to_string(change.field);
+    return "field " + n + " " + key + "=" + value + " (FIELD_OPTION= " + n + "; " + key + "; " +
+           value + ")";
 }
 
 std::string ReadingWords(const Reading& reading, MessageBytesShown messageBytes) {

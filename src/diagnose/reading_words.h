@@ -10,7 +10,8 @@
 inline constexpr char kReadingsLead[] = "Decodes exactly with:";
 inline constexpr char kNoReading[] = "No single change makes it decode exactly.";
 
-// "BMP_Enc=HEX" for a change.
+// "BMP_Enc=HEX" for a change; for a field's own, the line that makes it: "field 35
+// NUM_Enc=PBCD (FIELD_OPTION= 35; NUM_Enc; PBCD)"; "allowing empty fields (OPTION= ...)".
 std::string ChangeWords(const EncodingChange& change);
 // How the words quote bytes of the message (the MTI, and the verdict that names it).
 using MessageBytesShown = std::string (*)(std::string_view bytes);

@@ -73,3 +73,37 @@ bool AcceptsFieldEncoding(EncodingRole role, FieldType type, Encoding e) noexcep
             return false;
     }
 }
+
+namespace {
+
+std::optional<Encoding> FieldSettings::*OwnField(EncodingRole role) noexcept {
+    switch (role) {
+        case EncodingRole::kLength:
+            return &FieldSettings::lenEnc;
+        case EncodingRole::kNumeric:
+            return &FieldSettings::numEnc;
+        case EncodingRole::kBinary:
+            return &FieldSettings::binEnc;
+        case EncodingRole::kCharacter:
+            return &FieldSettings::charset;
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+std::optional<Encoding> OwnEncoding(const FieldSettings& settings, EncodingRole role) noexcept {
+    const auto field = OwnField(role);
+    return field != nullptr ? settings.*field : std::nullopt;
+}
+
+void SetOwnEncoding(FieldSettings& settings, EncodingRole role, Encoding e) noexcept {
+    const auto field = OwnField(role);
+    if (field != nullptr) settings.*field = e;
+}
+
+Encoding EffectiveEncoding(const ProtocolDef& def, int n, EncodingRole role) noexcept {
+    const std::optional<Encoding> own = Valid(n) ? OwnEncoding(def.settings[n], role) : std::nullopt;
+    return own.value_or(def.*EncodingField(role));
+}

@@ -62,5 +62,10 @@ bool HasSettings(const ProtocolDef& def) noexcept;
 // the values of its class (N: BIGEND, PBCD, HEX, CHAR; B: NONE, HEX, CHAR; Z as B and PBCD),
 // a length prefix BIGEND, PBCD, HEX or CHAR, a character set ASCII or EBCDIC.
 bool AcceptsFieldEncoding(EncodingRole role, FieldType type, Encoding e) noexcept;
+// A field's own encoding in a role (kLength, kNumeric, kCharacter, kBinary), and setting it.
+std::optional<Encoding> OwnEncoding(const FieldSettings& settings, EncodingRole role) noexcept;
+void SetOwnEncoding(FieldSettings& settings, EncodingRole role, Encoding e) noexcept;
+// The encoding field n is read with in a role: its own, else the dialect's.
+Encoding EffectiveEncoding(const ProtocolDef& def, int n, EncodingRole role) noexcept;
 // The role of the field's data: NUM_Enc, CHR_Enc or BIN_Enc.
 EncodingRole DataRole(FieldType type) noexcept;

@@ -207,6 +207,8 @@ bool FldDefPg::DeleteSelectedField() {
     if (!SelectedFieldNumber(n)) return false;
     // The editor keeps the element's values, so that Apply brings it back.
     TheProtocol().fields[n].Clear();
+    // A field defined again later starts from the dialect's encodings.
+    TheProtocol().settings[n] = FieldSettings{};
     FillFieldList();
     return true;
 }

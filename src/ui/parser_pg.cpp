@@ -58,10 +58,10 @@ int DecodeHexMessage(AutoBuff& message) {
     return message.DecodeHexInPlace();
 }
 
-// Binary values are shown as hexadecimal text; the others are message characters, shown up
-// to their first NUL.
-std::string ValueText(const FldDef& fld, const AutoBuff& value) {
-    if (fld.type == FieldType::B || fld.type == FieldType::Z) {
+// Binary values are shown as hexadecimal text; the others (packed track data among them) are
+// message characters, shown up to their first NUL.
+std::string ValueText(const ProtocolDef& def, int n, const AutoBuff& value) {
+    if (ValueIsBinary(def, n)) {
         AutoBuff hex;
         hex.SetHexOf(value);
         return hex.Text();
@@ -81,7 +81,7 @@ bool AppendFieldRow(HWND list, const ProtocolDef& def, const DecodedField& field
     ListSetItemText(list, row, 1, number);
     ListSetItemText(list, row, 2, FieldTypeNames[static_cast<int>(fld.type)]);
     ListSetItemText(list, row, 3, length);
-    ListSetItemText(list, row, 4, ValueText(fld, *field.value).c_str());
+    ListSetItemText(list, row, 4, ValueText(def, field.number, *field.value).c_str());
     return true;
 }
 
@@ -211,7 +211,15 @@ void ParserPg::OpenDiagnosis() {
 
 void ParserPg::UseReading(const Reading& reading) {
     if (reading.change) {
-        PickEncoding(TheProtocol(), reading.change->role, reading.change->value);
+        const EncodingChange& change = *reading.change;
+        ProtocolDef& def = TheProtocol();
+        if (change.emptyFields) {
+            def.options.emptyFields = true;
+        } else if (change.field != 0) {
+            SetOwnEncoding(def.settings[change.field], change.role, change.value);
+        } else {
+            PickEncoding(def, change.role, change.value);
+        }
         if (definitionChanged) definitionChanged();
     }
     if (reading.headerChanged) RemoveLeadingUnits(reading.header);
