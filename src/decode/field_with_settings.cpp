@@ -70,18 +70,25 @@ long long PrefixValue(const ProtocolDef& def, int n, const std::uint8_t* prefix,
 
 // Packed data of c bytes into d characters. The pad nibbles (2c - d of them) lead, or end the
 // data when padded on the right; a pad of F must be F, any other a decimal digit. Packed track
-// data shows its separator D as '='.
+// data shows its separator D as '=', and unless told otherwise takes an F pad at either end, as
+// track data is found padded.
 bool PackedToText(const std::uint8_t* source, int c, int d, const FieldSettings& own, bool track,
                   std::uint8_t* destination) noexcept {
     const int pads = 2 * c - d;
     if (pads < 0) return false;
-    const bool right = own.padSide == PadSide::kRight;
+    bool right = own.padSide == PadSide::kRight;
+    if (!own.padSide && track && pads == 1) {
+        right = Nibble(source, 2 * c - 1) == 0xF && Nibble(source, 0) != 0xF;
+    }
     const int first = right ? 0 : pads;
     for (int i = 0; i < 2 * c; ++i) {
         const int v = Nibble(source, i);
         const bool pad = right ? i >= d : i < pads;
         if (pad) {
-            if (own.padNibble == 0xF ? v != 0xF : v > 9) return false;
+            const bool fits = own.padNibble == 0xF ? v == 0xF
+                              : own.padNibble      ? v <= 9
+                                                   : v <= 9 || (track && v == 0xF);
+            if (!fits) return false;
             continue;
         }
         std::uint8_t shown = 0;
