@@ -141,8 +141,8 @@ int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
 
     const int remaining = Remaining(cursor.input, cursor.pos);
     if (FollowsOwnSettings(def, n)) {
-        const int code = DecodeFieldWithSettings(def, n, cursor.input.Data() + cursor.pos,
-                                                 remaining, value);
+        const int code =
+            DecodeFieldWithSettings(def, n, cursor.input.Data() + cursor.pos, remaining, value);
         if (code > 0) cursor.pos = static_cast<std::int16_t>(cursor.pos + code);
         return code;
     }

@@ -121,8 +121,8 @@ int FieldLength(const ProtocolDef& def, int n, const std::uint8_t* units) noexce
     return value >= 0 && value <= kMaxMessageUnits ? static_cast<int>(value) : -1;
 }
 
-int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* units,
-                            int remaining, AutoBuff& value) noexcept {
+int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* units, int remaining,
+                            AutoBuff& value) noexcept {
     const FldDef& field = def.fields[n];
     if (field.type == FieldType::U) return kFieldUndefined;
     const FieldSettings& own = def.settings[n];
@@ -137,6 +137,8 @@ int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* u
     const int d = own.prefixNibbles && s > 0 && bytes ? (length + 1) / 2 : length;
     if (d == 0) {
         if (s == 0 || !def.options.emptyFields) return kBadLengthPrefix;
+        // An empty value is still a text: its readers get storage holding a NUL.
+        if (value.Capacity() < 1 && !value.Reserve(1, false)) return kNoMemory;
         value.Clear();
         return s;
     }
@@ -163,8 +165,8 @@ int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* u
         converted = got >= 1;
         if (converted && got < d) std::memset(to + got, 0, static_cast<std::size_t>(d - got));
     } else if (bytes) {
-        converted = 8 * d <= c && (ebcdic ? BitTextToBytesEbcdic(d, from, to)
-                                          : BitTextToBytes(d, from, to));
+        converted = 8 * d <= c &&
+                    (ebcdic ? BitTextToBytesEbcdic(d, from, to) : BitTextToBytes(d, from, to));
     } else if (c <= d) {
         if (ebcdic) {
             EbcdicToAscii(c, from, to);

@@ -16,5 +16,5 @@ int FieldLength(const ProtocolDef& def, int n, const std::uint8_t* units) noexce
 
 // Decodes field n from units (remaining of them) into value: the units consumed, or a
 // NextFieldCode.
-int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* units,
-                            int remaining, AutoBuff& value) noexcept;
+int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* units, int remaining,
+                            AutoBuff& value) noexcept;

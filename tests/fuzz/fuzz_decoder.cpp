@@ -3,10 +3,14 @@
 // Input layout: 6 encoding bytes (MTI, bitmap, length, numeric, character, binary), a count of
 // data elements and 6 bytes for each, a flag byte (with 36 bytes of message definition when
 // set), then the message.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "decode/decoder.h"
 #include "diagnose/diagnoser.h"
@@ -45,6 +49,33 @@ std::int16_t PickPrefixSize(std::uint8_t b) {
     return b < 0xF0 ? static_cast<std::int16_t>(b % 6) : kOdd[b % 8];
 }
 
+// Four bytes a setting: the field, its encodings, its flags, and the dialect's empty fields.
+void AddSettings(Reader& in, ProtocolDef& def) {
+    using E = Encoding;
+    const int count = in.Byte() % 8;
+    for (int i = 0; i < count; ++i) {
+        const int n = kFirstDataElement + in.Byte() % (kLastField - kFirstDataElement + 1);
+        FieldSettings& s = def.settings[n];
+        const std::uint8_t encodings = in.Byte();
+        const std::uint8_t flags = in.Byte();
+        if (encodings & 0x01)
+            s.lenEnc = PickEncoding(in.Byte(), {E::BIGEND, E::PBCD, E::HEX, E::CHAR});
+        if (encodings & 0x02)
+            s.numEnc = PickEncoding(in.Byte(), {E::BIGEND, E::PBCD, E::HEX, E::CHAR});
+        if (encodings & 0x04)
+            s.binEnc = PickEncoding(in.Byte(), {E::NONE, E::HEX, E::CHAR, E::PBCD});
+        if (encodings & 0x08) s.charset = PickEncoding(in.Byte(), {E::ASCII, E::EBCDIC});
+        if (flags & 0x01) s.padSide = (flags & 0x02) ? PadSide::kRight : PadSide::kLeft;
+        if (flags & 0x04) s.padNibble = (flags & 0x08) ? 0xF : 0;
+        s.prefixNibbles = (flags & 0x10) != 0;
+        s.prefixLeftAligned = (flags & 0x20) != 0;
+        s.prefixNumber = (flags & 0x40) != 0;
+        s.sixUnitPrefix = (flags & 0x80) != 0;
+        if (s.sixUnitPrefix && def.fields[n].sizeLen > 0) def.fields[n].sizeLen = kMaxPrefixUnits;
+        def.options.emptyFields = (in.Byte() & 1) != 0;
+    }
+}
+
 void BuildDefinition(Reader& in, ProtocolDef& def) {
     using E = Encoding;
     def.mtiEnc = PickEncoding(in.Byte(), {E::PBCD, E::CHAR});
@@ -54,7 +85,8 @@ void BuildDefinition(Reader& in, ProtocolDef& def) {
     def.chrEnc = PickEncoding(in.Byte(), {E::ASCII, E::EBCDIC});
     def.binEnc = PickEncoding(in.Byte(), {E::NONE, E::HEX, E::CHAR});
 
-    const int count = in.Byte() % 16;
+    const std::uint8_t countByte = in.Byte();
+    const int count = countByte % 16;
     for (int i = 0; i < count; ++i) {
         const int n = kFirstDataElement + in.Byte() % (kLastField - kFirstDataElement + 1);
         FldDef& f = def.fields[n];
@@ -63,6 +95,8 @@ void BuildDefinition(Reader& in, ProtocolDef& def) {
         f.sizeLen = PickPrefixSize(in.Byte());
         f.subfield = (in.Byte() & 1) != 0;
     }
+    // With the count's top bit, settings of fields' own and the dialect's empty fields.
+    if (countByte & 0x80) AddSettings(in, def);
 
     if (in.Byte() & 1) {
         auto msg = std::make_unique<MsgDef>();
@@ -77,8 +111,19 @@ void BuildDefinition(Reader& in, ProtocolDef& def) {
     }
 }
 
-void CheckValue(const AutoBuff& value) {
-    FUZZ_CHECK(value.Length() >= 1);
+// A field as both decoders must report it: number, place and value.
+std::string Describe(const DecodedField& field) {
+    std::string text = std::to_string(field.number) + "@" + std::to_string(field.offset) + "+" +
+                       std::to_string(field.consumed) + ":";
+    if (field.value->Length() > 0) {
+        text.append(reinterpret_cast<const char*>(field.value->Data()),
+                    static_cast<std::size_t>(field.value->Length()));
+    }
+    return text;
+}
+
+void CheckValue(const AutoBuff& value, bool emptyAllowed) {
+    FUZZ_CHECK(value.Length() >= (emptyAllowed ? 0 : 1));
     FUZZ_CHECK(value.Length() < value.Capacity());
     FUZZ_CHECK(value.Capacity() <= AutoBuff::kMaxCapacity);
     FUZZ_CHECK(value.Data()[value.Length()] == 0);
@@ -88,6 +133,8 @@ void CheckValue(const AutoBuff& value) {
 void CheckDiagnosis(const AutoBuff& message, const ProtocolDef& def, bool ok) {
     const Encoding before[] = {def.mtiEnc, def.bmpEnc, def.lenEnc,
                                def.numEnc, def.chrEnc, def.binEnc};
+    std::vector<FieldSettings> settings(std::begin(def.settings), std::end(def.settings));
+    const DialectOptions options = def.options;
     const Diagnosis d = DiagnoseMessage(message, 0, def);
     FUZZ_CHECK(d.ok == ok);
     int at = 0;
@@ -105,6 +152,8 @@ void CheckDiagnosis(const AutoBuff& message, const ProtocolDef& def, bool ok) {
     const Encoding after[] = {def.mtiEnc, def.bmpEnc, def.lenEnc,
                               def.numEnc, def.chrEnc, def.binEnc};
     FUZZ_CHECK(std::memcmp(before, after, sizeof before) == 0);
+    FUZZ_CHECK(std::equal(std::begin(settings), std::end(settings), std::begin(def.settings)));
+    FUZZ_CHECK(options == def.options);
 }
 
 }  // namespace
@@ -134,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(end < 0 || field.offset == end);
         FUZZ_CHECK(field.offset + field.consumed <= length);
         FUZZ_CHECK(field.value != nullptr);
-        CheckValue(*field.value);
+        CheckValue(*field.value, def.options.emptyFields);
         lastNumber = field.number;
         end = field.offset + field.consumed;
         return true;
@@ -142,7 +191,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AutoBuff verdict;
     MessageHeader header;
-    const bool ok = DecodeMessage(message, def, consumer, verdict, &header);
+    std::vector<std::string> plainFields;
+    const FieldConsumer record = [&](const DecodedField& field) {
+        plainFields.push_back(Describe(field));
+        return consumer(field);
+    };
+    const bool ok = DecodeMessage(message, def, record, verdict, &header);
+    // The plan must decode exactly as the definition's own rules do.
+    const DecodePlan plan(def);
+    DecodeScratch scratch;
+    scratch.plan = &plan;
+    std::vector<std::string> plannedFields;
+    AutoBuff plannedVerdict;
+    const bool plannedOk = DecodeMessage(
+        message, def,
+        [&](const DecodedField& field) {
+            plannedFields.push_back(Describe(field));
+            return true;
+        },
+        plannedVerdict, nullptr, scratch);
+    FUZZ_CHECK(plannedOk == ok);
+    FUZZ_CHECK(plannedFields == plainFields);
+    FUZZ_CHECK(std::strcmp(plannedVerdict.Text(), verdict.Text()) == 0);
     FUZZ_CHECK(verdict.Length() == 0 || verdict.Length() < verdict.Capacity());
     FUZZ_CHECK(std::strlen(verdict.Text()) == static_cast<std::size_t>(verdict.Length()));
     FUZZ_CHECK(!ok || std::strcmp(verdict.Text(), "... Parsing OK ...") == 0);
