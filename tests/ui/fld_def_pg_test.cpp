@@ -1,5 +1,7 @@
 // The Data Elements page driven as a user drives it: typing, picking, clicking and keys, with
 // the protocol definition and the list checked after each step.
+#include <optional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
@@ -204,6 +206,7 @@ class FldDefPgTest : public QObject {
     void keyInListReloadsSelectedRowBeforeMoving();
     void deleteKeyClearsElementAndApplyBringsItBack();
     void deleteWithoutSelectionChangesNothing();
+    void fieldSettingsGoWithDeleteStayWithApplyAndOwnLengthsStay();
     void lengthsComboRecomputesPrefixSizes_data();
     void lengthsComboRecomputesPrefixSizes();
     void nameIsCommittedNormalisedOnLeavingTheBox_data();
@@ -531,6 +534,38 @@ void FldDefPgTest::deleteWithoutSelectionChangesNothing() {
     QTest::keyClick(p.List(), Qt::Key_Delete);
     QCOMPARE(TheProtocol().fields[2].type, FieldType::N);
     QCOMPARE(p.Column(5), QStringList{"2"});
+}
+
+void FldDefPgTest::fieldSettingsGoWithDeleteStayWithApplyAndOwnLengthsStay() {
+    LoadProtocolText(
+        "LEN_Enc= PBCD\n"
+        "FIELD=   2;    N;  19; 5; N; Primary account number\n"
+        "FIELD=  35;    Z;  37; 2; N; Track 2\n"
+        "FIELD=  55;    B; 255; 5; Y; Chip data\n"
+        "FIELD_OPTION=  2; LEN_Enc; CHAR\n"
+        "FIELD_OPTION= 35; BIN_Enc; PBCD\n"
+        "FIELD_OPTION= 55; BIN_Enc; HEX\n");
+    Page p;
+    p.page.ShowProtocol();
+    p.page.FillFieldList();
+    ProtocolDef& d = TheProtocol();
+    // A field with a length encoding of its own keeps its prefix size; the others follow.
+    p.Pick(IDC_LEN_ENC, "BIGEND");
+    QCOMPARE(int(d.fields[2].sizeLen), 5);
+    QCOMPARE(int(d.fields[55].sizeLen), 1);
+
+    p.ClickRow(1);  // 35, applied again as it stands
+    p.Apply();
+    QCOMPARE(d.settings[35].binEnc, std::optional<Encoding>(Encoding::PBCD));
+
+    p.ClickRow(2);  // 55, deleted and applied back: the dialect's encodings again
+    SetFocus(p.List());
+    QTest::keyClick(p.List(), Qt::Key_Delete);
+    QVERIFY(!d.settings[55].Any());
+    p.Apply();
+    QCOMPARE(d.fields[55].type, FieldType::B);
+    QVERIFY(!d.settings[55].Any());
+    QCOMPARE(d.settings[35].binEnc, std::optional<Encoding>(Encoding::PBCD));
 }
 
 void FldDefPgTest::lengthsComboRecomputesPrefixSizes_data() {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "model/pro_text.h"
 #include "model/protocol.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
@@ -158,6 +160,7 @@ class MainDlgTest : public QObject {
     void loadOfUnreadableFileSaysWhyAndChangesNothing();
     void cancelledChooserDoesNothing();
     void saveAndLoadGoThroughTheFileLayer();
+    void loadAndSaveKeepTheDefinitionsOptionsAndFieldSettings();
     void saveToMissingFolderSaysSoAndCreatesNothing();
     void failedWriteKeepsTheOldFile();
     void saveChooserAddsSuffixAndAsksBeforeReplacing();
@@ -312,6 +315,30 @@ void MainDlgTest::saveAndLoadGoThroughTheFileLayer() {
     QCOMPARE(TheProtocol().fields[2].size, std::int16_t(19));
     QCOMPARE(std::string(TheProtocol().fields[2].description),
              std::string("Primary account number"));
+}
+
+void MainDlgTest::loadAndSaveKeepTheDefinitionsOptionsAndFieldSettings() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("dialect.pro")).toStdString();
+    const std::string original = ReadAll(ISO_EXAMPLES_DIR "/dialect.pro");
+    std::ofstream(path, std::ios::binary) << original;
+    ResetProtocol();
+    MainWindow w;
+    w.chosenPath = path;
+    w.answer = IDNO;
+    w.Command(IDC_LOAD);
+    QVERIFY(TheProtocol().options.emptyFields);
+    QCOMPARE(TheProtocol().settings[41].charset, std::optional<Encoding>(Encoding::EBCDIC));
+    w.Command(IDC_SAVE);
+    const std::string saved = ReadAll(path);
+    for (const char* line : {"OPTION= EMPTY_FIELDS; Y\n", "FIELD_OPTION=  35; BIN_Enc; PBCD\n",
+                             "FIELD_OPTION= 127; LEN_UNITS; 6\n"}) {
+        QVERIFY2(saved.find(line) != std::string::npos, line);
+    }
+    // Saved by the program, it is what the program would save again: nothing is modified.
+    std::string again;
+    QVERIFY(FormatProtocolText(TheProtocol(), again));
+    QCOMPARE(again, saved);
 }
 
 void MainDlgTest::saveToMissingFolderSaysSoAndCreatesNothing() {
