@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/pro_lint.h"
 #include "model/pro_settings.h"
 #include "model/pro_tokens.h"
 #include "model/save_file.h"
@@ -256,7 +257,7 @@ class ProReader {
 
     void Message(char* rest) {
         std::string why;
-        if (findings != nullptr) why = WhyNotMessage(rest);
+        if (findings != nullptr) why = WhyMsgRefused(rest);
         auto msg = std::make_unique<MsgDef>();
         InitMsgDef(*msg, def);
         if (!ParseMsgValue(rest, *msg)) return Note(why + "; line not read");
@@ -277,41 +278,6 @@ class ProReader {
         if (why.find("cut") != std::string::npos) Note(lead + ": title cut to 128 characters");
     }
 
-    // Why ParseMsgValue refuses the value, on a copy of it.
-    static std::string WhyNotMessage(const char* rest) {
-        std::string copy(rest);
-        CollapseBlanks(copy.data());
-        copy.resize(std::strlen(copy.c_str()));
-        char* cursor = copy.data();
-        char* token = NextToken(cursor, ';');
-        if (token == nullptr) return "MSG without an MTI";
-        const std::string mti = TrimSpaces(token);
-        if (mti.size() != 4) {
-            return "MSG: MTI " + Quoted(mti.c_str()) + " has " + std::to_string(mti.size()) +
-                   " characters, not 4";
-        }
-        for (const char* which : {"mandatory", "optional"}) {
-            token = NextToken(cursor, ';');
-            if (token == nullptr) return "message " + mti + ": no " + which + " mask";
-            const std::string mask = TrimSpaces(token);
-            for (std::size_t i = 0; i < 32; ++i) {
-                if (i >= mask.size()) {
-                    return "message " + mti + ": " + which + " mask has " +
-                           std::to_string(mask.size()) + " digits, not 32";
-                }
-                if (!std::isxdigit(static_cast<unsigned char>(mask[i]))) {
-                    return "message " + mti + ": " + which + " mask is not hexadecimal";
-                }
-            }
-        }
-        token = NextToken(cursor, ';');
-        if (token != nullptr &&
-            std::strlen(TrimSpaces(token)) > static_cast<std::size_t>(kTextMax)) {
-            return "title cut";
-        }
-        return {};
-    }
-
     void Setting(char* line, bool field) {
         char* value = line + std::strlen(field ? kFieldOptionKey : kOptionKey);
         const SettingRead read =
@@ -328,51 +294,14 @@ class ProReader {
         if (read.field != 0 && settingLine[read.field] == 0) settingLine[read.field] = at;
     }
 
-    // A variable field whose prefix cannot count up to its size.
     void CheckPrefixRoom(int n) {
-        const FldDef& field = def.fields[n];
-        const int s = field.sizeLen;
-        if (field.type == FieldType::U || s < 1 || s > kMaxPrefixUnits) return;
-        const ::Encoding e = LengthEncoding(def, n);
-        long most = 0;
-        switch (e) {
-            case ::Encoding::CHAR:
-                most = s >= 5 ? 99999 : static_cast<long>(std::pow(10, s)) - 1;
-                break;
-            case ::Encoding::HEX:
-                most = s >= 4 ? 65535 : (1L << (4 * s)) - 1;
-                break;
-            case ::Encoding::PBCD:
-                most = s >= 3 ? 999999 : static_cast<long>(std::pow(10, 2 * s)) - 1;
-                break;
-            default:
-                most =
-                    def.settings[n].prefixNumber ? (s >= 2 ? 65535 : 255) : (s == 2 ? 65535 : 255);
-                break;
-        }
-        if (def.settings[n].prefixNibbles) most /= 2;
-        if (field.size > most) {
-            NoteAt(fieldLine[n], FieldLead(n) + "a prefix of " + std::to_string(s) + " unit" +
-                                     (s == 1 ? "" : "s") + " under " + NameOf(e) +
-                                     " counts at most " + std::to_string(most) +
-                                     ", below the size " + std::to_string(field.size));
-        }
+        const std::string finding = PrefixRoomFinding(def, n);
+        if (!finding.empty()) NoteAt(fieldLine[n], finding);
     }
 
     void CheckMasks(const MsgDef& msg, int line) {
-        const std::string lead = std::string("message ") + msg.mti + ": ";
-        for (int n = kFirstDataElement; n <= kLastField; ++n) {
-            const bool mandatory = TestBit(msg.mandatory, n);
-            const bool optional = TestBit(msg.optional, n);
-            if ((mandatory || optional) && def.fields[n].type == FieldType::U) {
-                NoteAt(line, lead + (mandatory ? "mandatory" : "optional") + " field " +
-                                 std::to_string(n) + " is not defined");
-            }
-            if (mandatory && optional) {
-                NoteAt(line,
-                       lead + "field " + std::to_string(n) + " is both mandatory and optional");
-            }
-        }
+        for (std::string& finding : MaskFindings(def, msg))
+            NoteAt(line, std::move(finding));
     }
 
     ProtocolDef& def;
