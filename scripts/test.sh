@@ -34,7 +34,7 @@ echo "== fuzzing (build-fuzz)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 failed=()
-for target in pro_file decoder text content lines hex_lines dump stream; do
+for target in pro_file decoder text content lines hex_lines dump stream check; do
     tests/fuzz/run.sh "$target" "${ISO_FUZZ_SECONDS:-30}" build-fuzz || failed+=("$target")
 done
 if [ ${#failed[@]} -gt 0 ]; then
