@@ -342,15 +342,18 @@ class ProReader {
             case ::Encoding::HEX:
                 most = s >= 4 ? 65535 : (1L << (4 * s)) - 1;
                 break;
-            case ::Encoding::PBCD:
-                most = s >= 3 ? 999999 : static_cast<long>(std::pow(10, 2 * s)) - 1;
+            case ::Encoding::PBCD: {
+                // Left-aligned, the last nibble is the pad: one digit fewer.
+                const int digits = 2 * s - (def.settings[n].prefixLeftAligned ? 1 : 0);
+                most = s >= 3 ? 999999 : static_cast<long>(std::pow(10, digits)) - 1;
                 break;
+            }
             default:
                 most =
                     def.settings[n].prefixNumber ? (s >= 2 ? 65535 : 255) : (s == 2 ? 65535 : 255);
                 break;
         }
-        if (def.settings[n].prefixNibbles) most /= 2;
+        if (def.settings[n].prefixNibbles && def.DataEncoding(n) != ::Encoding::PBCD) most /= 2;
         if (field.size > most) {
             NoteAt(fieldLine[n], FieldLead(n) + "a prefix of " + std::to_string(s) + " unit" +
                                      (s == 1 ? "" : "s") + " under " + NameOf(e) +
