@@ -157,6 +157,7 @@ int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* u
         converted = d <= c;
         if (converted) std::memcpy(to, from, static_cast<std::size_t>(d));
     } else if (e == Encoding::PBCD) {
+        // Packed data the field's own setting gives may be track 2: N fields carry it too.
         const bool track = own.numEnc == Encoding::PBCD || own.binEnc == Encoding::PBCD;
         converted = PackedToText(from, c, d, own, track, to);
     } else if (e == Encoding::HEX) {

@@ -12,8 +12,8 @@ std::string Quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-// The largest length a prefix of s units counts under e.
-long PrefixMost(Encoding e, int s, bool whole) noexcept {
+// The largest length a prefix of s units counts under e (LEN_WHOLE, LEN_LEFT as said).
+long PrefixMost(Encoding e, int s, bool whole, bool leftAligned) noexcept {
     long most = 1;
     switch (e) {
         case Encoding::CHAR:
@@ -23,11 +23,12 @@ long PrefixMost(Encoding e, int s, bool whole) noexcept {
         case Encoding::HEX:
             return s >= 4 ? 65535 : (1L << (4 * s)) - 1;
         case Encoding::PBCD:
-            for (int i = 0; i < 2 * s; ++i)
+            // Left-aligned, the last nibble is the pad: one digit fewer.
+            for (int i = 0; i < 2 * s - (leftAligned ? 1 : 0); ++i)
                 most *= 10;
             return most - 1;
         default:
-            if (whole && s > 1) return s >= 2 ? 65535 : 255;
+            if (whole && s >= 1 && s <= 4) return (1L << (8 * s)) - 1;
             return s == 2 ? 65535 : 255;
     }
 }
@@ -72,9 +73,11 @@ std::string PrefixRoomFinding(const ProtocolDef& def, int n) {
     const int s = field.sizeLen;
     if (field.type == FieldType::U || s < 1 || s > kMaxPrefixUnits) return {};
     const Encoding e = LengthEncoding(def, n);
-    long most = PrefixMost(e, s, def.settings[n].prefixNumber);
-    // Counting nibbles, a prefix reaches half as many bytes.
-    if (def.settings[n].prefixNibbles) most /= 2;
+    const FieldSettings& own = def.settings[n];
+    long most = PrefixMost(e, s, own.prefixNumber, own.prefixLeftAligned);
+    // Counting nibbles of binary data, a prefix reaches half as many bytes; packed digits are
+    // nibbles already.
+    if (own.prefixNibbles && def.DataEncoding(n) != Encoding::PBCD) most /= 2;
     if (field.size <= most) return {};
     return "field " + std::to_string(n) + ": a prefix of " + std::to_string(s) + " unit" +
            (s == 1 ? "" : "s") + " under " + NameOf(e) + " counts at most " + std::to_string(most) +

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -663,6 +664,122 @@ TEST_F(CheckCommand, MaskedReportsHoldNoCardNumberInAnyForm) {
         EXPECT_EQ(masked.out.find("378282246310005"), std::string::npos) << args;
         EXPECT_NE(Check("--no-mask " + args).out.find(kPan), std::string::npos) << args;
     }
+}
+
+const std::string kDialectPro = ISO_EXAMPLES_DIR "/dialect.pro";
+const std::string kDialectHex = ISO_EXAMPLES_DIR "/dialect-messages.hex";
+
+// Each field of a JSON report line by its number.
+std::map<int, nlohmann::json> FieldsByNumber(const std::string& line) {
+    std::map<int, nlohmann::json> fields;
+    const auto parsed = nlohmann::json::parse(line);
+    for (const auto& f : parsed["fields"])
+        fields[f["number"].get<int>()] = f;
+    return fields;
+}
+
+// The example dialect gives its fields settings of their own: packed, padded, EBCDIC, prefixes
+// of their own, and empty fields.
+TEST_F(CheckCommand, DialectExampleDecodesEveryFieldByItsSettings) {
+    const Result run = Check("--hex --json --no-mask " + kDialectPro + " " + kDialectHex);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    for (const std::string& line : lines)
+        EXPECT_EQ(nlohmann::json::parse(line)["verdict"], "... Parsing OK ...") << line;
+
+    auto first = FieldsByNumber(lines[0]);
+    const struct {
+        int field;
+        const char* pointer;
+        const char* expected;  // JSON
+    } cases[] = {
+        {22, "/value", R"("051")"},
+        {22, "/consumed", "2"},
+        {32, "/length", "0"},
+        {32, "/value", R"("")"},
+        {32, "/consumed", "2"},
+        {35, "/value", R"("4111111111111111=25121011234567890123")"},
+        {35, "/consumed", "21"},
+        {35, "/track", R"({"account":"4111111111111111","expiry":"2512","service_code":"101",
+                           "discretionary":"1234567890123"})"},
+        {35, "/luhn", "true"},
+        {41, "/value", R"("TERM0001")"},
+        {41, "/hex", R"("5445524D30303031")"},
+        {55, "/hex", R"("9F02060000000010009505000000800082025C00")"},
+        {55, "/consumed", "23"},
+        {55, "/tlv/0/tag", R"("9F02")"},
+        {62, "/hex", R"("ABCDEF")"},
+        {62, "/consumed", "5"},
+        {63, "/value", R"("REF12345")"},
+        {63, "/consumed", "10"},
+    };
+    for (const auto& c : cases) {
+        const nlohmann::json::json_pointer at(c.pointer);
+        EXPECT_EQ(first[c.field].value(at, nlohmann::json()), nlohmann::json::parse(c.expected))
+            << "field " << c.field << c.pointer;
+    }
+    auto second = FieldsByNumber(lines[1]);
+    EXPECT_EQ(second[2]["length"], 0);
+    EXPECT_EQ(second[2]["consumed"], 2);
+    EXPECT_EQ(second[127]["value"], "ORIGINAL 01");
+    EXPECT_EQ(second[127]["consumed"], 17);
+    EXPECT_EQ(second[127]["offset"], 77);
+}
+
+TEST_F(CheckCommand, DialectTrackDataIsMaskedByDefault) {
+    const Result run = Check("--hex --json " + kDialectPro + " " + kDialectHex);
+    auto first = FieldsByNumber(Lines(run.out).at(0));
+    EXPECT_EQ(first[35]["track"]["account"], "411111******1111");
+    EXPECT_EQ(run.out.find("4111111111111111"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(ToHex("4111111111111111")), std::string::npos) << run.out;
+}
+
+// OPTION= HEADER sets units aside when --header does not say otherwise; --header 0 says none.
+TEST_F(CheckCommand, DefinitionsHeaderStandsUnlessTheOptionSaysOtherwise) {
+    const std::string pro = Write("header.pro", ReadAll(kDialectPro) + "OPTION= HEADER; 5\n");
+    std::string input;
+    for (const std::string& line : Lines(ReadAll(kDialectHex)))
+        input += "6000030000" + line + "\n";
+    const std::string hex = Write("header.hex", input);
+
+    const Result own = Check("--hex --json " + pro + " " + hex);
+    EXPECT_EQ(own.status, 0) << own.out;
+    for (const std::string& line : Lines(own.out)) {
+        const auto parsed = nlohmann::json::parse(line);
+        EXPECT_EQ(parsed["header"], "6000030000");
+        EXPECT_EQ(parsed["ok"], true) << line;
+    }
+    EXPECT_EQ(FieldsByNumber(Lines(own.out).at(0))[2]["offset"], 25);
+    // Every worker thread takes it too.
+    EXPECT_EQ(Check("--hex --json --jobs 2 " + pro + " " + hex).out, own.out);
+
+    const Result none = Check("--hex --json --header 0 " + pro + " " + hex);
+    EXPECT_EQ(none.status, 1);
+    for (const std::string& line : Lines(none.out)) {
+        const auto parsed = nlohmann::json::parse(line);
+        EXPECT_EQ(parsed["header"], "") << line;
+        EXPECT_NE(parsed["mti"], "0200") << line;
+        EXPECT_EQ(parsed["ok"], false) << line;
+    }
+
+    const Result other = Check("--hex --summary --header 5 " + pro + " " + hex);
+    EXPECT_EQ(other.status, 0) << other.out;
+    // The definition without the option reads the TPDU as the MTI.
+    const Result without = Check("--hex --summary " + kDialectPro + " " + hex);
+    EXPECT_EQ(without.status, 1);
+    EXPECT_EQ(Lines(without.out).back(), "2 messages read, 0 passed, 2 failed");
+}
+
+TEST_F(CheckCommand, DialectRowsShowEmptyAndPackedValues) {
+    const Result run = Check("--hex " + kDialectPro + " " + kDialectHex);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("\n   32  N        0      "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n   22  N        3  051 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  411111******1111=2512101*************     Track 2 data\n"
+                           "        account 411111******1111  expiry 2512  service 101\n"),
+              std::string::npos)
+        << run.out;
 }
 
 }  // namespace

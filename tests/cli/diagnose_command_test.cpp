@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -205,6 +206,100 @@ TEST(DiagnoseCommand, HeaderLongerThanTheMessageIsAnError) {
                            "50 units\n"),
               std::string::npos)
         << run.out;
+}
+
+const std::string kDialectPro = ISO_EXAMPLES_DIR "/dialect.pro";
+
+// The example dialect without one of its lines, in a file of the test's own.
+fs::path DialectWithout(const fs::path& dir, const std::string& line) {
+    std::string text = ReadAll(kDialectPro);
+    const std::size_t at = text.find(line + "\n");
+    EXPECT_NE(at, std::string::npos) << line;
+    if (at != std::string::npos) text.erase(at, line.size() + 1);
+    const fs::path pro = dir / "dialect.pro";
+    std::ofstream(pro, std::ios::binary) << text;
+    return pro;
+}
+
+struct SettingJsonCase {
+    const char* name;
+    const char* missing;  // the dialect's line the definition lacks
+    const char* changes;  // of the best candidate, JSON
+    const char* words;    // the same reading in the text report
+};
+
+void PrintTo(const SettingJsonCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DiagnoseSettingReading : public testing::TestWithParam<SettingJsonCase> {};
+
+TEST_P(DiagnoseSettingReading, NamesTheLineToAdd) {
+    const SettingJsonCase& c = GetParam();
+    const fs::path dir = fs::temp_directory_path() /
+                         ("iso8583-diagnose-setting-" + std::to_string(::getpid()) + "-" + c.name);
+    fs::create_directories(dir);
+    const fs::path pro = DialectWithout(dir, c.missing);
+    const std::string run = std::string("'") + ISO8583_TOOL + "' diagnose --hex ";
+    const std::string inputs =
+        " '" + pro.string() + "' '" ISO_EXAMPLES_DIR "/dialect-messages.hex'";
+    const Result lines = RunCommand(run + "--json" + inputs, dir / "out", dir / "err");
+    const Result text = RunCommand(run + inputs, dir / "out", dir / "err");
+    fs::remove_all(dir);
+    EXPECT_EQ(lines.status, 1) << lines.err;
+    const json first = json::parse(Lines(lines.out).at(0));
+    EXPECT_EQ(first["ok"], false);
+    ASSERT_FALSE(first["candidates"].empty()) << first;
+    EXPECT_EQ(first["candidates"][0]["changes"], json::parse(c.changes));
+    EXPECT_EQ(first["candidates"][0]["ok"], true);
+    EXPECT_NE(text.out.find("  Decodes exactly with:\n    " + std::string(c.words) + "\n"),
+              std::string::npos)
+        << text.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialect, DiagnoseSettingReading,
+    testing::Values(
+        SettingJsonCase{"EmptyFields", "OPTION= EMPTY_FIELDS; Y", R"({"EMPTY_FIELDS":"Y"})",
+                        "allowing empty fields (OPTION= EMPTY_FIELDS; Y): passes as 0200"},
+        SettingJsonCase{"PackedTrack", "FIELD_OPTION=  35; BIN_Enc; PBCD",
+                        R"({"field":35,"BIN_Enc":"PBCD"})",
+                        "field 35 BIN_Enc=PBCD (FIELD_OPTION= 35; BIN_Enc; PBCD): passes as 0200"},
+        SettingJsonCase{"OwnLengthEncoding", "FIELD_OPTION=  55; LEN_Enc; BIGEND",
+                        R"({"field":55,"LEN_Enc":"BIGEND"})",
+                        "field 55 LEN_Enc=BIGEND (FIELD_OPTION= 55; LEN_Enc; BIGEND): passes as "
+                        "0200"}),
+    [](const testing::TestParamInfo<SettingJsonCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// OPTION= HEADER is diagnose's header too, unless --header says otherwise.
+TEST(DiagnoseCommand, DefinitionsHeaderStandsUnlessTheOptionSaysOtherwise) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("iso8583-diagnose-header-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path pro = dir / "header.pro";
+    std::ofstream(pro, std::ios::binary) << ReadAll(kDialectPro) << "OPTION= HEADER; 5\n";
+    const fs::path in = dir / "in";
+    std::ofstream(in, std::ios::binary)
+        << "6000030000" << Lines(ReadAll(ISO_EXAMPLES_DIR "/dialect-messages.hex")).at(0) << "\n";
+    const std::string run = std::string("'") + ISO8583_TOOL + "' diagnose --hex --json ";
+    const std::string args = " '" + pro.string() + "' '" + in.string() + "'";
+    const Result own = RunCommand(run + args, dir / "out", dir / "err");
+    const Result none = RunCommand(run + "--header 0" + args, dir / "out", dir / "err");
+    const Result jobs = RunCommand(run + "--jobs 2" + args, dir / "out", dir / "err");
+    fs::remove_all(dir);
+    EXPECT_EQ(own.status, 0) << own.out;
+    const json set = json::parse(Lines(own.out).at(0));
+    EXPECT_EQ(set["ok"], true);
+    EXPECT_EQ(set["map"][0]["part"], "header");
+    EXPECT_EQ(set["map"][0]["units"], 5);
+    EXPECT_EQ(jobs.out, own.out);
+    EXPECT_EQ(none.status, 1);
+    const json unset = json::parse(Lines(none.out).at(0));
+    EXPECT_EQ(unset["ok"], false);
+    ASSERT_FALSE(unset["candidates"].empty()) << unset;
+    EXPECT_EQ(unset["candidates"][0]["changes"], json::parse(R"({"header":5})"));
 }
 
 }  // namespace

@@ -96,5 +96,19 @@ expect_status 0 "-o onto a dangling link"
 [ -L "$work/dangling" ] && cmp -s "$work/made.pro" "$demo" ||
     fail "-o onto a dangling link: the file it names was not written"
 
+# Setting lines come out after the messages in the writer's order, and a second format keeps
+# them as the first wrote them.
+dialect=$(dirname "$demo")/dialect.pro
+run format "$dialect" -o "$work/dialect1.pro"
+expect_status 0 "format dialect"
+run format "$work/dialect1.pro"
+expect_status 0 "format dialect again"
+cmp -s "$work/out" "$work/dialect1.pro" || fail "format dialect: a second format changed it"
+tail -n 16 "$work/out" | head -n 3 | cmp -s - <(printf '%s\n' \
+    "OPTION= EMPTY_FIELDS; Y" "FIELD_OPTION=  22; NUM_Enc; PBCD" "FIELD_OPTION=  22; PAD; RIGHT") ||
+    fail "format dialect: setting lines not at the end in the writer's order"
+grep -q "^FIELD= 127;  ANS; 999; 5; N; Original message$" "$work/out" ||
+    fail "format dialect: the six-unit prefix's FIELD line does not say 5"
+
 [ "$failures" -eq 0 ] && echo "all format checks passed"
 exit $((failures > 0))
