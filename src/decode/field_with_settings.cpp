@@ -157,8 +157,9 @@ int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* u
         converted = d <= c;
         if (converted) std::memcpy(to, from, static_cast<std::size_t>(d));
     } else if (e == Encoding::PBCD) {
-        // Packed data the field's own setting gives may be track 2: N fields carry it too.
-        const bool track = own.numEnc == Encoding::PBCD || own.binEnc == Encoding::PBCD;
+        // Only packed track data (a Z field's own BIN_Enc=PBCD) has a separator: a number
+        // packed by a setting that restates the dialect's reads as the dialect reads it.
+        const bool track = own.binEnc == Encoding::PBCD;
         converted = PackedToText(from, c, d, own, track, to);
     } else if (e == Encoding::HEX) {
         const int got = ebcdic ? HexTextToBytesEbcdic(c, to, from, d)

@@ -74,6 +74,8 @@ std::string PrefixRoomFinding(const ProtocolDef& def, int n) {
     if (field.type == FieldType::U || s < 1 || s > kMaxPrefixUnits) return {};
     const Encoding e = LengthEncoding(def, n);
     const FieldSettings& own = def.settings[n];
+    // A whole number of more than 4 bytes is refused outright, which the settings' check says.
+    if (own.prefixNumber && s > 4) return {};
     long most = PrefixMost(e, s, own.prefixNumber, own.prefixLeftAligned);
     // Counting nibbles of binary data, a prefix reaches half as many bytes; packed digits are
     // nibbles already.

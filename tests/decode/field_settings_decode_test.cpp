@@ -277,24 +277,14 @@ const DecodeCase kDecodeCases[] = {
      {{2, "3135411111111111111F"}, kOkUnits},
      {{2, 10, "411111111111111"}, kOkRead},
      kOk},
-    // A field packed by its own setting may hold track 2, as N fields 35 of some dialects
-    // do: its separator D shows as '='. The dialect's own packing refuses it (below).
-    {"OwnPackingReadsTheTrackSeparator",
-     kPacked22,
-     {{22, "01D2"}, kOkUnits},
-     {{22, 2, "1=2"}, kOkRead},
-     kOk},
-    {"OwnPackingPaddedRightReadsTheTrackSeparator",
+    // The track separator is for packed track data: a packed number has digits only, so that a
+    // setting restating the dialect's packing reads as the dialect does.
+    {"NumberRefusesTheTrackSeparator", kPacked22, {{22, "01D2"}, kOkUnits}, {}, Unreadable(22)},
+    {"NumberPaddedRightRefusesTheTrackSeparator",
      kPacked22 + "FIELD_OPTION= 22; PAD; RIGHT\n",
      {{22, "1D20"}, kOkUnits},
-     {{22, 2, "1=2"}, kOkRead},
-     kOk},
-    {"DialectPackingRefusesTheTrackSeparator",
-     "NUM_Enc= PBCD\nFIELD=   2;    N;  19; 2; N; PAN\n" + kOkField +
-         "FIELD_OPTION= 2; LEN_Enc; CHAR\n",
-     {{2, "3035" "01D234"}, kOkUnits},
      {},
-     Unreadable(2)},
+     Unreadable(22)},
     // Packed track 2: its characters, the separator D shown as '='.
     {"PackedTrackOddLength",
      kTrack,
