@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../model/pro_text_io.h"
 #include "decode/decode_plan.h"
 #include "decode/decoder.h"
 #include "diagnose/definition_copy.h"
@@ -43,12 +44,7 @@ std::string HexOfText(const std::string& text) {
 }
 
 void Load(const std::string& content, ProtocolDef& def) {
-    std::FILE* stream = std::tmpfile();
-    ASSERT_NE(stream, nullptr);
-    std::fwrite(content.data(), 1, content.size(), stream);
-    std::rewind(stream);
-    ReadProtocolStream(stream, def);
-    std::fclose(stream);
+    LoadProText(content, def);
 }
 
 void Put(AutoBuff& buffer, const std::string& units) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/pro_file.h"
+#include "pro_text_io.h"
 
 namespace {
 
@@ -27,12 +28,7 @@ std::string ReadAll(const std::string& path) {
 std::vector<std::string> Findings(const std::string& content) {
     auto def = std::make_unique<ProtocolDef>();
     ProFindings findings;
-    std::FILE* stream = std::tmpfile();
-    EXPECT_NE(stream, nullptr);
-    std::fwrite(content.data(), 1, content.size(), stream);
-    std::rewind(stream);
-    ReadProtocolStream(stream, *def, &findings);
-    std::fclose(stream);
+    LoadProText(content, *def, &findings);
     std::vector<std::string> out;
     for (const ProFinding& f : findings)
         out.push_back(std::to_string(f.line) + ": " + f.text);
@@ -40,13 +36,7 @@ std::vector<std::string> Findings(const std::string& content) {
 }
 
 std::string Written(const ProtocolDef& def) {
-    std::FILE* stream = std::tmpfile();
-    EXPECT_TRUE(WriteProtocolLines(stream, def));
-    std::string text(static_cast<std::size_t>(std::ftell(stream)), '\0');
-    std::rewind(stream);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), stream), text.size());
-    std::fclose(stream);
-    return text;
+    return WrittenProText(def);
 }
 
 struct LintCase {

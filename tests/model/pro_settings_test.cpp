@@ -15,6 +15,7 @@
 
 #include "model/pro_file.h"
 #include "model/pro_text.h"
+#include "pro_text_io.h"
 
 namespace {
 
@@ -29,22 +30,11 @@ std::string ReadAll(const std::string& path) {
 }
 
 void Load(const std::string& content, ProtocolDef& def) {
-    std::FILE* stream = std::tmpfile();
-    ASSERT_NE(stream, nullptr);
-    std::fwrite(content.data(), 1, content.size(), stream);
-    std::rewind(stream);
-    ReadProtocolStream(stream, def);
-    std::fclose(stream);
+    LoadProText(content, def);
 }
 
 std::string Written(const ProtocolDef& def) {
-    std::FILE* stream = std::tmpfile();
-    EXPECT_TRUE(WriteProtocolLines(stream, def));
-    std::string text(static_cast<std::size_t>(std::ftell(stream)), '\0');
-    std::rewind(stream);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), stream), text.size());
-    std::fclose(stream);
-    return text;
+    return WrittenProText(def);
 }
 
 const char* Shown(const std::optional<Encoding>& e) {
