@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "decode/codecs.h"
+#include "decode/field_with_settings.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ std::string ExplainPrefix(const AutoBuff& message, const ProtocolDef& def, int o
 // Units the conversion reads: bit text takes 8 per byte even where the data size wraps.
 int UnitsNeeded(const ProtocolDef& def, int n, int d, int c) noexcept {
     if (!def.IsBinaryField(n)) return c;
-    const Encoding e = def.binEnc;
+    const Encoding e = def.DataEncoding(n);
     const bool bitText = e == Encoding::BIGEND || e == Encoding::CHAR || e == Encoding::ASCII ||
                          e == Encoding::EBCDIC;
     return bitText && 8 * d > c ? 8 * d : c;
@@ -173,13 +174,30 @@ Finding ExplainStop(const AutoBuff& message, const ProtocolDef& def, int field, 
                     ", " + std::to_string(remaining) + (remaining == 1 ? " remains" : " remain");
         return out;
     }
-    const auto d = static_cast<std::int16_t>(
-        DecodeLengthPrefix(static_cast<std::int16_t>(s), message.Data() + offset, def, field));
-    if (code == kBadLengthPrefix || d < 1) {
-        out.text += ExplainPrefix(message, def, offset, s);
-        return out;
+    int d = 0;
+    if (FollowsOwnSettings(def, field)) {
+        // The field's own prefix rules: its encoding, alignment and what it counts.
+        const int length = FieldLength(def, field, message.Data() + offset);
+        const bool empty = length == 0 && s > 0 && def.options.emptyFields;
+        if (code == kBadLengthPrefix || length < 0 || (length == 0 && !empty)) {
+            out.text += "length prefix " + HexOf(message.Data() + offset, s) + " (" + Units(s) +
+                        " at offset " + std::to_string(offset) + ")" +
+                        (length < 0 ? " is not a length under the field's " +
+                                          std::string(NameOf(LengthEncoding(def, field)))
+                                    : " gives length 0");
+            return out;
+        }
+        const bool bytes = ValueIsBinary(def, field);
+        d = def.settings[field].prefixNibbles && s > 0 && bytes ? (length + 1) / 2 : length;
+    } else {
+        d = static_cast<std::int16_t>(
+            DecodeLengthPrefix(static_cast<std::int16_t>(s), message.Data() + offset, def, field));
+        if (code == kBadLengthPrefix || d < 1) {
+            out.text += ExplainPrefix(message, def, offset, s);
+            return out;
+        }
     }
-    const int c = FieldDataSize(field, d, def);
+    const int c = FieldDataSize(field, static_cast<std::int16_t>(d), def);
     const int start = offset + s;
     const int needed = UnitsNeeded(def, field, d, c);
     if (code == kMessageTooShort || needed > remaining - s) {

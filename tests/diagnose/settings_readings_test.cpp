@@ -229,4 +229,20 @@ TEST(SettingReadings, WordsNameTheLineToAdd) {
               "then passes as 0200");
 }
 
+// A field read by its own settings stops for the reason those settings give, not the dialect's.
+TEST(SettingReadings, StopOfAFieldWithSettingsNamesItsOwnPrefixRules) {
+    auto def = DialectWithout("");
+    std::string message = DialectMessages().at(0);
+    // Field 63's left-aligned packed prefix 00 80, made 00 A0.
+    const std::size_t at = message.rfind(std::string("\x00\x80", 2));
+    ASSERT_NE(at, std::string::npos);
+    message[at + 1] = '\xA0';
+    AutoBuff buffer;
+    Put(buffer, message);
+    const Diagnosis d = DiagnoseMessage(buffer, 0, *def);
+    ASSERT_TRUE(d.stopped);
+    EXPECT_EQ(d.stopped->text, "field 63: length prefix 00A0 (2 units at offset " +
+                                   std::to_string(at) + ") is not a length under the field's PBCD");
+}
+
 }  // namespace
