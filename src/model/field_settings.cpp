@@ -104,6 +104,7 @@ void SetOwnEncoding(FieldSettings& settings, EncodingRole role, Encoding e) noex
 }
 
 Encoding EffectiveEncoding(const ProtocolDef& def, int n, EncodingRole role) noexcept {
-    const std::optional<Encoding> own = Valid(n) ? OwnEncoding(def.settings[n], role) : std::nullopt;
+    const std::optional<Encoding> own =
+        Valid(n) ? OwnEncoding(def.settings[n], role) : std::nullopt;
     return own.value_or(def.*EncodingField(role));
 }
