@@ -106,12 +106,6 @@ bool ValidField(int field) noexcept {
     return field >= 0 && field < kFieldCount;
 }
 
-// Binary digits of 10^d - 1, that is ceil(d * log2(10)); 0 for d = 0.
-int DecimalBits(int d) noexcept {
-    if (d < 1) return 0;
-    return static_cast<int>((static_cast<std::uint64_t>(d) * kLog2Of10Q47) >> 47) + 1;
-}
-
 void ZeroTail(std::uint8_t* destination, int written, int d) noexcept {
     if (written < d) std::memset(destination + written, 0, static_cast<std::size_t>(d - written));
 }
@@ -285,6 +279,11 @@ std::uint16_t DecodeLengthPrefix(std::int16_t s, const std::uint8_t* prefix, con
             break;
     }
     return static_cast<std::uint16_t>(d);
+}
+
+int DecimalBits(int d) noexcept {
+    if (d < 1) return 0;
+    return static_cast<int>((static_cast<std::uint64_t>(d) * kLog2Of10Q47) >> 47) + 1;
 }
 
 std::uint16_t FieldDataSize(int field, std::int16_t d, const ProtocolDef& def) noexcept {

@@ -28,6 +28,9 @@ bool BitTextToBytes(int count, const std::uint8_t* source, std::uint8_t* destina
 bool BitTextToBytesEbcdic(int count, const std::uint8_t* source,
                           std::uint8_t* destination) noexcept;
 
+// Binary digits of 10^d - 1, that is ceil(d * log2(10)); 0 for d = 0.
+int DecimalBits(int d) noexcept;
+
 // Field-level rules, in the order the decoder applies them.
 std::uint16_t DecodeLengthPrefix(std::int16_t s, const std::uint8_t* prefix, const ProtocolDef& def,
                                  int field) noexcept;

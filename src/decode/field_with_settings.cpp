@@ -43,10 +43,10 @@ long long PackedNumber(const std::uint8_t* bytes, int count) noexcept {
     return sum;
 }
 
-long long PrefixValue(const ProtocolDef& def, int n, const std::uint8_t* prefix, int s) noexcept {
-    const FieldSettings& own = def.settings[n];
-    const bool ebcdic = FieldCharset(def, n) == Encoding::EBCDIC;
-    switch (LengthEncoding(def, n)) {
+long long PrefixValue(const ValueRules& rules, const std::uint8_t* prefix, int s) noexcept {
+    const FieldSettings& own = *rules.own;
+    const bool ebcdic = rules.charset == Encoding::EBCDIC;
+    switch (rules.lenEnc) {
         case Encoding::BIGEND:
         case Encoding::NONE: {
             if (!own.prefixNumber) return s == 2 ? prefix[0] * 256 + prefix[1] : prefix[0];
@@ -111,46 +111,90 @@ bool FollowsOwnSettings(const ProtocolDef& def, int n) noexcept {
     return def.settings[n].Any() || (def.options.emptyFields && def.fields[n].sizeLen > 0);
 }
 
-int FieldLength(const ProtocolDef& def, int n, const std::uint8_t* units) noexcept {
+ValueRules RulesOf(const ProtocolDef& def, FieldType type, int size, int sizeLen,
+                   const FieldSettings& own) noexcept {
+    ValueRules rules;
+    rules.type = type;
+    rules.size = size;
+    rules.sizeLen = sizeLen;
+    rules.own = &own;
+    rules.lenEnc = own.lenEnc.value_or(def.lenEnc);
+    rules.dataEnc = DataEncodingOf(def, type, own);
+    rules.charset = own.charset.value_or(def.chrEnc);
+    rules.emptyAllowed = def.options.emptyFields;
+    rules.sixUnitPrefix = own.sixUnitPrefix;
+    return rules;
+}
+
+ValueRules FieldRules(const ProtocolDef& def, int n) noexcept {
     const FldDef& field = def.fields[n];
-    const int s = field.sizeLen;
-    if (s == 0) return field.size;
-    const int most = def.settings[n].sixUnitPrefix ? 6 : 5;
+    return RulesOf(def, field.type, field.size, field.sizeLen, def.settings[n]);
+}
+
+int FieldLength(const ProtocolDef& def, int n, const std::uint8_t* units) noexcept {
+    return ValueLength(FieldRules(def, n), units);
+}
+
+int ValueLength(const ValueRules& rules, const std::uint8_t* units) noexcept {
+    const int s = rules.sizeLen;
+    if (s == 0) return rules.size;
+    const int most = rules.sixUnitPrefix ? kMaxPrefixUnits : 5;
     if (s < 0 || s > most) return -1;
-    const long long value = PrefixValue(def, n, units, s);
+    const long long value = PrefixValue(rules, units, s);
     return value >= 0 && value <= kMaxMessageUnits ? static_cast<int>(value) : -1;
+}
+
+int ValueDataUnits(const ValueRules& rules, int d) noexcept {
+    const bool binary = rules.type == FieldType::B || rules.type == FieldType::Z;
+    switch (rules.dataEnc) {
+        case Encoding::BIGEND:
+            return (DecimalBits(d) + 7) / 8;
+        case Encoding::PBCD:
+            return (d + 1) / 2;
+        case Encoding::HEX:
+            return rules.type == FieldType::N ? (DecimalBits(d) + 3) / 4 : 2 * d;
+        case Encoding::CHAR:
+            return binary ? 8 * d : d;
+        default:
+            return d;
+    }
 }
 
 int DecodeFieldWithSettings(const ProtocolDef& def, int n, const std::uint8_t* units, int remaining,
                             AutoBuff& value) noexcept {
-    const FldDef& field = def.fields[n];
-    if (field.type == FieldType::U) return kFieldUndefined;
-    const FieldSettings& own = def.settings[n];
-    const int s = field.sizeLen;
+    if (def.fields[n].type == FieldType::U) return kFieldUndefined;
+    return DecodeValue(FieldRules(def, n), units, remaining, value);
+}
+
+int DecodeValue(const ValueRules& rules, const std::uint8_t* units, int remaining,
+                AutoBuff& value) noexcept {
+    if (rules.type == FieldType::U) return kFieldUndefined;
+    const FieldSettings& own = *rules.own;
+    const int s = rules.sizeLen;
     if (s > remaining) return kMessageTooShort;
-    const int length = FieldLength(def, n, units);
+    const int length = ValueLength(rules, units);
     if (length < 0) return kBadLengthPrefix;
-    const Encoding e = def.DataEncoding(n);
-    const bool binary = def.IsBinaryField(n);
+    const Encoding e = rules.dataEnc;
+    const bool binary = rules.type == FieldType::B || rules.type == FieldType::Z;
     const bool bytes = binary && e != Encoding::PBCD;
     // A prefix counting nibbles of binary data: the bytes that hold them.
     const int d = own.prefixNibbles && s > 0 && bytes ? (length + 1) / 2 : length;
     if (d == 0) {
-        if (s == 0 || !def.options.emptyFields) return kBadLengthPrefix;
+        if (s == 0 || !rules.emptyAllowed) return kBadLengthPrefix;
         // An empty value is still a text: its readers get storage holding a NUL.
         if (value.Capacity() < 1 && !value.Reserve(1, false)) return kNoMemory;
         value.Clear();
         return s;
     }
-    const int c = FieldDataSize(n, static_cast<std::int16_t>(d), def);
+    const int c = ValueDataUnits(rules, d);
     const int read = bytes && IsBitText(e) ? 8 * d : c;
     if (c < 1 || s + c > remaining || s + read > remaining) return kMessageTooShort;
     if (value.Capacity() < d + 1 && !value.Reserve(d + 1, true)) return kNoMemory;
     std::uint8_t* to = value.Data();
     const std::uint8_t* from = units + s;
-    const bool ebcdic = FieldCharset(def, n) == Encoding::EBCDIC;
+    const bool ebcdic = rules.charset == Encoding::EBCDIC;
     bool converted = false;
-    if (field.type == FieldType::N && (e == Encoding::BIGEND || e == Encoding::HEX)) {
+    if (rules.type == FieldType::N && (e == Encoding::BIGEND || e == Encoding::HEX)) {
         std::memset(to, 0, static_cast<std::size_t>(d));
     }
     if (e == Encoding::NONE) {

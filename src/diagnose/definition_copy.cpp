@@ -9,6 +9,11 @@ bool CopyDefinition(const ProtocolDef& source, ProtocolDef& target) noexcept {
     std::copy(std::begin(source.fields), std::end(source.fields), target.fields);
     std::copy(std::begin(source.settings), std::end(source.settings), target.settings);
     target.options = source.options;
+    try {
+        target.subfields = source.subfields;
+    } catch (...) {
+        return false;
+    }
     for (int r = 0; r < kEncodingRoleCount; ++r) {
         const auto field = EncodingField(static_cast<EncodingRole>(r));
         target.*field = source.*field;

@@ -45,6 +45,24 @@ bool HasSettings(const ProtocolDef& def) noexcept {
     return false;
 }
 
+Encoding DataEncodingOf(const ProtocolDef& dialect, FieldType type,
+                        const FieldSettings& own) noexcept {
+    switch (type) {
+        case FieldType::N:
+            return own.numEnc.value_or(dialect.numEnc);
+        case FieldType::A:
+        case FieldType::AN:
+        case FieldType::ANS:
+        case FieldType::AS:
+            return own.charset.value_or(dialect.chrEnc);
+        case FieldType::B:
+        case FieldType::Z:
+            return own.binEnc.value_or(dialect.binEnc);
+        default:
+            return Encoding::NONE;
+    }
+}
+
 EncodingRole DataRole(FieldType type) noexcept {
     switch (type) {
         case FieldType::N:

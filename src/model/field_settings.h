@@ -67,5 +67,9 @@ std::optional<Encoding> OwnEncoding(const FieldSettings& settings, EncodingRole 
 void SetOwnEncoding(FieldSettings& settings, EncodingRole role, Encoding e) noexcept;
 // The encoding field n is read with in a role: its own, else the dialect's.
 Encoding EffectiveEncoding(const ProtocolDef& def, int n, EncodingRole role) noexcept;
+// The encoding of the data of a value of the type with those settings: its own where it has
+// one, else the dialect's. A field's, or a subfield's inside a binary value.
+Encoding DataEncodingOf(const ProtocolDef& dialect, FieldType type,
+                        const FieldSettings& own) noexcept;
 // The role of the field's data: NUM_Enc, CHR_Enc or BIN_Enc.
 EncodingRole DataRole(FieldType type) noexcept;

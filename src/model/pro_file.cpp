@@ -14,6 +14,7 @@
 
 #include "model/pro_lint.h"
 #include "model/pro_settings.h"
+#include "model/pro_subfields.h"
 #include "model/pro_tokens.h"
 #include "model/save_file.h"
 #include "support/text.h"
@@ -107,6 +108,11 @@ class ProReader {
             }
         }
         if (StartsWith(line, kFieldOptionKey)) return Setting(line, true);
+        if (StartsWith(line, kStructureKey)) return Subfield(line + std::strlen(kStructureKey), 0);
+        if (StartsWith(line, kSubfieldOptionKey)) {
+            return Subfield(line + std::strlen(kSubfieldOptionKey), 2);
+        }
+        if (StartsWith(line, kSubfieldKey)) return Subfield(line + std::strlen(kSubfieldKey), 1);
         if (StartsWith(line, kOptionKey)) return Setting(line, false);
         if (findings != nullptr && !continuation && *line != '\0' && !StartsWith(line, "//")) {
             Note("line not read: it begins with no key (" + Shown(line).substr(0, 40) + ")");
@@ -122,7 +128,10 @@ class ProReader {
                 def.fields[n].sizeLen = kMaxPrefixUnits;
             }
         }
+        SettleSubfields(def);
         if (findings == nullptr) return;
+        for (SubfieldFinding& finding : SubfieldContradictions(def))
+            NoteAt(FirstLineOf(finding.path), std::move(finding.text));
         for (int n = kFirstDataElement; n <= kLastField; ++n) {
             CheckPrefixRoom(n);
             if (!def.settings[n].Any()) continue;
@@ -292,6 +301,35 @@ class ProReader {
         if (read.field != 0 && settingLine[read.field] == 0) settingLine[read.field] = at;
     }
 
+    // kind: 0 STRUCTURE, 1 SUBFIELD, 2 SUBFIELD_OPTION.
+    void Subfield(char* value, int kind) {
+        static const char* const kKeys[] = {"STRUCTURE", "SUBFIELD", "SUBFIELD_OPTION"};
+        const SubfieldRead read = kind == 0   ? ReadStructureLine(value, def)
+                                  : kind == 1 ? ReadSubfieldLine(value, def)
+                                              : ReadSubfieldOptionLine(value, def);
+        if (!read.problem.empty()) {
+            const std::string lead = read.path.empty() ? std::string(kKeys[kind]) + ": "
+                                                       : "subfield " + read.path + ": ";
+            return Note(lead + read.problem + "; line not read");
+        }
+        if (findings == nullptr) return;
+        const std::string what = std::string(kKeys[kind]) + " " + read.path +
+                                 (read.name.empty() ? "" : " " + read.name);
+        Again(settingLines[what], what);
+        subfieldLines.emplace(read.path, at);
+    }
+
+    // The first line that named the path, or the closest path above it.
+    int FirstLineOf(std::string path) const {
+        for (;;) {
+            const auto found = subfieldLines.find(path);
+            if (found != subfieldLines.end()) return found->second;
+            const std::size_t dot = path.rfind('.');
+            if (dot == std::string::npos) return 0;
+            path.resize(dot);
+        }
+    }
+
     void CheckPrefixRoom(int n) {
         const std::string finding = PrefixRoomFinding(def, n);
         if (!finding.empty()) NoteAt(fieldLine[n], finding);
@@ -312,6 +350,7 @@ class ProReader {
     int settingLine[kFieldCount] = {};
     int messageLine[MsgTable::kSlots] = {};
     std::map<std::string, int> settingLines;
+    std::map<std::string, int> subfieldLines;
 };
 
 // Reads 16 bytes from the first 32 characters; false at the first pair that is not hex.
@@ -449,7 +488,8 @@ bool WriteProtocolLines(std::FILE* stream, const ProtocolDef& def) {
            Put(stream,
                "\n// message definition\n"
                "// MTI, mandatory et optional masks, description\n\n") &&
-           PutMessageLines(stream, def) && WriteSettingLines(stream, def);
+           PutMessageLines(stream, def) && WriteSettingLines(stream, def) &&
+           WriteSubfieldLines(stream, def);
 }
 
 bool WriteProtocolFile(std::FILE* stream, const ProtocolDef& def) {

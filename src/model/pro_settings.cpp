@@ -67,7 +67,9 @@ bool Items(char* value, char** items, int count) {
     return NextToken(cursor, ';') == nullptr;
 }
 
-std::string ReadSetting(const char* name, const char* value, FieldSettings& s) {
+}  // namespace
+
+std::string ReadFieldSetting(const char* name, const char* value, FieldSettings& s) {
     using enum Encoding;
     if (std::strcmp(name, "LEN_Enc") == 0) {
         return ReadEncodingValue(value, {BIGEND, PBCD, HEX, CHAR}, "a length encoding", s.lenEnc);
@@ -105,8 +107,6 @@ std::string ReadSetting(const char* name, const char* value, FieldSettings& s) {
     }
     return "unknown setting " + Quoted(name);
 }
-
-}  // namespace
 
 SettingRead ReadOptionLine(char* value, ProtocolDef& def) {
     SettingRead read;
@@ -149,7 +149,7 @@ SettingRead ReadFieldOptionLine(char* value, ProtocolDef& def) {
     read.name = items[1];
     // Read into a copy: a value that cannot be read changes nothing.
     FieldSettings settings = def.settings[n];
-    read.problem = ReadSetting(items[1], items[2], settings);
+    read.problem = ReadFieldSetting(items[1], items[2], settings);
     if (read.problem.empty()) def.settings[n] = settings;
     return read;
 }
@@ -160,13 +160,14 @@ bool Put(std::FILE* stream, const char* text) noexcept {
     return std::fputs(text, stream) >= 0;
 }
 
-bool PutSetting(std::FILE* stream, int n, const char* name, const char* value) noexcept {
-    char line[96];
-    std::snprintf(line, sizeof line, "FIELD_OPTION= %3d; %s; %s\n", n, name, value);
-    return Put(stream, line);
+bool PutSetting(std::FILE* stream, const char* lead, const char* name, const char* value) noexcept {
+    return std::fprintf(stream, "%s; %s; %s\n", lead, name, value) > 0;
 }
 
-bool PutFieldSettings(std::FILE* stream, int n, const FieldSettings& s) noexcept {
+}  // namespace
+
+bool WriteFieldSettings(std::FILE* stream, const char* lead, const FieldSettings& s) noexcept {
+    const char* n = lead;
     auto encoding = [&](const char* name, const std::optional<Encoding>& e) {
         return !e || PutSetting(stream, n, name, NameOf(*e));
     };
@@ -180,8 +181,6 @@ bool PutFieldSettings(std::FILE* stream, int n, const FieldSettings& s) noexcept
             PutSetting(stream, n, "PAD", *s.padSide == PadSide::kLeft ? "LEFT" : "RIGHT")) &&
            (!s.padNibble || PutSetting(stream, n, "PAD_NIBBLE", *s.padNibble == 0 ? "0" : "F"));
 }
-
-}  // namespace
 
 bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def) {
     if (!HasSettings(def)) return true;
@@ -197,44 +196,51 @@ bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def) {
         if (!Put(stream, line)) return false;
     }
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
-        if (!PutFieldSettings(stream, n, def.settings[n])) return false;
+        char lead[24];
+        std::snprintf(lead, sizeof lead, "FIELD_OPTION= %3d", n);
+        if (!WriteFieldSettings(stream, lead, def.settings[n])) return false;
     }
     return true;
 }
 
 std::string SettingContradiction(const ProtocolDef& def, int n) {
-    const FieldSettings& s = def.settings[n];
     const FldDef& field = def.fields[n];
-    const std::string lead = "field " + std::to_string(n) + ": ";
-    if (field.type == FieldType::U) return lead + "settings for a field that is not defined";
-    const char* type = NameOf(field.type);
-    if (s.numEnc && field.type != FieldType::N) {
-        return lead + "NUM_Enc applies to N fields, and field " + std::to_string(n) + " is " + type;
+    const std::string name = "field " + std::to_string(n);
+    if (field.type == FieldType::U) return name + ": settings for a field that is not defined";
+    return SettingsContradiction(def, name, field.type, field.sizeLen, def.settings[n]);
+}
+
+std::string SettingsContradiction(const ProtocolDef& def, const std::string& name, FieldType type,
+                                  int sizeLen, const FieldSettings& s) {
+    const std::string lead = name + ": ";
+    const char* typeName = NameOf(type);
+    const bool binary = type == FieldType::B || type == FieldType::Z;
+    if (s.numEnc && type != FieldType::N) {
+        return lead + "NUM_Enc applies to N fields, and " + name + " is " + typeName;
     }
-    if (s.binEnc && !def.IsBinaryField(n)) {
-        return lead + "BIN_Enc applies to B and Z fields, and field " + std::to_string(n) + " is " +
-               type;
+    if (s.binEnc && !binary) {
+        return lead + "BIN_Enc applies to B and Z fields, and " + name + " is " + typeName;
     }
-    if (s.binEnc == Encoding::PBCD && field.type != FieldType::Z) {
+    if (s.binEnc == Encoding::PBCD && type != FieldType::Z) {
         return lead + "BIN_Enc=PBCD is for packed track data, a Z field";
     }
-    const bool variable = field.sizeLen > 0;
+    const bool variable = sizeLen > 0;
     if (!variable &&
         (s.lenEnc || s.sixUnitPrefix || s.prefixNibbles || s.prefixLeftAligned || s.prefixNumber)) {
         return lead + "length prefix settings for a field of fixed length";
     }
-    const Encoding len = LengthEncoding(def, n);
+    const Encoding len = s.lenEnc.value_or(def.lenEnc);
     if (s.prefixLeftAligned && len != Encoding::PBCD) {
         return lead + "LEN_LEFT applies to a PBCD length prefix, not " + NameOf(len);
     }
     if (s.prefixNumber && len != Encoding::BIGEND) {
         return lead + "LEN_WHOLE applies to a BIGEND length prefix, not " + NameOf(len);
     }
-    if (s.prefixNumber && field.sizeLen > 4) {
+    if (s.prefixNumber && sizeLen > 4) {
         return lead + "LEN_WHOLE reads at most 4 bytes, and the prefix has " +
-               std::to_string(field.sizeLen);
+               std::to_string(sizeLen);
     }
-    const Encoding data = def.DataEncoding(n);
+    const Encoding data = DataEncodingOf(def, type, s);
     if ((s.padSide || s.padNibble) && data != Encoding::PBCD) {
         return lead + "PAD settings apply to packed data, not " + std::string(NameOf(data));
     }

@@ -26,6 +26,11 @@ struct SettingRead {
 SettingRead ReadOptionLine(char* value, ProtocolDef& def);
 SettingRead ReadFieldOptionLine(char* value, ProtocolDef& def);
 
+// Reads one setting of a field or subfield by its name ("NUM_Enc") into s: why not, or "".
+std::string ReadFieldSetting(const char* name, const char* value, FieldSettings& s);
+// One line "lead; NAME; VALUE" per setting of s, in a stable order. False when a write failed.
+bool WriteFieldSettings(std::FILE* stream, const char* lead, const FieldSettings& s) noexcept;
+
 // The lines of def's options and settings, after a "//" heading, in a stable order; nothing
 // at all for a definition without them. False when a write failed.
 bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def);
@@ -33,3 +38,7 @@ bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def);
 // What a setting of field n says that its field contradicts (a NUM_Enc on a character field,
 // a setting of an undefined field): one text per contradiction, "" when none.
 std::string SettingContradiction(const ProtocolDef& def, int n);
+// The same for settings of a value of the type with the prefix size: name is "field 5" or
+// "subfield 48.3".
+std::string SettingsContradiction(const ProtocolDef& def, const std::string& name, FieldType type,
+                                  int sizeLen, const FieldSettings& s);

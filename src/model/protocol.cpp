@@ -160,6 +160,7 @@ void ProtocolDef::Reset() noexcept {
     for (auto& s : settings)
         s = FieldSettings{};
     options = DialectOptions{};
+    subfields.Clear();
 }
 
 bool ProtocolDef::IsBinaryField(int n) const noexcept {
@@ -169,21 +170,7 @@ bool ProtocolDef::IsBinaryField(int n) const noexcept {
 
 Encoding ProtocolDef::DataEncoding(int n) const noexcept {
     if (n < 0 || n >= kFieldCount) return Encoding::NONE;
-    const FieldSettings& own = settings[n];
-    switch (fields[n].type) {
-        case FieldType::N:
-            return own.numEnc.value_or(numEnc);
-        case FieldType::A:
-        case FieldType::AN:
-        case FieldType::ANS:
-        case FieldType::AS:
-            return own.charset.value_or(chrEnc);
-        case FieldType::B:
-        case FieldType::Z:
-            return own.binEnc.value_or(binEnc);
-        default:
-            return Encoding::NONE;
-    }
+    return DataEncodingOf(*this, fields[n].type, settings[n]);
 }
 
 std::int16_t ProtocolDef::LengthPrefixSize(std::int16_t maxLen, int n) const noexcept {

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "model/field_settings.h"
+#include "model/subfields.h"
 
 enum class Encoding : std::int32_t {
     NONE = 0,
@@ -112,6 +113,7 @@ struct ProtocolDef {
     // Beyond the classic lines: each field's own settings, and the dialect's options.
     FieldSettings settings[kFieldCount];
     DialectOptions options;
+    SubfieldTable subfields;  // what is inside fields, where the definition says
 
     ProtocolDef() noexcept = default;  // the start-up state
     ProtocolDef(const ProtocolDef&) = delete;
