@@ -40,8 +40,44 @@ Json TagsJson(const std::vector<InspectedTag>& tags, std::size_t first, std::siz
     return out;
 }
 
+// The subfields rows[first, last) at one level, each with what is inside it.
+Json SubfieldsJson(const std::vector<SubfieldRow>& rows, std::size_t first, std::size_t last) {
+    Json out = Json::array();
+    for (std::size_t i = first; i < last; i = static_cast<std::size_t>(rows[i].end)) {
+        const SubfieldRow& row = rows[i];
+        Json object = {{"id", row.id}};
+        if (!row.tag.empty()) object["tag"] = row.tag;
+        object["offset"] = row.offset;
+        object["consumed"] = row.consumed;
+        if (row.nibbleOffset >= 0) {
+            object["nibble_offset"] = row.nibbleOffset;
+            object["nibbles"] = row.nibbles;
+        }
+        object["length"] = row.length;
+        object["value"] = row.value;
+        object["hex"] = row.hex;
+        object["description"] = row.description;
+        if (row.end > static_cast<int>(i) + 1) {
+            object["subfields"] = SubfieldsJson(rows, i + 1, static_cast<std::size_t>(row.end));
+        }
+        if (row.masked) object["masked"] = true;
+        if (row.unknown) object["unknown"] = true;
+        out.push_back(std::move(object));
+    }
+    return out;
+}
+
 void AddInside(Json& field, const FieldInspection& inside) {
     if (inside.masked) field["masked"] = true;
+    const SubfieldReading& subfields = inside.subfields;
+    if (subfields.tried && !subfields.rows.empty()) {
+        field["subfields"] = SubfieldsJson(subfields.rows, 0, subfields.rows.size());
+    }
+    if (subfields.failed) {
+        field["subfield_error"] = {{"id", subfields.error.id},
+                                   {"offset", subfields.error.offset},
+                                   {"reason", subfields.error.reason}};
+    }
     if (inside.tlvTried) {
         if (inside.tlvError.empty()) {
             field["tlv"] = TagsJson(inside.tags, 0, inside.tags.size());

@@ -60,6 +60,30 @@ void AppendTag(std::string& text, const InspectedTag& tag) {
     if (tag.track.track != 0) AppendTrack(text, indent + kMeaningIndent, tag.track);
 }
 
+void AppendSubfields(std::string& text, const SubfieldReading& reading) {
+    for (const SubfieldRow& row : reading.rows) {
+        Indent(text, kInsideIndent + kLevelIndent * (row.depth - 1));
+        text.append(row.id);
+        text.append("  ");
+        AppendDefinitionText(text, row.unknown ? "unknown" : row.description);
+        text.append("  ");
+        text.append(std::to_string(row.length));
+        text.append("  ");
+        AppendMessageText(text, row.value);
+        text.push_back('\n');
+    }
+    if (reading.failed) {
+        Indent(text, kInsideIndent);
+        text.append("subfields stop at ");
+        text.append(reading.error.id);
+        text.append(", offset ");
+        text.append(std::to_string(reading.error.offset));
+        text.append(": ");
+        AppendMessageText(text, reading.error.reason);
+        text.push_back('\n');
+    }
+}
+
 void AppendInside(std::string& text, const FieldInspection& inside) {
     if (inside.hasLuhn) AppendLuhn(text, kInsideIndent, inside.luhn);
     if (inside.trackTried) {
@@ -71,6 +95,7 @@ void AppendInside(std::string& text, const FieldInspection& inside) {
             text.push_back('\n');
         }
     }
+    AppendSubfields(text, inside.subfields);
     if (!inside.tlvTried) return;
     if (!inside.tlvError.empty()) {
         Indent(text, kInsideIndent);

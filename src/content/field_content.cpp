@@ -19,8 +19,14 @@ int Nibble(const std::uint8_t* bytes, int i) noexcept {
 }
 
 bool TlvWanted(const ProtocolDef& def, int n, const InspectOptions& options) noexcept {
-    return n == 55 || (def.fields[n].subfield && ValueIsBinary(def, n)) ||
-           TestBit(options.tlvFields, n);
+    if (TestBit(options.tlvFields, n)) return true;
+    const SubfieldNode* declared = def.subfields.Field(n);
+    const SubfieldLayout layout =
+        declared != nullptr ? declared->structure.layout : SubfieldLayout::kNone;
+    if (layout == SubfieldLayout::kBerTlv) return true;
+    // A structure of another kind says what is inside instead.
+    if (layout != SubfieldLayout::kNone) return false;
+    return n == 55 || (def.fields[n].subfield && ValueIsBinary(def, n));
 }
 
 // The bytes of a binary value, or those that a value of hex text spells.
@@ -179,7 +185,8 @@ class Inspection {
         }
         // The data's own backstop, carried over, already covers the value's digits.
         const bool dataScanned = TlvWanted(def, n, options) && Tlv();
-        if (options.mask && !dataScanned) {
+        const bool subfieldsScanned = Subfields();
+        if (options.mask && !dataScanned && !subfieldsScanned) {
             MaskCardNumberRuns(bytes, size, binary ? ValueShown::kHex : ValueShown::kText,
                                valueMask);
         }
@@ -226,6 +233,22 @@ class Inspection {
         }
         if (options.mask) MaskTrack(valueMask, track, 0);
         result.track = PartsOf(track, bytes, 0, valueMask);
+    }
+
+    // True when the declared subfields were all read, their masking and backstop included.
+    bool Subfields() {
+        if (ReadableStructure(def, n) == nullptr) {
+            result.subfields.tried = false;
+            result.subfields.rows.clear();
+            result.subfields.failed = false;
+            return false;
+        }
+        const int prefix = def.fields[n].sizeLen;
+        const Placement place =
+            PlaceFieldValue(def, n, field.offset + prefix, field.consumed - prefix, size);
+        ReadSubfields(def, n, bytes, size, binary, place, options.mask, valueMask,
+                      result.subfields);
+        return options.mask && !result.subfields.failed;
     }
 
     // True when the data objects were read, their backstop included.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "content/subfield_reader.h"
 #include "content/tlv.h"
 #include "content/value_mask.h"
 #include "decode/decoder.h"
@@ -14,7 +15,8 @@
 
 struct InspectOptions {
     bool mask = true;
-    FieldMask tlvFields = {};   // inspected as BER-TLV besides 55 and binary subfield fields
+    FieldMask tlvFields = {};   // inspected as BER-TLV besides 55, binary subfield fields and
+                                // fields declared so
     FieldMask maskFields = {};  // replaced whole besides 36 and 52
 };
 
@@ -72,7 +74,8 @@ struct FieldInspection {
     std::string trackError;  // "does not fit the track 2 layout"
     bool hasLuhn = false;    // fields 2 and 34
     bool luhn = false;
-    bool masked = false;  // value or hex differ from the unmasked ones
+    SubfieldReading subfields;  // where the definition declares a structure
+    bool masked = false;        // value or hex differ from the unmasked ones
     std::string value;    // as shown: hex for B and Z, else the text up to its first NUL
     std::string hex;      // of the value
     InspectScratch scratch;
