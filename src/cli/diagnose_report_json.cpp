@@ -12,6 +12,15 @@ Json MapOf(const Diagnosis& diagnosis) {
         Json item = {
             {"offset", entry.offset}, {"units", entry.units}, {"part", NameOf(entry.part)}};
         if (entry.part == MapPart::kField) item["field"] = entry.field;
+        if (!entry.subfields.empty()) {
+            Json subfields = Json::array();
+            for (const MapSubfield& subfield : entry.subfields) {
+                subfields.push_back({{"id", subfield.id},
+                                     {"offset", subfield.offset},
+                                     {"units", subfield.units}});
+            }
+            item["subfields"] = std::move(subfields);
+        }
         map.push_back(std::move(item));
     }
     return map;

@@ -483,6 +483,7 @@ class Walker {
         row.length = value.length;
         row.binary = value.binary;
         PlaceRow(level, start, end, row);
+        PlaceValue(Compose(level.place, value.rel), value.length, row);
         const bool inner = child != nullptr && child->structure.layout != SubfieldLayout::kNone;
         bool read = true;
         if (inner) {
@@ -530,6 +531,12 @@ class Walker {
             row.nibbleOffset = first;
             row.nibbles = last - first;
         }
+    }
+
+    static void PlaceValue(const Placement& p, int length, SubfieldRow& row) noexcept {
+        const int last = p.width == 0 ? p.base + p.span : p.base + length * p.width;
+        row.valueOffset = p.base / 2;
+        row.valueUnits = (last + 1) / 2 - row.valueOffset;
     }
 
     bool BerTlv(const SubfieldNode& node, const Level& level) {
@@ -586,6 +593,8 @@ class Walker {
             row.binary = true;
             PlaceRow(level, object.offset * unitsPerByte,
                      (object.valueOffset + object.length) * unitsPerByte, row);
+            PlaceValue(Compose(level.place, {2 * object.valueOffset * unitsPerByte, 2, 0}),
+                       object.length * unitsPerByte, row);
             out.rows.push_back(std::move(row));
         }
         for (int i = 0; i < found; ++i) {

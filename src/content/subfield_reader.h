@@ -38,6 +38,8 @@ struct SubfieldRow {
     int consumed = 0;
     int nibbleOffset = -1;
     int nibbles = 0;
+    int valueOffset = 0;  // the value alone, rounded outward likewise
+    int valueUnits = 0;
     int length = 0;  // of the value: characters, digits or bytes
     bool binary = false;
     std::string value;  // as shown, masked as asked: hex for a binary value

@@ -45,7 +45,7 @@ MapEntry Stretch(MapPart part, int offset, int units) {
     return entry;
 }
 
-std::string ValueShown(const ProtocolDef& def, const DecodedField& field) {
+std::string ShownValue(const ProtocolDef& def, const DecodedField& field) {
     const AutoBuff& value = *field.value;
     if (ValueIsBinary(def, field.number)) return HexOf(value.Data(), value.Length());
     const char* text = value.Text();
@@ -292,18 +292,18 @@ namespace {
 void AddOutline(const WalkOutline& walk, std::vector<MapEntry>& map, std::vector<int>& offsets) {
     int at = walk.start;
     if (walk.mtiUnits > 0) {
-        map.push_back({MapPart::kMti, at, walk.mtiUnits, 0, 0, false, walk.mti});
+        map.push_back({MapPart::kMti, at, walk.mtiUnits, 0, 0, false, walk.mti, {}});
         at += walk.mtiUnits;
     }
     if (walk.primaryUnits > 0) {
         map.push_back(
-            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8)});
+            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8), {}});
         at += walk.primaryUnits;
     }
     if (walk.secondaryUnits > 0) {
         offsets[1] = at;
         map.push_back({MapPart::kBitmap, at, walk.secondaryUnits, 1, 0, false,
-                       HexOf(walk.bitmap.data() + 8, 8)});
+                       HexOf(walk.bitmap.data() + 8, 8), {}});
     }
 }
 
@@ -335,6 +335,27 @@ void AddNotAllowed(const ProtocolDef& def, const WalkOutline& walk, const std::v
 
 }  // namespace
 
+// The field's top-level subfields into its map entry, and a warning where they stop fitting.
+void Diagnoser::AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry& entry,
+                             std::vector<Finding>& warnings) {
+    const int n = field.number;
+    if (ReadableStructure(def, n) == nullptr) return;
+    const int prefix = def.fields[n].sizeLen;
+    const int size = field.value->Length();
+    const Placement place =
+        PlaceFieldValue(def, n, field.offset + prefix, field.consumed - prefix, size);
+    subfieldMask.Reset(size);
+    ReadSubfields(def, n, field.value->Data(), size, ValueIsBinary(def, n), place, false,
+                  subfieldMask, subfields);
+    for (const SubfieldRow& row : subfields.rows) {
+        if (row.depth == 1) entry.subfields.push_back({row.id, row.offset, row.consumed});
+    }
+    if (subfields.failed) {
+        warnings.push_back({n, subfields.error.offset,
+                            "subfield " + subfields.error.id + ": " + subfields.error.reason});
+    }
+}
+
 void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
     const ProtocolDef& def = *copy;
     const int length = message.Length();
@@ -349,8 +370,9 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
         const int n = field.number;
         offsets[n] = field.offset;
         fields.push_back({MapPart::kField, field.offset, field.consumed, n, def.fields[n].sizeLen,
-                          false, ValueShown(def, field)});
+                          false, ShownValue(def, field), {}});
         AddFitWarnings(message, def, field, CheckFieldFit(def, field), fieldWarnings);
+        AddSubfields(def, field, fields.back(), fieldWarnings);
     });
     std::memcpy(out.mti, walk.mti, sizeof out.mti);
     AddOutline(walk, out.map, offsets);
@@ -367,7 +389,7 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
         const int prefix = std::clamp<int>(def.fields[walk.failedField].sizeLen, 0, rest);
         if (rest > 0) {
             out.map.push_back(
-                {MapPart::kField, walk.end, rest, walk.failedField, prefix, true, {}});
+                {MapPart::kField, walk.end, rest, walk.failedField, prefix, true, {}, {}});
         }
         return;
     }

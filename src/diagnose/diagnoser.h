@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "content/subfield_reader.h"
 #include "diagnose/diagnosis.h"
 
 class Diagnoser {
@@ -43,6 +44,8 @@ class Diagnoser {
     };
 
     void Walk(const AutoBuff& message, int header, Diagnosis& out);
+    void AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry& entry,
+                      std::vector<Finding>& warnings);
     Score Evaluate(const AutoBuff& message, int start, int change) noexcept;
     bool Consider(const Score& score, const Score& baseline) noexcept;
     bool AnyPasses() const noexcept;
@@ -64,6 +67,8 @@ class Diagnoser {
     std::vector<int> present;
     std::vector<Score> found;
     AutoBuff value;
+    SubfieldReading subfields;  // of the field the walk reads
+    ValueMask subfieldMask;
     AutoBuff suffix;
     AutoBuff verdict;
 };

@@ -12,6 +12,14 @@ enum class MapPart { kHeader, kMti, kBitmap, kField, kTrailing };
 // "header", "mti", "bitmap", "field", "trailing".
 const char* NameOf(MapPart part) noexcept;
 
+// Where one subfield lies inside its field's stretch: everything it takes, its tag or prefix
+// first.
+struct MapSubfield {
+    std::string id;  // its path: "48.42"
+    int offset = 0;
+    int units = 0;
+};
+
 // One stretch of the message. The entries follow each other without gap or overlap and cover
 // every unit.
 struct MapEntry {
@@ -22,6 +30,7 @@ struct MapEntry {
     int prefixUnits = 0;   // of a variable field's length prefix, at the entry's start
     bool stopped = false;  // the field the walk stopped at: it takes every unit left, if any
     std::string value;     // as shown: MTI text, bitmap hex, field value (hex for B and Z)
+    std::vector<MapSubfield> subfields;  // a field's, where its definition declares them
 };
 
 // One change to the definition: an encoding of the dialect, an encoding of one field's own,

@@ -71,7 +71,20 @@ void MapRows::TakeField(const AutoBuff& message, const DecodedField& field) {
         unitMask.All();
     }
     // The units may spell a number the value does not: packed digits read as text, say.
-    MaskCardNumberRuns(message.Data() + dataAt, units, ValueShown::kHex, unitMask);
+    // Declared subfields are searched one by one, as their values are.
+    const SubfieldReading& subfields = inspection.subfields;
+    if (subfields.tried && !subfields.failed) {
+        for (std::size_t i = 0; i < subfields.rows.size(); ++i) {
+            const SubfieldRow& leaf = subfields.rows[i];
+            if (leaf.end != static_cast<int>(i) + 1) continue;
+            const int from = std::clamp(leaf.valueOffset - dataAt, 0, units);
+            const int to = std::clamp(leaf.valueOffset + leaf.valueUnits - dataAt, from, units);
+            MaskCardNumberRuns(message.Data() + dataAt + from, to - from, ValueShown::kHex,
+                               unitMask, from);
+        }
+    } else {
+        MaskCardNumberRuns(message.Data() + dataAt, units, ValueShown::kHex, unitMask);
+    }
     MaskedHex(message.Data() + dataAt, units, unitMask, row.hex);
 }
 
