@@ -171,8 +171,9 @@ bool WriteNode(std::FILE* stream, const std::string& path, const SubfieldNode& n
 
 void Settle(SubfieldNode& node) noexcept {
     for (SubfieldNode& child : node.children) {
-        if (child.def.settings.sixUnitPrefix) {
-            if (child.def.sizeLen > 0) child.def.sizeLen = kMaxPrefixUnits;
+        // On a fixed subfield the setting stays, for lint to find and the writer to keep.
+        if (child.def.settings.sixUnitPrefix && child.def.sizeLen > 0) {
+            child.def.sizeLen = kMaxPrefixUnits;
             child.def.settings.sixUnitPrefix = false;
         }
         Settle(child);
