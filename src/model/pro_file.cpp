@@ -319,11 +319,19 @@ class ProReader {
         subfieldLines.emplace(read.path, at);
     }
 
-    // The first line that named the path, or the closest path above it.
+    // The first line that named the path, else the first that named a path below it, else
+    // the closest path above it.
     int FirstLineOf(std::string path) const {
         for (;;) {
             const auto found = subfieldLines.find(path);
             if (found != subfieldLines.end()) return found->second;
+            int first = 0;
+            const std::string below = path + ".";
+            for (auto at = subfieldLines.lower_bound(below);
+                 at != subfieldLines.end() && at->first.starts_with(below); ++at) {
+                if (first == 0 || at->second < first) first = at->second;
+            }
+            if (first != 0) return first;
             const std::size_t dot = path.rfind('.');
             if (dot == std::string::npos) return 0;
             path.resize(dot);

@@ -362,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(Lint, SubfieldLint, testing::ValuesIn(kLintCases), kCas
 
 // No line names field 43 itself; its finding belongs to the first line below it, not line 0.
 // Disabled until the reader's line lookup looks below a path that no line names.
-TEST(SubfieldLint, DISABLED_PointsAFieldsFindingAtTheFirstLineOfItsSubfields) {
+TEST(SubfieldLint, PointsAFieldsFindingAtTheFirstLineOfItsSubfields) {
     EXPECT_EQ(Load(kFields + Sub("43.1", "ANS", 40)).findings,
               std::vector<std::string>{
                   "9: field 43: subfields, but no STRUCTURE line says how they are laid out"});
