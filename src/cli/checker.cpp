@@ -1,5 +1,6 @@
 #include "cli/checker.h"
 
+#include <cstdint>
 #include <cstring>
 
 Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput& out)
@@ -73,10 +74,14 @@ bool Checker::TakeField(const DecodedField& field) {
     if (rowCount == rows.size()) rows.emplace_back();
     FieldRow& row = rows[rowCount++];
     row.number = field.number;
+    // Offsets count from the first unit of the message as read, its header included: so do
+    // those of what is inside the field.
     row.offset = field.offset + (headerUnits > 0 ? headerUnits : 0);
+    DecodedField placed = field;
+    if (row.offset <= INT16_MAX) placed.offset = static_cast<std::int16_t>(row.offset);
     row.consumed = field.consumed;
     row.length = field.value->Length();
-    InspectField(def, field, inspect, row.inspection);
+    InspectField(def, placed, inspect, row.inspection);
     // Swapped, not copied: both strings keep their storage for the next message.
     row.value.swap(row.inspection.value);
     row.hex.swap(row.inspection.hex);
