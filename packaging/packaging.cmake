@@ -45,7 +45,11 @@ install(TARGETS iso8583 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${iso_gz}/iso8583.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${iso_gz}/iso8583-pro.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES res/iso8583-workbench.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/mime/packages)
+# Every example the README installed beside them describes.
 install(FILES examples/demo.pro examples/demo-messages.hex examples/README.md
+              examples/diagnose-messages.hex examples/dialect.pro examples/dialect-messages.hex
+              examples/subfields.pro examples/subfields-messages.hex
+              examples/subfields-binary.pro examples/subfields-binary-messages.hex
         DESTINATION ${iso_docdir}/examples)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${iso_gz}/changelog.gz
         DESTINATION ${iso_docdir})
