@@ -129,6 +129,23 @@ void MaskTag(const TlvObject& object, const std::uint8_t* data, ValueMask& mask)
     }
 }
 
+// Marks what masking hides of a data object the definition says holds a card number, track
+// data or a secret.
+void MaskHeldTag(const TlvObject& object, SubfieldHolds holds, const std::uint8_t* data,
+                 ValueMask& mask) {
+    const std::uint8_t* value = data + object.valueOffset;
+    TrackData track;
+    if (holds == SubfieldHolds::kCardNumber) {
+        const int digits = PackedDigits(value, object.length);
+        if (digits > 0) return MaskCardNumber(mask, 2 * object.valueOffset, digits, true);
+    } else if (holds == SubfieldHolds::kTrackData && ParseTrack2Packed(value, object.length, track)) {
+        return MaskTrack(mask, track, object.valueOffset);
+    } else if (holds == SubfieldHolds::kNothing) {
+        return;
+    }
+    MaskBytes(mask, object.valueOffset, object.length);
+}
+
 void DescribeTag(const TlvObject& object, const std::uint8_t* data, const ValueMask& shown,
                  InspectedTag& out) {
     const std::uint8_t* value = data + object.valueOffset;
@@ -274,8 +291,14 @@ class Inspection {
         ValueMask& dataMask = result.scratch.data;
         dataMask.Reset(count);
         if (options.mask) {
+            const SubfieldNode* declared = def.subfields.Field(n);
             for (int i = 0; i < found; ++i) {
-                if (!objects[i].constructed) MaskTag(objects[i], data.data(), dataMask);
+                if (objects[i].constructed) continue;
+                MaskTag(objects[i], data.data(), dataMask);
+                const SubfieldNode* held =
+                    declared != nullptr ? declared->Child(TagHex(objects[i].tag, objects[i].tagSize))
+                                        : nullptr;
+                if (held != nullptr) MaskHeldTag(objects[i], held->def.holds, data.data(), dataMask);
             }
             // One data object at a time: an amount beside a verification result is no number.
             for (int i = 0; i < found; ++i) {

@@ -1,6 +1,7 @@
 #include "model/subfields.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "model/protocol.h"
 
@@ -65,7 +66,10 @@ bool SplitPath(std::string_view path, SubfieldPath& out) {
 }
 
 const SubfieldNode* SubfieldTable::Field(int n) const noexcept {
-    const std::string id = std::to_string(n);
+    // Asked for every field of every message: a definition without subfields answers at once.
+    if (fields.empty()) return nullptr;
+    char digits[4];
+    const std::string_view id(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
     return FindChild(const_cast<std::vector<SubfieldNode>&>(fields), id);
 }
 
