@@ -67,7 +67,7 @@ bool SplitPath(std::string_view path, SubfieldPath& out) {
 
 const SubfieldNode* SubfieldTable::Field(int n) const noexcept {
     // Asked for every field of every message: a definition without subfields answers at once.
-    if (fields.empty()) return nullptr;
+    if (fields.empty() || n < 0 || n > kLastField) return nullptr;
     char digits[4];
     const std::string_view id(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
     return FindChild(const_cast<std::vector<SubfieldNode>&>(fields), id);
