@@ -18,3 +18,5 @@ void AddFormatCommand(CLI::App& app, int& status);
 void AddCheckCommand(CLI::App& app, int& status);
 void AddDiagnoseCommand(CLI::App& app, int& status);
 void AddLintCommand(CLI::App& app, int& status);
+void AddImportCommand(CLI::App& app, int& status);
+void AddExportCommand(CLI::App& app, int& status);

@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
     AddCheckCommand(app, status);
     AddDiagnoseCommand(app, status);
     AddLintCommand(app, status);
+    AddImportCommand(app, status);
+    AddExportCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
