@@ -15,9 +15,8 @@ Json MapOf(const Diagnosis& diagnosis) {
         if (!entry.subfields.empty()) {
             Json subfields = Json::array();
             for (const MapSubfield& subfield : entry.subfields) {
-                subfields.push_back({{"id", subfield.id},
-                                     {"offset", subfield.offset},
-                                     {"units", subfield.units}});
+                subfields.push_back(
+                    {{"id", subfield.id}, {"offset", subfield.offset}, {"units", subfield.units}});
             }
             item["subfields"] = std::move(subfields);
         }

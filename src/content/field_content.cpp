@@ -138,7 +138,8 @@ void MaskHeldTag(const TlvObject& object, SubfieldHolds holds, const std::uint8_
     if (holds == SubfieldHolds::kCardNumber) {
         const int digits = PackedDigits(value, object.length);
         if (digits > 0) return MaskCardNumber(mask, 2 * object.valueOffset, digits, true);
-    } else if (holds == SubfieldHolds::kTrackData && ParseTrack2Packed(value, object.length, track)) {
+    } else if (holds == SubfieldHolds::kTrackData &&
+               ParseTrack2Packed(value, object.length, track)) {
         return MaskTrack(mask, track, object.valueOffset);
     } else if (holds == SubfieldHolds::kNothing) {
         return;
@@ -296,9 +297,11 @@ class Inspection {
                 if (objects[i].constructed) continue;
                 MaskTag(objects[i], data.data(), dataMask);
                 const SubfieldNode* held =
-                    declared != nullptr ? declared->Child(TagHex(objects[i].tag, objects[i].tagSize))
-                                        : nullptr;
-                if (held != nullptr) MaskHeldTag(objects[i], held->def.holds, data.data(), dataMask);
+                    declared != nullptr
+                        ? declared->Child(TagHex(objects[i].tag, objects[i].tagSize))
+                        : nullptr;
+                if (held != nullptr)
+                    MaskHeldTag(objects[i], held->def.holds, data.data(), dataMask);
             }
             // One data object at a time: an amount beside a verification result is no number.
             for (int i = 0; i < found; ++i) {

@@ -296,14 +296,26 @@ void AddOutline(const WalkOutline& walk, std::vector<MapEntry>& map, std::vector
         at += walk.mtiUnits;
     }
     if (walk.primaryUnits > 0) {
-        map.push_back(
-            {MapPart::kBitmap, at, walk.primaryUnits, 0, 0, false, HexOf(walk.bitmap.data(), 8), {}});
+        map.push_back({MapPart::kBitmap,
+                       at,
+                       walk.primaryUnits,
+                       0,
+                       0,
+                       false,
+                       HexOf(walk.bitmap.data(), 8),
+                       {}});
         at += walk.primaryUnits;
     }
     if (walk.secondaryUnits > 0) {
         offsets[1] = at;
-        map.push_back({MapPart::kBitmap, at, walk.secondaryUnits, 1, 0, false,
-                       HexOf(walk.bitmap.data() + 8, 8), {}});
+        map.push_back({MapPart::kBitmap,
+                       at,
+                       walk.secondaryUnits,
+                       1,
+                       0,
+                       false,
+                       HexOf(walk.bitmap.data() + 8, 8),
+                       {}});
     }
 }
 
@@ -369,8 +381,14 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
     WalkMessage(message, header, def, value, walk, [&](const DecodedField& field) {
         const int n = field.number;
         offsets[n] = field.offset;
-        fields.push_back({MapPart::kField, field.offset, field.consumed, n, def.fields[n].sizeLen,
-                          false, ShownValue(def, field), {}});
+        fields.push_back({MapPart::kField,
+                          field.offset,
+                          field.consumed,
+                          n,
+                          def.fields[n].sizeLen,
+                          false,
+                          ShownValue(def, field),
+                          {}});
         AddFitWarnings(message, def, field, CheckFieldFit(def, field), fieldWarnings);
         AddSubfields(def, field, fields.back(), fieldWarnings);
     });

@@ -13,8 +13,8 @@ constexpr Named kNames[] = {{ForeignFormat::kJpos, "jpos"},
 std::string_view SkipBlanks(std::string_view text) noexcept {
     // A byte order mark, then white space.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' ||
-                             text.front() == '\r' || text.front() == '\n'))
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+                             text.front() == '\n'))
         text.remove_prefix(1);
     return text;
 }

@@ -313,8 +313,8 @@ class ProReader {
             return Note(lead + read.problem + "; line not read");
         }
         if (findings == nullptr) return;
-        const std::string what = std::string(kKeys[kind]) + " " + read.path +
-                                 (read.name.empty() ? "" : " " + read.name);
+        const std::string what =
+            std::string(kKeys[kind]) + " " + read.path + (read.name.empty() ? "" : " " + read.name);
         Again(settingLines[what], what);
         subfieldLines.emplace(read.path, at);
     }

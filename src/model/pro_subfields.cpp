@@ -79,12 +79,12 @@ std::string ReadElementPart(char* words, int most, ElementPart& part) {
     if (encoding != nullptr) {
         const Encoding e = EncodingFromName(encoding);
         if (e != Encoding::CHAR && e != Encoding::PBCD && e != Encoding::BIGEND) {
-            return std::string(what) + " " + Quoted(encoding) +
-                   " is not CHAR, PBCD or BIGEND";
+            return std::string(what) + " " + Quoted(encoding) + " is not CHAR, PBCD or BIGEND";
         }
         part.encoding = e;
     }
-    if (NextToken(cursor, ' ') != nullptr) return std::string(what) + " takes a number and an encoding";
+    if (NextToken(cursor, ' ') != nullptr)
+        return std::string(what) + " takes a number and an encoding";
     return {};
 }
 
@@ -105,7 +105,8 @@ std::string ReadTagged(const std::vector<char*>& items, SubfieldStructure& s) {
             length = true;
         } else if (std::strncmp(item, "HEAD ", 5) == 0) {
             const int units = ReadCount(item + 5, kMaxHeadUnits);
-            if (units < 0) return "HEAD takes a number of units from 0 to " + std::to_string(kMaxHeadUnits);
+            if (units < 0)
+                return "HEAD takes a number of units from 0 to " + std::to_string(kMaxHeadUnits);
             s.head = static_cast<std::int16_t>(units);
         } else {
             return Quoted(item) + " is none of TAG, LEN and HEAD";
@@ -236,17 +237,17 @@ class Contradictions {
     }
 
     // The node's structure against its children; text: the node's value is characters.
-    void Node(const std::string& path, const std::string& name, const SubfieldNode& node,
-              bool text, int size) {
+    void Node(const std::string& path, const std::string& name, const SubfieldNode& node, bool text,
+              int size) {
         const SubfieldStructure& s = node.structure;
         if (s.layout == SubfieldLayout::kNone && !node.children.empty()) {
             Note(path, name + ": subfields, but no STRUCTURE line says how they are laid out");
         }
         if (s.layout == SubfieldLayout::kTagged && text &&
             (s.tag.encoding != Encoding::CHAR || s.length.encoding != Encoding::CHAR)) {
-            Note(path, name + ": a text value writes tags and lengths as characters, not " +
-                           NameOf(s.tag.encoding != Encoding::CHAR ? s.tag.encoding
-                                                                   : s.length.encoding));
+            Note(path,
+                 name + ": a text value writes tags and lengths as characters, not " +
+                     NameOf(s.tag.encoding != Encoding::CHAR ? s.tag.encoding : s.length.encoding));
         }
         int fixedUnits = 0;
         bool allFixed = s.layout == SubfieldLayout::kPositional;
@@ -278,13 +279,15 @@ class Contradictions {
         switch (s.layout) {
             case SubfieldLayout::kPositional:
                 if (number != static_cast<int>(index) + 1) {
-                    Note(path, name + ": positional subfields are numbered from 1 with no gap, "
-                                      "and this is number " +
+                    Note(path, name +
+                                   ": positional subfields are numbered from 1 with no gap, "
+                                   "and this is number " +
                                    std::to_string(index + 1));
                 }
                 if (d.rest && (index + 1 != parent.children.size() || d.sizeLen != 0)) {
-                    Note(path, name + ": REST applies to the last positional subfield, "
-                                      "of no length prefix");
+                    Note(path, name +
+                                   ": REST applies to the last positional subfield, "
+                                   "of no length prefix");
                 }
                 break;
             case SubfieldLayout::kBitmap:
@@ -348,8 +351,8 @@ SubfieldRead ReadStructureLine(char* value, ProtocolDef& def) {
             read.problem = ReadBitmap(items, s);
             break;
         case SubfieldLayout::kNone:
-            read.problem = "kind " + Quoted(items[1]) +
-                           " is none of POSITIONAL, TAGGED, BITMAP and BER_TLV";
+            read.problem =
+                "kind " + Quoted(items[1]) + " is none of POSITIONAL, TAGGED, BITMAP and BER_TLV";
             break;
         default:
             if (items.size() > 2) {
@@ -384,7 +387,8 @@ SubfieldRead ReadSubfieldLine(char* value, ProtocolDef& def) {
     } else if (size < 1) {
         read.problem = "size " + Quoted(items[2]) + " is not a number from 1 to 32767";
     } else if (sizeLen < 0) {
-        read.problem = "size len " + Quoted(items[3]) + " is not a number of prefix units from 0 to " +
+        read.problem = "size len " + Quoted(items[3]) +
+                       " is not a number of prefix units from 0 to " +
                        std::to_string(kMaxPrefixUnits);
     } else if (std::strcmp(flag, "Y") != 0 && std::strcmp(flag, "N") != 0) {
         read.problem = "subfield flag " + Quoted(flag) + " is neither Y nor N";
@@ -414,8 +418,8 @@ SubfieldRead ReadSubfieldOptionLine(char* value, ProtocolDef& def) {
     read.problem = ReadPath(items[0], true, path);
     if (!read.problem.empty()) return read;
     // Read into a copy: a value that cannot be read changes nothing.
-    SubfieldDef d = def.subfields.Find(items[0]) != nullptr ? def.subfields.Find(items[0])->def
-                                                            : SubfieldDef{};
+    SubfieldDef d =
+        def.subfields.Find(items[0]) != nullptr ? def.subfields.Find(items[0])->def : SubfieldDef{};
     if (read.name == "REST") {
         if (std::strcmp(items[2], "Y") == 0 || std::strcmp(items[2], "N") == 0) {
             d.rest = items[2][0] == 'Y';

@@ -8,15 +8,15 @@
 namespace {
 
 bool AllDigits(std::string_view id) noexcept {
-    return !id.empty() && std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !id.empty() &&
+           std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 template <typename Node>
 Node* FindChild(std::vector<Node>& children, std::string_view id) noexcept {
-    auto at = std::lower_bound(children.begin(), children.end(), id,
-                               [](const SubfieldNode& node, std::string_view key) {
-                                   return IdLess(node.id, key);
-                               });
+    auto at = std::lower_bound(
+        children.begin(), children.end(), id,
+        [](const SubfieldNode& node, std::string_view key) { return IdLess(node.id, key); });
     if (at == children.end() || IdLess(id, at->id)) return nullptr;
     return &*at;
 }
@@ -69,7 +69,8 @@ const SubfieldNode* SubfieldTable::Field(int n) const noexcept {
     // Asked for every field of every message: a definition without subfields answers at once.
     if (fields.empty() || n < 0 || n > kLastField) return nullptr;
     char digits[4];
-    const std::string_view id(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    const std::string_view id(digits,
+                              std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
     return FindChild(const_cast<std::vector<SubfieldNode>&>(fields), id);
 }
 
@@ -86,10 +87,9 @@ const SubfieldNode* SubfieldTable::Find(std::string_view path) const {
 
 SubfieldNode& SubfieldTable::Make(const SubfieldPath& path) {
     auto make = [](std::vector<SubfieldNode>& children, std::string_view id) -> SubfieldNode& {
-        auto at = std::lower_bound(children.begin(), children.end(), id,
-                                   [](const SubfieldNode& node, std::string_view key) {
-                                       return IdLess(node.id, key);
-                                   });
+        auto at = std::lower_bound(
+            children.begin(), children.end(), id,
+            [](const SubfieldNode& node, std::string_view key) { return IdLess(node.id, key); });
         if (at != children.end() && !IdLess(id, at->id)) return *at;
         SubfieldNode node;
         node.id = std::string(id);
