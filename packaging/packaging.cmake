@@ -51,6 +51,13 @@ install(FILES examples/demo.pro examples/demo-messages.hex examples/README.md
               examples/subfields.pro examples/subfields-messages.hex
               examples/subfields-binary.pro examples/subfields-binary-messages.hex
         DESTINATION ${iso_docdir}/examples)
+# The standard dialects are definitions to load or start from, not documentation: they go to the
+# package's data folder, which a system that drops /usr/share/doc keeps; their README is
+# documentation and goes where Debian looks for it.
+install(FILES examples/dialects/iso8583-1987-ascii.pro examples/dialects/iso8583-1987-binary.pro
+              examples/dialects/iso8583-1993-ascii.pro examples/dialects/iso8583-1993-binary.pro
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${iso_package}/dialects)
+install(FILES examples/dialects/README.md DESTINATION ${iso_docdir}/dialects)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${iso_gz}/changelog.gz
         DESTINATION ${iso_docdir})
 

@@ -38,6 +38,49 @@ for example in "$2"/subfields*.pro; do
     expect_status 0 "lint $example ($(head -c 300 "$work/out"))"
 done
 
+# The standard dialects likewise; their provenance lives in their README, as the writer keeps no
+# comment.
+dialects=$2/dialects
+shipped=("$dialects"/iso8583-*.pro)
+[ "${#shipped[@]}" -eq 4 ] || fail "dialects: ${#shipped[@]} definitions, expected 4"
+for dialect in "${shipped[@]}"; do
+    run format "$dialect"
+    expect_status 0 "format $dialect"
+    cmp -s "$work/out" "$dialect" || fail "format $dialect: output differs from the file"
+    run lint "$dialect"
+    expect_status 0 "lint $dialect ($(head -c 300 "$work/out"))"
+done
+
+# A reversal advice of each version, laid out as the version lays it out, passes under its
+# dialect, its track 2, chip data and original data elements read in their parts: a wrong
+# prefix size or type anywhere before them would misplace every field after it.
+text_hex() { printf '%s' "$@" | od -An -v -tx1 | tr -d ' \n'; }
+pan=4111111111111111
+track2=4111111111111111=2512101
+ascii87=$(text_hex 0420 F2200000200082000000004000000000 16$pan 000000 000000001000 0612143100 \
+    000124 24$track2 840 0099F0206000000001000 020000012306121430150000001234500000000000)
+ascii93=$(text_hex 1420 7230018020008300 16$pan 000000 000000001000 0612143100 000124 \
+    250612143100 400 4021 24$track2 840 0099F0206000000001000 30120000012325061214301506123456)
+# Packed: prefixes of 1 byte (LL) and 2 bytes (LLL), track 2 with its separator D, text in ASCII.
+binary87=$(printf '%s' 0420 F2200000200082000000004000000000 16$pan 000000 000000001000 0612143100 \
+    000124 24${track2/=/D} 383430 0009 9F0206000000001000 020000012306121430150000001234500000000000)
+binary93=$(printf '%s' 1420 7230018020008300 16$pan 000000 000000001000 0612143100 000124 \
+    250612143100 0400 4021 24${track2/=/D} 383430 0009 9F0206000000001000 \
+    30 120000012325061214301506123456)
+original87="90.5  Original forwarding institution identification code  11  00000000000"
+original93="56.4  Acquiring institution identification code, original  6  123456"
+for entry in "1987-ascii $ascii87 $original87" "1987-binary $binary87 $original87" \
+    "1993-ascii $ascii93 $original93" "1993-binary $binary93 $original93"; do
+    read -r name hex parts <<<"$entry"
+    echo "$hex" >"$work/reversal.hex"
+    run check --hex "$dialects/iso8583-$name.pro" "$work/reversal.hex"
+    expect_status 0 "reversal advice under $name"
+    for shown in "expiry 2512  service 101" "9F02  Amount, Authorised (Numeric)  6  000000001000" \
+        "$parts"; do
+        grep -qF -- "$shown" "$work/out" || fail "reversal advice under $name: no '$shown'"
+    done
+done
+
 cd "$work" || exit 1
 run format missing.pro
 expect_status 2 "unopenable file"
