@@ -24,7 +24,12 @@ usr=$stage/usr
 expected=(bin/iso8583 share/man/man1/iso8583.1.gz share/man/man5/iso8583-pro.5.gz
           share/mime/packages/iso8583-workbench.xml
           share/doc/iso8583-workbench/copyright share/doc/iso8583-workbench/changelog.gz
-          share/doc/iso8583-workbench/examples/demo.pro)
+          share/doc/iso8583-workbench/examples/demo.pro
+          share/doc/iso8583-workbench/examples/subfields.pro
+          share/iso8583-workbench/dialects/iso8583-1987-ascii.pro
+          share/iso8583-workbench/dialects/iso8583-1987-binary.pro
+          share/iso8583-workbench/dialects/iso8583-1993-ascii.pro
+          share/iso8583-workbench/dialects/iso8583-1993-binary.pro)
 if [ "$with_workbench" = 1 ]; then
     expected+=(bin/iso8583-workbench share/man/man1/iso8583-workbench.1.gz
                share/applications/iso8583-workbench.desktop
