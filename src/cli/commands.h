@@ -20,3 +20,4 @@ void AddDiagnoseCommand(CLI::App& app, int& status);
 void AddLintCommand(CLI::App& app, int& status);
 void AddImportCommand(CLI::App& app, int& status);
 void AddExportCommand(CLI::App& app, int& status);
+void AddLearnCommand(CLI::App& app, int& status);

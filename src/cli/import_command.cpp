@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -5,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/message_learning.h"
 #include "interop/interop.h"
 #include "interop/read_text.h"
 #include "model/pro_file.h"
@@ -15,6 +17,8 @@ struct ImportOptions {
     std::string input;
     std::string output;
     std::string from;
+    std::string messages;  // traffic to learn the message definitions from
+    FramingOptions framing;
     bool toFile = false;
 };
 
@@ -41,7 +45,12 @@ int RunImport(const ImportOptions& options) {
     }
     for (const std::string& note : notes)
         std::fprintf(stderr, "%s: %s\n", options.input.c_str(), note.c_str());
-    const int status = notes.empty() ? kExitOk : kExitFailed;
+    int status = notes.empty() ? kExitOk : kExitFailed;
+    if (!options.messages.empty()) {
+        MessageLearner learner(*def);
+        if (!LearnFromInputs(learner, *def, {options.messages}, options.framing)) return kExitUsage;
+        status = std::max(status, AddLearned(learner, *def));
+    }
     if (options.toFile) {
         if (SaveProtocolFile(options.output, *def, error)) return status;
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -70,10 +79,18 @@ void AddImportCommand(CLI::App& app, int& status) {
         "Write to this file instead of standard output (replaced only once fully written)");
     command->add_option("--from", options->from, "The file's format, instead of telling it from the content")
         ->check(CLI::IsMember({"jpos", "moov", "pyiso8583"}));
+    CLI::Option* messages = command->add_option(
+        "--messages", options->messages,
+        "Learn the message definitions (MSG lines) from the messages of this file, read with "
+        "the framing options, and add them to the definition");
+    AddFramingOptions(*command, options->framing);
+    for (const char* framing : {"--hex", "--raw", "--dump", "--stream", "--header"})
+        command->get_option(framing)->needs(messages);
     command->footer(
-        "Exit status: 0 when everything was carried over, 1 when something was not (the "
-        "definition is still written), 2 when the input cannot be read or is of no known kind, "
-        "or the output cannot be written.");
+        "Exit status: 0 when everything was carried over, 1 when something was not or a "
+        "message of --messages failed to decode (the definition is still written), 2 when the "
+        "input or the messages cannot be read, the input is of no known kind, or the output "
+        "cannot be written.");
     command->callback([options, output, &status] {
         options->toFile = output->count() > 0;
         status = RunImport(*options);

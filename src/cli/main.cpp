@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     AddLintCommand(app, status);
     AddImportCommand(app, status);
     AddExportCommand(app, status);
+    AddLearnCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
