@@ -63,7 +63,7 @@ void AppendTag(std::string& text, const InspectedTag& tag) {
 void AppendSubfields(std::string& text, const SubfieldReading& reading) {
     for (const SubfieldRow& row : reading.rows) {
         Indent(text, kInsideIndent + kLevelIndent * (row.depth - 1));
-        text.append(row.id);
+        AppendMessageText(text, row.id);  // a tag as the message writes it
         text.append("  ");
         AppendDefinitionText(text, row.unknown ? "unknown" : row.description);
         text.append("  ");
@@ -75,7 +75,7 @@ void AppendSubfields(std::string& text, const SubfieldReading& reading) {
     if (reading.failed) {
         Indent(text, kInsideIndent);
         text.append("subfields stop at ");
-        text.append(reading.error.id);
+        AppendMessageText(text, reading.error.id);
         text.append(", offset ");
         text.append(std::to_string(reading.error.offset));
         text.append(": ");

@@ -171,6 +171,7 @@ struct Level {
     const std::uint8_t* data = nullptr;
     int size = 0;
     bool binary = false;
+    bool ebcdic = false;  // a binary value's characters (a tag, a length, a hex bitmap)
     Placement place;
     ValueMask* mask = nullptr;
     std::string path;
@@ -264,8 +265,7 @@ class Walker {
         } else {
             std::uint8_t text[2 * kMaxInnerBitmapBytes];
             for (int i = 0; i < units; ++i) {
-                const bool ebcdic = level.binary && def.chrEnc == Encoding::EBCDIC;
-                text[i] = ebcdic ? EbcdicToAsciiTable[level.data[i]] : level.data[i];
+                text[i] = level.ebcdic ? EbcdicToAsciiTable[level.data[i]] : level.data[i];
             }
             if (DecodeHex(units, bits, reinterpret_cast<const char*>(text), s.bitmapBytes) !=
                 s.bitmapBytes) {
@@ -350,8 +350,7 @@ class Walker {
         tag.clear();
         for (int i = 0; i < part.units; ++i) {
             if (e == Encoding::CHAR) {
-                const bool ebcdic = level.binary && def.chrEnc == Encoding::EBCDIC;
-                tag.push_back(static_cast<char>(ebcdic ? EbcdicToAsciiTable[p[i]] : p[i]));
+                tag.push_back(static_cast<char>(level.ebcdic ? EbcdicToAsciiTable[p[i]] : p[i]));
             } else {
                 tag.push_back(kHexDigits[p[i] >> 4]);
                 tag.push_back(kHexDigits[p[i] & 0x0F]);
@@ -372,8 +371,7 @@ class Walker {
                 if (Nibble(p, 2 * i) > 9 || Nibble(p, 2 * i + 1) > 9) return -1;
                 value = value * 100 + Nibble(p, 2 * i) * 10 + Nibble(p, 2 * i + 1);
             } else {
-                const bool ebcdic = level.binary && def.chrEnc == Encoding::EBCDIC;
-                const std::uint8_t c = ebcdic ? EbcdicToAsciiTable[p[i]] : p[i];
+                const std::uint8_t c = level.ebcdic ? EbcdicToAsciiTable[p[i]] : p[i];
                 if (c < '0' || c > '9') return -1;
                 value = value * 10 + (c - '0');
             }
@@ -492,6 +490,8 @@ class Walker {
             next.data = buffer.Data();
             next.size = value.length;
             next.binary = value.binary;
+            next.ebcdic = value.binary &&
+                          child->def.settings.charset.value_or(def.chrEnc) == Encoding::EBCDIC;
             next.place = Compose(level.place, value.rel);
             next.mask = &childMask;
             next.path = id;
@@ -639,6 +639,7 @@ void ReadSubfields(const ProtocolDef& def, int n, const std::uint8_t* value, int
     level.data = value;
     level.size = size;
     level.binary = binary;
+    level.ebcdic = binary && FieldCharset(def, n) == Encoding::EBCDIC;
     level.place = place;
     level.mask = &fieldMask;
     level.path = node->id;

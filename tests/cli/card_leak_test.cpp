@@ -77,6 +77,44 @@ const char kTextFields[] =
     "FIELD= 102;  ANS;  28; 2; N; Account identification 1\n"
     "MSG=0100;20000000000000000000000000000000;C0000000702912060000000004000000;Auth\n";
 
+// Card numbers inside subfields: a tagged text field and a bitmapped binary one (hex text on
+// the wire) in one dialect, a bitmapped binary field (packed, EBCDIC) and packed digits cut
+// mid-byte in the other. 47.10, 127.9, 46.1 and 60.2 hold card numbers; the others carry them
+// unannounced, for the backstop to find.
+const char kSubfieldText[] =
+    "NAME= Leak test subfields text\n"
+    "MTI_Enc= CHAR\nBMP_Enc= HEX\nLEN_Enc= CHAR\nNUM_Enc= CHAR\nCHR_Enc= ASCII\nBIN_Enc= HEX\n"
+    "FIELD=   3;    N;   6; 0; N; Processing code\n"
+    "FIELD=  47;  ANS; 999; 3; Y; Additional data, national\n"
+    "FIELD= 127;    B; 999; 3; Y; Private data\n"
+    "MSG=0100;20000000000000000000000000000000;80000000000200000000000000000002;Auth\n"
+    "STRUCTURE= 47; TAGGED; TAG 2; LEN 2\n"
+    "SUBFIELD= 47.10;    N;  19; 0; N; Card number\n"
+    "SUBFIELD_OPTION= 47.10; HOLDS; PAN\n"
+    "SUBFIELD= 47.20;  ANS;  60; 0; N; Reference\n"
+    "STRUCTURE= 127; BITMAP; 2\n"
+    "SUBFIELD= 127.2;  ANS;  60; 2; N; Reference\n"
+    "SUBFIELD= 127.9;    N;  19; 2; N; Card number\n"
+    "SUBFIELD_OPTION= 127.9; HOLDS; PAN\n";
+const char kSubfieldBinary[] =
+    "NAME= Leak test subfields binary\n"
+    "MTI_Enc= CHAR\nBMP_Enc= NONE\nLEN_Enc= BIGEND\nNUM_Enc= PBCD\nCHR_Enc= ASCII\nBIN_Enc= NONE\n"
+    "FIELD=   3;    N;   6; 0; N; Processing code\n"
+    "FIELD=  46;    B; 999; 2; Y; Additional data, national\n"
+    "FIELD=  60;    N;  99; 2; Y; Private data\n"
+    "MSG=0100;20000000000000000000000000000000;00000000000400100000000000000000;Auth\n"
+    "STRUCTURE= 46; BITMAP; 1\n"
+    "SUBFIELD= 46.1;    N;  19; 1; N; Card number\n"
+    "SUBFIELD_OPTION= 46.1; HOLDS; PAN\n"
+    "SUBFIELD= 46.2;  ANS;  60; 1; N; Reference\n"
+    "SUBFIELD_OPTION= 46.2; CHR_Enc; EBCDIC\n"
+    "SUBFIELD= 46.3;    N;  60; 1; N; Reference number\n"
+    "STRUCTURE= 60; POSITIONAL\n"
+    "SUBFIELD= 60.1;    N;   1; 0; N; Kind\n"
+    "SUBFIELD= 60.2;    N;  19; 2; N; Card number\n"
+    "SUBFIELD_OPTION= 60.2; HOLDS; PAN\n"
+    "SUBFIELD= 60.3;    N;  60; 2; N; Reference number\n";
+
 struct DialectSource {
     const char* name;
     std::string pro;
@@ -88,7 +126,9 @@ std::vector<DialectSource> DialectSources() {
             {"text, HEX bitmap, bits",
              std::string("NAME= Leak test text\nBMP_Enc= HEX\nBIN_Enc= CHAR\n") + kTextFields},
             {"text, CHAR bitmap, hex",
-             std::string("NAME= Leak test hex\nBMP_Enc= CHAR\nBIN_Enc= HEX\n") + kTextFields}};
+             std::string("NAME= Leak test hex\nBMP_Enc= CHAR\nBIN_Enc= HEX\n") + kTextFields},
+            {"text, subfields", kSubfieldText},
+            {"binary, subfields", kSubfieldBinary}};
 }
 
 // ---- The dialects as far as building messages needs them.
@@ -341,6 +381,31 @@ struct Place {
     bool declaredHeader = false;
 };
 
+// A tagged element: its tag, its length in 2 digits, its value.
+std::string Element(const std::string& tag, const std::string& value) {
+    char length[8];
+    std::snprintf(length, sizeof length, "%02zu", value.size());
+    return tag + length + value;
+}
+
+// Letters and digits in EBCDIC.
+std::string Ebcdic(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const int k = c >= 'A' && c <= 'Z' ? c - 'A' : -1;
+        out.push_back(static_cast<char>(c >= '0' && c <= '9' ? 0xF0 + c - '0'
+                                        : k < 9              ? 0xC1 + k
+                                        : k < 18             ? 0xD1 + k - 9
+                                                             : 0xE2 + k - 18));
+    }
+    return out;
+}
+
+// Packed digits behind a one-byte count of them.
+std::string CountedPacked(const std::string& digits) {
+    return static_cast<char>(digits.size()) + Packed(std::string(digits.size() % 2, '0') + digits);
+}
+
 const Place kPlaces[] = {
     {"field 2", [](Planter& p) { return p.Set(2, p.Card()); }},
     {"field 34, text amid digits", [](Planter& p) { return p.Set(34, p.Amid(p.Card(), -1, 28)); }},
@@ -384,6 +449,27 @@ const Place kPlaces[] = {
      [](Planter& p) { return p.Set(62, "\x01\x02" + Packed(p.Amid(p.Card(), 1))); }},
     {"field 63, text digits in binary",
      [](Planter& p) { return p.Set(63, "REF" + p.Amid(p.Card(), -1) + "/00"); }},
+    {"subfields 47.10 and 47.20, tagged text",
+     [](Planter& p) {
+         return p.Set(
+             47, Element("10", p.Card()) + Element("20", "REF" + p.Amid(p.Card(), -1, 40) + "/00"));
+     }},
+    {"subfields 127.2 and 127.9, bitmapped text in binary",
+     [](Planter& p) {
+         const std::string reference = "REF" + p.Amid(p.Card(), -1, 40);
+         return p.Set(127,
+                      std::string("\x40\x80", 2) + Element("", reference) + Element("", p.Card()));
+     }},
+    {"subfields 46.1, 46.2 and 46.3, packed and EBCDIC",
+     [](Planter& p) {
+         const std::string reference = Ebcdic("REF" + p.Amid(p.Card(), -1, 40));
+         return p.Set(46, "\xE0" + CountedPacked(p.Card()) + static_cast<char>(reference.size()) +
+                              reference + CountedPacked(p.Amid(p.Card(), -1, 60)));
+     }},
+    {"subfields 60.2 and 60.3, packed from mid-byte",
+     [](Planter& p) {
+         return p.Set(60, "7" + Element("", p.Card()) + Element("", p.Amid(p.Card(), -1, 60)));
+     }},
     {"field 55 5A", [](Planter& p) { return p.Set(55, Chip(Tlv("5A", Packed(p.Card())))); }},
     {"field 55 5A inside template 70",
      [](Planter& p) {
@@ -551,25 +637,28 @@ class NumberIndex {
     std::unordered_map<std::uint64_t, std::vector<int>> heads;
 };
 
-enum LeakForm { kAsDigits, kAsHexOfDigits, kAsBytes, kLeakFormCount };
+enum LeakForm { kAsDigits, kAsHexOfDigits, kAsHexOfEbcdic, kAsBytes, kLeakFormCount };
 const char* const kLeakFormNames[kLeakFormCount] = {"digits", "hex of digits",
-                                                    "nibbles of raw bytes"};
+                                                    "hex of EBCDIC digits", "nibbles of raw bytes"};
 
 // found(form, plant, offset in out) for every planted number in the report, in each form.
 template <typename Found>
 void ScanReport(const std::string& out, const NumberIndex& index, Found found) {
     // Digits, and nibbles shown in hex at either alignment.
     index.Scan(out, [&](int plant, std::size_t at) { found(kAsDigits, plant, at); });
-    // "34313131...": each pair 3X read as the digit X, from an even and from an odd offset.
-    for (std::size_t parity = 0; parity < 2; ++parity) {
-        std::string digits;
-        for (std::size_t i = parity; i + 1 < out.size(); i += 2) {
-            const bool pair = out[i] == '3' && out[i + 1] >= '0' && out[i + 1] <= '9';
-            digits.push_back(pair ? out[i + 1] : '.');
+    // "34313131..." (or "F4F1F1F1..." in EBCDIC): each pair 3X read as the digit X, from an even
+    // and from an odd offset.
+    const std::pair<char, LeakForm> zones[] = {{'3', kAsHexOfDigits}, {'F', kAsHexOfEbcdic}};
+    for (const auto& [zone, form] : zones) {
+        for (std::size_t parity = 0; parity < 2; ++parity) {
+            std::string digits;
+            for (std::size_t i = parity; i + 1 < out.size(); i += 2) {
+                const bool pair = out[i] == zone && out[i + 1] >= '0' && out[i + 1] <= '9';
+                digits.push_back(pair ? out[i + 1] : '.');
+            }
+            index.Scan(digits,
+                       [&](int plant, std::size_t at) { found(form, plant, parity + 2 * at); });
         }
-        index.Scan(digits, [&](int plant, std::size_t at) {
-            found(kAsHexOfDigits, plant, parity + 2 * at);
-        });
     }
     // The bytes a report lets through, shown raw or escaped (\xHH in rows, \u00HH in JSON), as
     // nibbles.
@@ -803,9 +892,9 @@ class CardLeak : public testing::TestWithParam<OutputForm> {
             ++t.leaked;
             if (t.example.empty()) {
                 const std::size_t digits = corpus.numbers[plant].size();
-                const std::size_t width = form == kAsDigits        ? digits
-                                          : form == kAsHexOfDigits ? 2 * digits
-                                                                   : 0;
+                const std::size_t width = form == kAsDigits  ? digits
+                                          : form != kAsBytes ? 2 * digits
+                                                             : 0;
                 t.example = what + ", message " + std::to_string(messageOf[plant]) + ": " +
                             Excerpt(masked, at, width);
             }
