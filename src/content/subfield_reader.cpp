@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <memory>
 #include <cstring>
+#include <memory>
 
 #include "content/card_number.h"
 #include "content/tag_names.h"
@@ -127,8 +127,9 @@ void MaskLeaf(const SubfieldNode* node, const std::uint8_t* data, int d, bool bi
             }
             break;
         case SubfieldHolds::kTrackData: {
-            const bool fits = binary ? ParseTrack2Packed(data, d, track)
-                                     : ParseTrack2Text(data, d, track) || ParseTrack1(data, d, track);
+            const bool fits = binary
+                                  ? ParseTrack2Packed(data, d, track)
+                                  : ParseTrack2Text(data, d, track) || ParseTrack1(data, d, track);
             if (fits) {
                 MaskTrack(mask, track, 0);
             } else {
@@ -256,8 +257,8 @@ class Walker {
         const int units = s.bitmapHex ? 2 * s.bitmapBytes : s.bitmapBytes;
         if (units > level.size) {
             return Stop(level.path, level, 0,
-                        "a bitmap of " + Units(units) + " runs past the end: " +
-                            Units(level.size) + " in the value");
+                        "a bitmap of " + Units(units) + " runs past the end: " + Units(level.size) +
+                            " in the value");
         }
         std::uint8_t bits[kMaxInnerBitmapBytes] = {};
         if (!s.bitmapHex) {
@@ -285,7 +286,8 @@ class Walker {
                             "bit " + std::to_string(bit) +
                                 " is set, and the definition declares no subfield " + id);
             }
-            if (pos >= level.size) return Stop(id, level, pos, "the value ends before this subfield");
+            if (pos >= level.size)
+                return Stop(id, level, pos, "the value ends before this subfield");
             const int taken = Member(*child, id, level, pos);
             if (taken < 0) return false;
             pos += taken;
@@ -301,8 +303,8 @@ class Walker {
         const SubfieldStructure& s = node.structure;
         if (s.head > level.size) {
             return Stop(level.path, level, 0,
-                        "a head of " + Units(s.head) + " runs past the end: " +
-                            Units(level.size) + " in the value");
+                        "a head of " + Units(s.head) + " runs past the end: " + Units(level.size) +
+                            " in the value");
         }
         const int header = s.tag.units + s.length.units;
         int pos = s.head;
@@ -316,8 +318,8 @@ class Walker {
             const int lengthAt = pos + (s.lengthFirst ? 0 : s.tag.units);
             std::string tag;
             if (!ReadTag(level, tagAt, s.tag, tag)) {
-                return Stop(level.path, level, tagAt, "tag '" + tag + "' is not " +
-                                                          NameOf(s.tag.encoding) + " digits");
+                return Stop(level.path, level, tagAt,
+                            "tag '" + tag + "' is not " + NameOf(s.tag.encoding) + " digits");
             }
             const std::string id = level.path + "." + tag;
             const long length = ReadElementLength(level, lengthAt, s.length);
@@ -329,8 +331,8 @@ class Walker {
             const int valueAt = pos + header;
             if (length > level.size - valueAt) {
                 return Stop(id, level, pos,
-                            "length " + std::to_string(length) + " runs past the end: " +
-                                Units(level.size - valueAt) + " remain");
+                            "length " + std::to_string(length) +
+                                " runs past the end: " + Units(level.size - valueAt) + " remain");
             }
             const SubfieldNode* child = node.Child(tag);
             if (child != nullptr && (child->id != tag || !child->defined)) child = nullptr;
@@ -393,15 +395,15 @@ class Walker {
             long length = d.size;
             if (s > remaining) {
                 return Refuse(id, level, pos,
-                              "its length prefix of " + Units(s) + " runs past the end: " +
-                                  Units(remaining) + " remain");
+                              "its length prefix of " + Units(s) +
+                                  " runs past the end: " + Units(remaining) + " remain");
             }
             if (s > 0) {
                 length = DigitsValue(level.data + pos, s);
                 if (length < 0) {
-                    return Refuse(id, level, pos,
-                                  "length prefix '" + Shown(level.data + pos, s) +
-                                      "' is not a number");
+                    return Refuse(
+                        id, level, pos,
+                        "length prefix '" + Shown(level.data + pos, s) + "' is not a number");
                 }
             }
             if (length > remaining - s) {
@@ -457,7 +459,8 @@ class Walker {
         const ValueRules rules = Exactly(RulesOf(def, d.type, d.size, 0, d.settings), count);
         const int taken = rules.size > 0 ? DecodeValue(rules, level.data + at, count, buffer) : -1;
         if (taken < 0) return Stop(id, level, at, DecodeProblem(taken, rules, count));
-        value = {buffer.Length(), SubfieldValueIsBinary(d), PlaceData(rules, at, taken, buffer.Length())};
+        value = {buffer.Length(), SubfieldValueIsBinary(d),
+                 PlaceData(rules, at, taken, buffer.Length())};
         return true;
     }
 
@@ -498,7 +501,8 @@ class Walker {
             next.depth = depth;
             read = Read(*child, next);
             // What could not be read in subfields is still searched for card numbers.
-            if (mask && !read) MaskLeaf(nullptr, buffer.Data(), value.length, value.binary, childMask);
+            if (mask && !read)
+                MaskLeaf(nullptr, buffer.Data(), value.length, value.binary, childMask);
             Show(buffer.Data(), value, childMask, out.rows[index]);
         } else {
             if (mask) MaskLeaf(child, buffer.Data(), value.length, value.binary, childMask);
@@ -561,7 +565,8 @@ class Walker {
         if (found < 0) {
             char reason[96];
             FormatTlvFailure(failure, reason, sizeof reason);
-            return Stop(level.path, level, failure.offset * unitsPerByte, std::string("not BER-TLV: ") + reason);
+            return Stop(level.path, level, failure.offset * unitsPerByte,
+                        std::string("not BER-TLV: ") + reason);
         }
         ValueMask dataMask;
         dataMask.Reset(count);
@@ -601,8 +606,10 @@ class Walker {
             const TlvObject& object = objects[static_cast<std::size_t>(i)];
             SubfieldRow& row = out.rows[first + static_cast<std::size_t>(i)];
             row.hex.clear();
-            for (int k = 2 * object.valueOffset; k < 2 * (object.valueOffset + object.length); ++k) {
-                row.hex.push_back(dataMask.NibbleMasked(k) ? '*' : kHexDigits[Nibble(data.data(), k)]);
+            for (int k = 2 * object.valueOffset; k < 2 * (object.valueOffset + object.length);
+                 ++k) {
+                row.hex.push_back(dataMask.NibbleMasked(k) ? '*'
+                                                           : kHexDigits[Nibble(data.data(), k)]);
                 if (dataMask.NibbleMasked(k)) row.masked = true;
             }
             row.value = row.hex;
