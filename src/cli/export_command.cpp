@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_output.h"
 #include "cli/commands.h"
 #include "interop/interop.h"
 #include "model/pro_file.h"
@@ -34,17 +35,7 @@ int RunExport(const ExportOptions& options) {
     auto write = [&text](std::FILE* stream) {
         return std::fwrite(text.data(), 1, text.size(), stream) == text.size();
     };
-    if (options.toFile) {
-        if (SaveFile(options.output, write, error)) return status;
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitUsage;
-    }
-    errno = 0;
-    if (write(stdout) && std::fflush(stdout) == 0) return status;
-    const int e = errno;
-    std::fprintf(stderr, "standard output: cannot write: %s\n",
-                 e != 0 ? std::strerror(e) : "write error");
-    return kExitUsage;
+    return DeliverOutput(options.toFile ? &options.output : nullptr, write, status);
 }
 
 }  // namespace

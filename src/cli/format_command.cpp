@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_output.h"
 #include "cli/commands.h"
 #include "model/pro_file.h"
 
@@ -22,19 +23,7 @@ int RunFormat(const FormatOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitUsage;
     }
-    // An output that cannot be written exits 2 like an unreadable input: 1 would tell a script
-    // that the definition had a fault.
-    if (options.toFile) {
-        if (SaveProtocolFile(options.output, *def, error)) return kExitOk;
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitUsage;
-    }
-    errno = 0;
-    if (WriteProtocolLines(stdout, *def) && std::fflush(stdout) == 0) return kExitOk;
-    const int e = errno;
-    std::fprintf(stderr, "standard output: cannot write: %s\n",
-                 e != 0 ? std::strerror(e) : "write error");
-    return kExitUsage;
+    return DeliverDefinition(options.toFile ? &options.output : nullptr, *def, kExitOk);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/command_output.h"
 #include "cli/commands.h"
 #include "cli/message_learning.h"
 #include "interop/interop.h"
@@ -51,17 +52,7 @@ int RunImport(const ImportOptions& options) {
         if (!LearnFromInputs(learner, *def, {options.messages}, options.framing)) return kExitUsage;
         status = std::max(status, AddLearned(learner, *def));
     }
-    if (options.toFile) {
-        if (SaveProtocolFile(options.output, *def, error)) return status;
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitUsage;
-    }
-    errno = 0;
-    if (WriteProtocolLines(stdout, *def) && std::fflush(stdout) == 0) return status;
-    const int e = errno;
-    std::fprintf(stderr, "standard output: cannot write: %s\n",
-                 e != 0 ? std::strerror(e) : "write error");
-    return kExitUsage;
+    return DeliverDefinition(options.toFile ? &options.output : nullptr, *def, status);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_output.h"
 #include "cli/commands.h"
 #include "cli/message_input.h"
 #include "cli/message_learning.h"
@@ -43,11 +44,7 @@ int RunLearn(const LearnOptions& options) {
     MessageLearner learner(*def);
     if (!LearnFromInputs(learner, *def, options.inputs, options.framing)) return kExitUsage;
     if (options.toFile) {
-        const int status = AddLearned(learner, *def);
-        std::string error;
-        if (SaveProtocolFile(options.output, *def, error)) return status;
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return kExitUsage;
+        return DeliverDefinition(&options.output, *def, AddLearned(learner, *def));
     }
     errno = 0;
     if (!WriteProposals(learner, *def)) {
