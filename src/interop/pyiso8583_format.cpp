@@ -77,16 +77,6 @@ bool TrackData(int n) noexcept {
     return n == 35 || n == 36;
 }
 
-std::string Quoted(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text.substr(0, 40)) {
-        const auto u = static_cast<unsigned char>(c);
-        out += u >= 0x20 && u < 0x7F ? c : '?';
-    }
-    if (text.size() > 40) out += "...";
-    return out + "\"";
-}
-
 void Remember(InexactCodecs& inexact, const std::string& name, const Codec& codec,
               const std::string& key) {
     if (codec.inexact == nullptr) return;
@@ -217,6 +207,16 @@ Codec MatchCodec(std::string_view name) {
         if (key == c.name) return {true, c.charset, c.inexact};
     }
     return {};
+}
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text.substr(0, 40)) {
+        const auto u = static_cast<unsigned char>(c);
+        out += u >= 0x20 && u < 0x7F ? c : '?';
+    }
+    if (text.size() > 40) out += "...";
+    return out + "\"";
 }
 
 const char* CodecOf(Encoding charset) noexcept {

@@ -28,6 +28,10 @@ Codec MatchCodec(std::string_view name);
 // The codec written for a character set: "ascii" or "cp037".
 const char* CodecOf(Encoding charset) noexcept;
 
+// A text of the input in a note: quoted, cut to 40 bytes, each byte that is not printable ASCII
+// a '?', so that a note stays one line of plain text.
+std::string Quoted(std::string_view text);
+
 // One entry of the dictionary as json.load gives it, reduced to what decode and encode read.
 struct FieldSpec {
     std::string dataEnc;    // "b", or a codec

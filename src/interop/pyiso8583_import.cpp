@@ -23,16 +23,6 @@ bool KeepTwoLevels(int depth, Json::parse_event_t event, Json&) {
     return !opens || depth < 2;
 }
 
-std::string Shown(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text.substr(0, 40)) {
-        const auto u = static_cast<unsigned char>(c);
-        out += u >= 0x20 && u != 0x7F ? c : '?';
-    }
-    if (text.size() > 40) out += "...";
-    return out + "\"";
-}
-
 std::optional<long long> WholeNumber(const Json& entry, const char* name) {
     const auto it = entry.find(name);
     if (it == entry.end()) return std::nullopt;
@@ -138,7 +128,7 @@ Framing ReadFraming(const Json& entry, const std::string& key, InteropNotes& not
     if (*dataEnc == "b") return {};
     const Codec codec = MatchCodec(*dataEnc);
     if (!codec.known) {
-        notes.push_back(key + ": data_enc " + Shown(*dataEnc) +
+        notes.push_back(key + ": data_enc " + Quoted(*dataEnc) +
                         " is not a codec this program reads; read as ASCII");
         return {false, Encoding::ASCII};
     }
@@ -263,7 +253,7 @@ void NoteInexactCodecs(const InexactCodecs& inexact, InteropNotes& notes) {
         std::string users;
         for (const std::string& key : keys)
             users += (users.empty() ? "" : ", ") + key;
-        notes.push_back("codec " + Shown(name) + " (" + users + "): " + codec.inexact);
+        notes.push_back("codec " + Quoted(name) + " (" + users + "): " + codec.inexact);
     }
 }
 
@@ -334,7 +324,7 @@ bool ImportPyiso8583(std::string_view text, ProtocolDef& def, InteropNotes& note
     for (const auto& item : root.items()) {
         const std::string& key = item.key();
         if (FieldNumber(key) == 0 && key != "h" && key != "t" && key != "p") {
-            notes.push_back("key " + Shown(key) + " is not an entry pyiso8583 reads (h, t, p, " +
+            notes.push_back("key " + Quoted(key) + " is not an entry pyiso8583 reads (h, t, p, " +
                             "1 to " + std::to_string(kLastField) + "); ignored");
         }
     }

@@ -154,9 +154,6 @@ TEST(Pyiso8583Import, ReadsEachEntryAsTheFieldItDescribes) {
         {R"({"data_enc": "cp037", "len_enc": "cp037", "len_type": 3, "max_len": 999})",
          48,
          {FieldType::ANS, 999, 3, Own().lenEnc(Encoding::CHAR).charset(kEbcdic)}},
-        {R"({"data_enc": "US-ASCII", "len_enc": "ascii", "len_type": 0, "max_len": 8})",
-         41,
-         {FieldType::ANS, 8, 0, Own().charset(kAscii)}},
         {R"({"data_enc": "EBCDIC-CP-US", "len_enc": "ascii", "len_type": 0, "max_len": 40})",
          43,
          {FieldType::ANS, 40, 0, Own().charset(kEbcdic)}},
@@ -175,9 +172,6 @@ TEST(Pyiso8583Import, ReadsEachEntryAsTheFieldItDescribes) {
         {R"({"data_enc": "b", "len_enc": "b", "len_type": 1, "max_len": 255})",
          55,
          {FieldType::B, 255, 1, Own().lenEnc(Encoding::BIGEND).binEnc(Encoding::NONE)}},
-        {R"({"data_enc": "b", "len_enc": "b", "len_type": 2, "max_len": 999})",
-         55,
-         {FieldType::B, 999, 2, Own().lenEnc(Encoding::BIGEND).binEnc(Encoding::NONE)}},
         // pyiso8583 reads a binary length of 3 or 4 bytes as one number.
         {R"({"data_enc": "b", "len_enc": "b", "len_type": 3, "max_len": 999})",
          55,
@@ -310,20 +304,17 @@ std::string Typed(const char* type, const char* bitmap, const std::string& rest)
 }
 
 TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
-    const char* text41 = R"({"data_enc": "%s", "len_enc": "ascii", "len_type": 0, "max_len": 8})";
-    const auto tid = [text41](const char* codec) {
-        std::string entry = text41;
-        entry.replace(entry.find("%s"), 2, codec);
-        return SpecWith(Entry(41, entry));
+    const auto tid = [](const std::string& codec) {
+        return SpecWith(
+            Entry(41, "{\"data_enc\": \"" + codec +
+                          "\", \"len_enc\": \"ascii\", \"len_type\": 0, \"max_len\": 8}"));
     };
     const std::string packed =
         R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0, "len_count": "nibbles", )";
     const NotedSpec cases[] = {
         {tid("latin-1"), "codec \"latin-1\" (41): read as ASCII"},
-        {tid("utf-8"), "codec \"utf-8\" (41): read as ASCII"},
         {tid("cp500"), "codec \"cp500\" (41): read as code page 037"},
         {tid("cp1047"), "not a Python codec"},
-        {tid("cp1140"), "euro sign"},
         {SpecWith(Entry(22, packed + R"("max_len": 3, "left_pad": "5"})")),
          "field 22: left_pad \"5\" is kept as a pad of any decimal digit"},
         {SpecWith(Entry(22, packed + R"("max_len": 3, "left_pad": "C"})")),
