@@ -30,8 +30,8 @@ int RunImport(const ImportOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return kExitUsage;
     }
-    const ForeignFormat format = options.from.empty() ? RecogniseFormat(text)
-                                                      : ForeignFormatFromName(options.from);
+    const ForeignFormat format =
+        options.from.empty() ? RecogniseFormat(text) : ForeignFormatFromName(options.from);
     if (format == ForeignFormat::kUnknown) {
         std::fprintf(stderr, "%s: not a jPOS packager, a moov spec or a pyiso8583 spec\n",
                      options.input.c_str());
@@ -68,7 +68,9 @@ void AddImportCommand(CLI::App& app, int& status) {
     CLI::Option* output = command->add_option(
         "-o,--output", options->output,
         "Write to this file instead of standard output (replaced only once fully written)");
-    command->add_option("--from", options->from, "The file's format, instead of telling it from the content")
+    command
+        ->add_option("--from", options->from,
+                     "The file's format, instead of telling it from the content")
         ->check(CLI::IsMember({"jpos", "moov", "pyiso8583"}));
     CLI::Option* messages = command->add_option(
         "--messages", options->messages,
