@@ -45,7 +45,7 @@ void AddExportCommand(CLI::App& app, int& status) {
     CLI::App* command = app.add_subcommand(
         "export",
         "Write a protocol definition (.pro) as another tool's definition: a moov-io/iso8583 "
-        "JSON spec, a jPOS generic packager XML or a pyiso8583 spec as JSON; what the format "
+        "JSON field list, a jPOS generic packager XML or a pyiso8583 field dictionary as JSON; what the format "
         "cannot hold is said on standard error, one line each.");
     command->add_option("FILE.pro", options->input, "Protocol definition to read")->required();
     command->add_option("--to", options->to, "The format to write")

@@ -33,7 +33,7 @@ int RunImport(const ImportOptions& options) {
     const ForeignFormat format =
         options.from.empty() ? RecogniseFormat(text) : ForeignFormatFromName(options.from);
     if (format == ForeignFormat::kUnknown) {
-        std::fprintf(stderr, "%s: not a jPOS packager, a moov spec or a pyiso8583 spec\n",
+        std::fprintf(stderr, "%s: not a jPOS packager, a moov field list or a pyiso8583 field dictionary\n",
                      options.input.c_str());
         return kExitUsage;
     }
@@ -62,7 +62,7 @@ void AddImportCommand(CLI::App& app, int& status) {
     CLI::App* command = app.add_subcommand(
         "import",
         "Read another tool's definition (a jPOS generic packager XML, a moov-io/iso8583 JSON "
-        "spec, a pyiso8583 spec as JSON) and write it as a protocol definition (.pro); what "
+        "field list, a pyiso8583 field dictionary as JSON) and write it as a protocol definition (.pro); what "
         "cannot be carried over exactly is said on standard error, one line each.");
     command->add_option("FILE", options->input, "Definition to read")->required();
     CLI::Option* output = command->add_option(

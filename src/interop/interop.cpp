@@ -39,7 +39,7 @@ ForeignFormat RecogniseFormat(std::string_view text) noexcept {
     text = SkipBlanks(text);
     if (text.starts_with("<")) return ForeignFormat::kJpos;
     if (!text.starts_with("{")) return ForeignFormat::kUnknown;
-    // A moov spec keeps its fields under "fields"; a pyiso8583 dictionary is keyed by the
+    // A moov field list keeps its fields under "fields"; a pyiso8583 dictionary is keyed by the
     // field numbers themselves, with "t" and "p" for the type and the bitmap.
     if (text.find("\"fields\"") != std::string_view::npos) return ForeignFormat::kMoov;
     if (text.find("\"data_enc\"") != std::string_view::npos ||
@@ -59,7 +59,7 @@ bool ImportDefinition(ForeignFormat format, std::string_view text, ProtocolDef& 
         case ForeignFormat::kPyiso8583:
             return ImportPyiso8583(text, def, notes, error);
         default:
-            error = "not a jPOS packager, a moov spec or a pyiso8583 spec";
+            error = "not a jPOS packager, a moov field list or a pyiso8583 field dictionary";
             return false;
     }
 }

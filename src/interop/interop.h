@@ -1,5 +1,5 @@
 // Definitions other ISO 8583 tools hold, read into a protocol definition and written from one:
-// jPOS generic packager XML, moov-io/iso8583 JSON specs and pyiso8583 spec dictionaries written
+// jPOS generic packager XML, moov-io/iso8583 JSON field lists and pyiso8583 field dictionaries written
 // as JSON. What a format cannot carry over exactly is said, one line each, never guessed.
 #pragma once
 

@@ -57,7 +57,7 @@ class ElementReader {
   public:
     explicit ElementReader(Notes& out) : notes(out) {}
 
-    // One element of the moov spec: a field (depth 0) or a member of a composite.
+    // One element of the moov field list: a field (depth 0) or a member of a composite.
     std::optional<Value> Element(const Json& node, int field, const std::string& path, int depth,
                                  bool dataObject) {
         const std::string where = depth == 0 ? "" : "subfield " + path + ": ";
@@ -298,7 +298,7 @@ class ElementReader {
     }
 
     // moov sorts the keys of a composite of two or more as its sort function says, and refuses
-    // a moov spec whose keys that function cannot sort.
+    // a moov field list whose keys that function cannot sort.
     bool KeysSort(const Layout& at, const std::string& sort, const Members& members) {
         if (members.size() < 2) return true;
         const bool byHex = sort == "StringsByHex";

@@ -1,4 +1,4 @@
-// One element of a moov-io/iso8583 JSON spec, a field or a member of a composite, read into
+// One element of a moov-io/iso8583 JSON field list, a field or a member of a composite, read into
 // what it is on the wire in a definition's terms, before the dialect's encodings are chosen:
 // what it needs becomes the dialect's encoding or a setting of its own. What it cannot be is
 // noted, by field.

@@ -1,4 +1,4 @@
-// Writing a definition as a moov-io/iso8583 JSON spec that moov's builder loads: the MTI as
+// Writing a definition as a moov-io/iso8583 JSON field list that moov's builder loads: the MTI as
 // field 0, the bitmap as field 1, then each defined field with its own encodings (moov has no
 // dialect), subfield structures as composites. What moov cannot hold is said in a note; a field
 // whose wire form moov cannot describe is left out, a structure it cannot describe leaves its
@@ -60,8 +60,8 @@ class Writer {
     Writer(const ProtocolDef& definition, InteropNotes& out) : def(definition), notes(out) {}
 
     std::string Run() {
-        Json spec = Json::object();
-        spec["name"] = def.name;
+        Json root = Json::object();
+        root["name"] = def.name;
         Json fields = Json::object();
         fields["0"] = Mti();
         fields["1"] = Bitmap();
@@ -74,11 +74,11 @@ class Writer {
                 Note(n, "not written");
             }
         }
-        spec["fields"] = std::move(fields);
-        return spec.dump(1, '\t', false, Json::error_handler_t::replace) + "\n";
+        root["fields"] = std::move(fields);
+        return root.dump(1, '\t', false, Json::error_handler_t::replace) + "\n";
     }
 
-    // What moov reads of the moov spec written, field by field, against the definition: a field
+    // What moov reads of the moov field list written, field by field, against the definition: a field
     // that reads otherwise and has no note yet says how.
     void ReadBack(const std::string& written) {
         auto back = std::make_unique<ProtocolDef>();
