@@ -1,0 +1,31 @@
+// Encoding of one ISO 8583 message under a protocol definition: the inverse of the decoder.
+// Every value is checked against its definition first; a value that does not fit is refused
+// with the field or subfield path and the reason, never cut, padded or converted silently.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decode/decode_plan.h"
+#include "encode/message_draft.h"
+#include "model/protocol.h"
+
+struct EncodeOptions {
+    // A fixed numeric field given fewer digits than its size is left-padded with zeros.
+    bool padNumbers = false;
+};
+
+// What a caller encoding many messages under one definition keeps from one to the next.
+struct EncodeScratch {
+    std::vector<std::uint8_t> value;  // one field's value bytes
+    std::vector<std::uint8_t> units;  // one field's units
+    std::vector<std::vector<std::uint8_t>> levels;  // subfield values, one per level
+    const DecodePlan* plan = nullptr;  // null, or a plan of another definition: derived again
+};
+
+// Appends the message (header, MTI, bitmap, fields in order) to out. On failure out is left as
+// it was and error says what is wrong, naming the field or subfield first:
+// "field 4: 13 digits, at most 12", "field 7 is not defined", "mti: ...", "header: ...".
+bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const EncodeOptions& options,
+                   std::vector<std::uint8_t>& out, std::string& error, EncodeScratch& scratch);
