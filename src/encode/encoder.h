@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,11 @@ struct EncodeScratch {
 // "field 4: 13 digits, at most 12", "field 7 is not defined", "mti: ...", "header: ...".
 bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const EncodeOptions& options,
                    std::vector<std::uint8_t>& out, std::string& error, EncodeScratch& scratch);
+
+// The decoded value of field n is the number's big-endian bytes (numeric data under BIGEND or
+// HEX), not its digits; such a value is given in the shown form as its decimal digits.
+bool NumberHeldInBinary(const ProtocolDef& def, int n) noexcept;
+// The decimal digits of field n's decoded value when NumberHeldInBinary, its text otherwise: the
+// form a numeric value is given to another definition in.
+bool NumberDigits(const ProtocolDef& def, int n, std::span<const std::uint8_t> value,
+                  std::string& digits);
