@@ -296,10 +296,9 @@ class Inspection {
             for (int i = 0; i < found; ++i) {
                 if (objects[i].constructed) continue;
                 MaskTag(objects[i], data.data(), dataMask);
-                const SubfieldNode* held =
-                    declared != nullptr
-                        ? declared->Child(TagHex(objects[i].tag, objects[i].tagSize))
-                        : nullptr;
+                const SubfieldNode* held = declared != nullptr
+                                               ? DeclaredDataObject(*declared, objects.data(), i)
+                                               : nullptr;
                 if (held != nullptr)
                     MaskHeldTag(objects[i], held->def.holds, data.data(), dataMask);
             }

@@ -578,8 +578,7 @@ class Walker {
             std::string id = level.path;
             for (int p = i; p >= 0; p = objects[static_cast<std::size_t>(p)].parent)
                 id.insert(level.path.size(), "." + TagHex(objects[static_cast<std::size_t>(p)]));
-            const SubfieldNode* child = node.Child(tag);
-            if (child != nullptr && child->id != tag) child = nullptr;
+            const SubfieldNode* child = DeclaredDataObject(node, objects.data(), i);
             if (mask && !object.constructed) {
                 ValueMask own;
                 own.Reset(object.length);
@@ -624,6 +623,28 @@ class Walker {
 };
 
 }  // namespace
+
+namespace {
+
+// The child of that tag exactly: Child compares numeric ids by value, and "82" is no "082".
+const SubfieldNode* ExactChild(const SubfieldNode& node, const std::string& tag) {
+    const SubfieldNode* child = node.Child(tag);
+    return child != nullptr && child->id == tag ? child : nullptr;
+}
+
+}  // namespace
+
+const SubfieldNode* DeclaredDataObject(const SubfieldNode& node, const TlvObject* objects, int i) {
+    const TlvObject& object = objects[i];
+    const std::string tag = TagHex(object);
+    if (object.parent >= 0) {
+        const SubfieldNode* parent = DeclaredDataObject(node, objects, object.parent);
+        if (parent != nullptr) {
+            if (const SubfieldNode* child = ExactChild(*parent, tag)) return child;
+        }
+    }
+    return ExactChild(node, tag);
+}
 
 const SubfieldNode* ReadableStructure(const ProtocolDef& def, int n) noexcept {
     const SubfieldNode* node = def.subfields.Field(n);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "content/tlv.h"
 #include "content/value_mask.h"
 #include "model/protocol.h"
 #include "support/auto_buff.h"
@@ -70,6 +71,11 @@ struct SubfieldReading {
 // The field's declared structure, when it is one the subfield reader reads: positional,
 // tagged or bitmapped. A field declared BER-TLV is the data-object reader's.
 const SubfieldNode* ReadableStructure(const ProtocolDef& def, int n) noexcept;
+
+// The definition of data object i of objects, read from a field or subfield whose node declares
+// BER-TLV: among the definitions under the objects that enclose it first ("55.BF0C.9F4D"), then
+// among the node's own children; null when neither has it.
+const SubfieldNode* DeclaredDataObject(const SubfieldNode& node, const TlvObject* objects, int i);
 
 // Reads value (size elements, bytes when binary) of field n, placed in the message as place
 // says, under its declared structure. With mask set, marks each subfield's masking and the card-

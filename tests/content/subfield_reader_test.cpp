@@ -289,7 +289,14 @@ INSTANTIATE_TEST_SUITE_P(
                  TextBytes(kSpelled), {}, "0100411111******11111000000000000000000000"),
         MaskCase("PackedPanAfterAPadNibble", kCps + "SUBFIELD_OPTION= 62.2; HOLDS; PAN\n", 62,
                  HexBytes("4000000000000000 0378282246310005"), {{"62.2", "378282*****0005"}},
-                 "40000000000000000378282*****0005")),
+                 "40000000000000000378282*****0005"),
+        // The importers declare data objects under their constructed parent.
+        MaskCase("HoldsOnADataObjectInsideAConstructedOne",
+                 kText + "FIELD= 55; B; 255; 3; Y; Chip\nSTRUCTURE= 55; BER_TLV\n"
+                         "SUBFIELD= 55.BF0C; B; 99; 0; Y; Template\nSTRUCTURE= 55.BF0C; BER_TLV\n"
+                         "SUBFIELD= 55.BF0C.9F4D; B; 2; 0; N; Log entry\n"
+                         "SUBFIELD_OPTION= 55.BF0C.9F4D; HOLDS; SECRET\n",
+                 55, HexBytes("BF0C05 9F4D020B0A 5A00"), {}, "BF0C059F4D02****5A00")),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
