@@ -118,7 +118,7 @@ int ReadBitmap(int start, ParseCursor& cursor, const ProtocolDef& def,
                const AutoBuff& message) noexcept {
     const int r1 = ReadBitmapBlock(0, start, message, cursor.bitmap, def.bmpEnc, def.chrEnc);
     int r2 = 0;
-    if (TestBit(cursor.bitmap, 1)) {
+    if (r1 > 0 && SecondBitmapFollows(def, cursor.bitmap)) {
         r2 = ReadBitmapBlock(1, start + r1, message, cursor.bitmap, def.bmpEnc, def.chrEnc);
     }
     return r1 + r2;

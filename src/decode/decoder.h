@@ -45,6 +45,11 @@ int ReadBitmap(int start, ParseCursor& cursor, const ProtocolDef& def,
                const AutoBuff& message) noexcept;
 int ReadBitmapBlock(int block, int start, const AutoBuff& message, FieldMask& bitmap,
                     Encoding bmpEnc, Encoding chrEnc) noexcept;
+// A second block of 64 bits follows the first: bit 1 announces it, or the dialect's bitmap
+// always has both (OPTION= BITMAP; FIXED128), and bit 1 is then no more than a bit.
+inline bool SecondBitmapFollows(const ProtocolDef& def, const FieldMask& primary) noexcept {
+    return (primary[0] & 0x80) != 0 || def.options.fixedBitmap;
+}
 int NextField(ParseCursor& cursor, std::int16_t& number, std::int16_t& offset,
               AutoBuff& value) noexcept;
 // 0, or the first field (1 to 128) that is missing or unexpected.

@@ -72,8 +72,13 @@ std::vector<std::string> FieldReading(const ProtocolDef& def, int n) {
     lines.push_back(
         std::to_string(n) + " " +
         Reading(def, f.type, f.size, f.sizeLen, f.subfield, f.description, &def.settings[n]));
-    if (const SubfieldNode* node = def.subfields.Field(n)) {
-        Subfields(def, std::to_string(n), *node, ValueIsBinary(def, n), lines);
+    const SubfieldNode* node = def.subfields.Field(n);
+    if (node != nullptr) Subfields(def, std::to_string(n), *node, ValueIsBinary(def, n), lines);
+    // Without a structure of its own, chip data and a flagged binary field are read as data
+    // objects all the same, as an explicit BER_TLV structure says.
+    const bool declared = node != nullptr && node->structure.layout != SubfieldLayout::kNone;
+    if (!declared && (n == 55 || (f.subfield && ValueIsBinary(def, n)))) {
+        lines.front() += " BER_TLV ";
     }
     return lines;
 }

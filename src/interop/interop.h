@@ -1,6 +1,6 @@
 // Definitions other ISO 8583 tools hold, read into a protocol definition and written from one:
-// jPOS generic packager XML, moov-io/iso8583 JSON field lists and pyiso8583 field dictionaries written
-// as JSON. What a format cannot carry over exactly is said, one line each, never guessed.
+// jPOS generic packager XML, moov-io/iso8583 JSON field lists and pyiso8583 field dictionaries
+// written as JSON. What a format cannot carry over exactly is said, one line each, never guessed.
 #pragma once
 
 #include <string>

@@ -111,6 +111,11 @@ class Exporter {
                 "field 1: a bitmap of '0' and '1' characters (BMP_Enc CHAR) has no jPOS class; "
                 "written as IFB_BITMAP, 8 bytes a block");
         }
+        if (def.options.fixedBitmap) {
+            Note(
+                "field 1: jPOS reads the second half of the bitmap only when bit 1 is set, never "
+                "always (OPTION BITMAP FIXED128); left out");
+        }
         xml += "  <isofield" + Attribute("id", "1") + Attribute("length", "16") +
                Attribute("name", "Bitmap") + Attribute("class", cls) + "/>\n";
     }
@@ -146,6 +151,10 @@ class Exporter {
                 v.type = FieldType::B;
             }
             Settle(v);
+        } else if (track && v.type == FieldType::N && v.dataEnc == Encoding::PBCD) {
+            Note(name +
+                 ": packed digits in a track field are read back as packed track data (Z), "
+                 "as jPOS's BCD shows the nibble D as '='");
         }
         for (const JposClass& c : JposClasses()) {
             if (!c.written || c.kind != JposKind::kValue) continue;
@@ -417,9 +426,14 @@ class Exporter {
                  (messages == 1 ? " message definition has" : " message definitions have") +
                  " no place in a jPOS packager; left out");
         }
-        if (def.options.emptyFields) {
+        const bool variable = HasVariableField(def);
+        if (variable && !def.options.emptyFields) {
             Note(
-                "OPTION EMPTY_FIELDS: jPOS reads an empty variable field without being told; left "
+                "OPTION EMPTY_FIELDS: jPOS reads a variable field of length 0 as an empty value, "
+                "which this definition refuses");
+        } else if (!variable && def.options.emptyFields) {
+            Note(
+                "OPTION EMPTY_FIELDS: no field is variable, and jPOS is told nothing of it; left "
                 "out");
         }
     }

@@ -144,6 +144,10 @@ class Importer {
         ChooseDialect();
         for (int n = kFirstDataElement; n <= kLastField; ++n)
             Define(n);
+        // jPOS packs an empty value of a variable field as a length of 0, and its field
+        // packagers (ISOStringFieldPackager, ISOBinaryFieldPackager and the classes built on
+        // them) unpack that length as an empty value without looking further.
+        def.options.emptyFields = HasVariableField(def);
         return true;
     }
 

@@ -28,7 +28,7 @@ bool BitmapWhole(const AutoBuff& message, const ProtocolDef& def) {
     FieldMask bitmap;
     const int first = ReadBitmapBlock(0, start, message, bitmap, def.bmpEnc, def.chrEnc);
     if (first == 0) return false;
-    return !TestBit(bitmap, 1) ||
+    return !SecondBitmapFollows(def, bitmap) ||
            ReadBitmapBlock(1, start + first, message, bitmap, def.bmpEnc, def.chrEnc) > 0;
 }
 

@@ -78,8 +78,8 @@ class Writer {
         return root.dump(1, '\t', false, Json::error_handler_t::replace) + "\n";
     }
 
-    // What moov reads of the moov field list written, field by field, against the definition: a field
-    // that reads otherwise and has no note yet says how.
+    // What moov reads of the moov field list written, field by field, against the definition: a
+    // field that reads otherwise and has no note yet says how.
     void ReadBack(const std::string& written) {
         auto back = std::make_unique<ProtocolDef>();
         back->Reset();
@@ -121,11 +121,11 @@ class Writer {
         for (int i = 0; i < def.messages.SlotCount(); ++i)
             messages += def.messages.At(i) ? 1 : 0;
         if (messages > 0) {
-            notes.push_back("a moov spec holds no message definitions; " +
+            notes.push_back("a moov field list holds no message definitions; " +
                             std::to_string(messages) + " not written");
         }
         if (def.options.header >= 0) {
-            notes.push_back("a moov spec holds no header before the MTI; HEADER " +
+            notes.push_back("a moov field list holds no header before the MTI; HEADER " +
                             std::to_string(def.options.header) + " not written");
         }
     }
@@ -142,24 +142,29 @@ class Writer {
         return mti;
     }
 
+    // Blocks of 8 bytes that bit 1 and bit 65 extend, or moov's fixed bitmap of 16 bytes, which
+    // reads both blocks always and bit 65 as a field.
     Json Bitmap() {
         const bool hex = def.bmpEnc == Encoding::HEX;
+        const bool fixed = def.options.fixedBitmap;
         if (def.bmpEnc == Encoding::CHAR) {
-            Note(1, "moov has no bitmap of '0' and '1' characters; written as 8 bytes");
+            Note(1, std::string("moov has no bitmap of '0' and '1' characters; written as ") +
+                        (fixed ? "16" : "8") + " bytes");
         }
         if (hex && def.chrEnc != Encoding::ASCII) {
             Note(1, "moov writes a bitmap's hexadecimal digits in ASCII, the definition in " +
                         std::string(NameOf(def.chrEnc)));
         }
-        if (def.fields[65].type != FieldType::U) {
+        if (def.fields[65].type != FieldType::U && !fixed) {
             Note(65, "moov reads bit 65 as announcing a third bitmap, never as this field");
         }
         Json bitmap = Json::object();
         bitmap["type"] = "Bitmap";
-        bitmap["length"] = 8;
+        bitmap["length"] = fixed ? 16 : 8;
         bitmap["description"] = "Bitmap";
         bitmap["enc"] = hex ? "HexToASCII" : "Binary";
         bitmap["prefix"] = hex ? "Hex.Fixed" : "Binary.Fixed";
+        if (fixed) bitmap["disableautoexpand"] = true;
         return bitmap;
     }
 
@@ -279,7 +284,7 @@ class Writer {
             case FieldType::B:
             case FieldType::Z:
                 if (r.type == FieldType::Z && r.data == Encoding::PBCD) {
-                    why = "moov has no packed track data in its JSON spec";
+                    why = "moov has no packed track data in its JSON field list";
                     return false;
                 }
                 if (r.data == Encoding::HEX && r.charset != Encoding::ASCII) {
@@ -435,8 +440,8 @@ class Writer {
                              : "moov writes an element's tag before its length";
             return false;
         }
-        // Characters of a binary value are the dialect's.
-        const Encoding set = text ? charset : def.chrEnc;
+        // Characters of a binary value are in its own set, else the dialect's, as its prefix's.
+        const Encoding set = charset;
         const Encoding tagEnc = text ? Encoding::CHAR : s.tag.encoding;
         const Encoding lenEnc = text ? Encoding::CHAR : s.length.encoding;
         switch (tagEnc) {

@@ -1,7 +1,7 @@
-// Reading a moov-io/iso8583 JSON spec: each field's type, encoding and prefix become a field of
-// the definition, the commonest encodings the dialect's and the others settings of their
-// fields; composites become subfield structures. What the definition cannot hold exactly is
-// said in a note and left out, never approximated.
+// Reading a moov-io/iso8583 JSON field list: each field's type, encoding and prefix become a field
+// of the definition, the commonest encodings the dialect's and the others settings of their fields;
+// composites become subfield structures. What the definition cannot hold exactly is said in a note
+// and left out, never approximated.
 #include <map>
 #include <memory>
 #include <optional>
@@ -68,8 +68,8 @@ class Reader {
   public:
     Reader(ProtocolDef& definition, InteropNotes& out) : def(definition), said(out) {}
 
-    void Run(const Json& spec, const Json& fields) {
-        StoreText(def.name, sizeof def.name, StringAt(spec, "name"), false);
+    void Run(const Json& list, const Json& fields) {
+        StoreText(def.name, sizeof def.name, StringAt(list, "name"), false);
         std::map<int, const Json*> numbered;
         for (const auto& [key, node] : fields.items()) {
             const int n = moov::IsDigits(key) && key.size() <= 3 ? std::stoi(key) : -1;
@@ -137,7 +137,8 @@ class Reader {
         }
     }
 
-    // The bitmap: 8 bytes, or 16 hexadecimal characters, a second block when bit 1 is set.
+    // The bitmap: 8 bytes, or 16 hexadecimal characters, a second block when bit 1 is set;
+    // or, fixed at 16 bytes, always both blocks.
     void ReadBitmap(const Json* node) {
         def.bmpEnc = Encoding::NONE;
         if (node == nullptr || !node->is_object()) {
@@ -157,9 +158,7 @@ class Reader {
         const bool fixed = TrueAt(*node, "disableautoexpand");
         autoExpanding = !fixed;
         if (length == 16 && fixed) {
-            Note(1,
-                 "a bitmap of 16 bytes that always carries 128 bits, bit 1 announcing nothing; "
-                 "the definition reads a second 8 bytes only when bit 1 is set");
+            def.options.fixedBitmap = true;
         } else if (length != 8) {
             Note(1, (length < 0 ? std::string("a bitmap of no known length")
                                 : "a bitmap of " + std::to_string(length) + " bytes") +
@@ -216,18 +215,25 @@ class Reader {
         return s;
     }
 
-    // A structure of a binary value whose characters are not the dialect's is read as bytes.
+    // The characters of a binary value's structure (tags, lengths, a hexadecimal bitmap) are
+    // read in the value's character set, its own or the dialect's: where moov writes them in
+    // another set than the dialect's, the value takes that set as its own, unless its length
+    // prefix needs the dialect's; then the value is read as bytes.
     void Fit(int field, const std::string& path, Value& v) {
         if (v.structure.layout == SubfieldLayout::kNone) return;
         if (!v.text && v.dialectCharset && *v.dialectCharset != def.chrEnc) {
-            Note(field, (path.find('.') == std::string::npos ? "" : "subfield " + path + ": ") +
-                            "its tags, lengths or bitmap are in " + NameOf(*v.dialectCharset) +
-                            " and the dialect's characters in " + NameOf(def.chrEnc) +
-                            "; its subfields are left out");
-            v.structure = SubfieldStructure{};
-            v.members.clear();
+            const Encoding set = *v.dialectCharset;
             v.dialectCharset.reset();
-            return;
+            if (v.prefix.units > 0 && v.prefix.charset && *v.prefix.charset != set) {
+                Note(field, (path.find('.') == std::string::npos ? "" : "subfield " + path + ": ") +
+                                "its length prefix is in " + NameOf(*v.prefix.charset) +
+                                " and its tags, lengths or bitmap in " + NameOf(set) +
+                                "; its subfields are left out");
+                v.structure = SubfieldStructure{};
+                v.members.clear();
+                return;
+            }
+            v.charset = set;
         }
         for (Member& m : v.members)
             Fit(field, path + "." + m.id, m.value);
@@ -289,9 +295,9 @@ bool ImportMoov(std::string_view text, ProtocolDef& def, InteropNotes& notes, st
         error = "nested deeper than " + std::to_string(kMostNesting) + " levels";
         return false;
     }
-    Json spec;
+    Json list;
     try {
-        spec = Json::parse(text.begin(), text.end());
+        list = Json::parse(text.begin(), text.end());
     } catch (const Json::parse_error& e) {
         error = "not well-formed JSON at byte " + std::to_string(e.byte);
         return false;
@@ -299,15 +305,15 @@ bool ImportMoov(std::string_view text, ProtocolDef& def, InteropNotes& notes, st
         error = "a number too large for JSON to hold";
         return false;
     }
-    const auto fields = spec.find("fields");
-    if (!spec.is_object() || fields == spec.end() || !fields->is_object()) {
-        error = "not a moov spec: no \"fields\" object";
+    const auto fields = list.find("fields");
+    if (!list.is_object() || fields == list.end() || !fields->is_object()) {
+        error = "not a moov field list: no \"fields\" object";
         return false;
     }
     if (fields->empty()) {
-        error = "not a moov spec: its \"fields\" object is empty";
+        error = "not a moov field list: its \"fields\" object is empty";
         return false;
     }
-    Reader(def, notes).Run(spec, *fields);
+    Reader(def, notes).Run(list, *fields);
     return true;
 }

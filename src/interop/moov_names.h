@@ -1,4 +1,4 @@
-// The names a moov-io/iso8583 JSON spec gives to length prefixes and encodings, and what each
+// The names a moov-io/iso8583 JSON field list gives to length prefixes and encodings, and what each
 // is on the wire in the terms of a protocol definition. Shared by the reader and the writer.
 #pragma once
 

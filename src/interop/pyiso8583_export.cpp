@@ -1,4 +1,4 @@
-// A definition written as a pyiso8583 spec dictionary in JSON, which json.load hands to
+// A definition written as a pyiso8583 field dictionary in JSON, which json.load hands to
 // iso8583.decode and encode as it is. Each field is written as pyiso8583 can hold it, then read
 // back as the reader would: whatever would read back otherwise is said.
 #include <nlohmann/json.hpp>
@@ -251,11 +251,12 @@ int MessageCount(const ProtocolDef& def) {
 void NoteWhatHasNoPlace(const ProtocolDef& def, InteropNotes& notes) {
     if (def.name[0] != '\0') {
         notes.push_back(std::string("the name \"") + def.name +
-                        "\" is not carried: a pyiso8583 spec has none");
+                        "\" is not carried: a pyiso8583 field dictionary has none");
     }
     if (const int count = MessageCount(def); count > 0) {
         notes.push_back("the " + Number(count) + " message definition" +
-                        (count > 1 ? "s are" : " is") + " not carried: a pyiso8583 spec has none");
+                        (count > 1 ? "s are" : " is") +
+                        " not carried: a pyiso8583 field dictionary has none");
     }
     if (!def.options.emptyFields) {
         notes.push_back(
@@ -297,6 +298,11 @@ void ExportPyiso8583(const ProtocolDef& def, std::string& out, InteropNotes& not
         notes.push_back(
             "p: a bitmap in bit characters has no pyiso8583 form; written as "
             "hexadecimal characters");
+    }
+    if (def.options.fixedBitmap) {
+        notes.push_back(
+            "1: pyiso8583 reads the secondary bitmap only when bit 1 is set, never always "
+            "(OPTION BITMAP FIXED128); not carried");
     }
     const bool binaryBitmap = def.bmpEnc != Encoding::HEX && def.bmpEnc != Encoding::CHAR;
     const FieldSpec primary = binaryBitmap ? Framing("b", codec, 8, "Bitmap, Primary")

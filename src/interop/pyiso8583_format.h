@@ -1,4 +1,4 @@
-// What one entry of a pyiso8583 spec dictionary says, and how a definition reads the field it
+// What one entry of a pyiso8583 field dictionary says, and how a definition reads the field it
 // describes: shared by the reader and the writer, so that what one writes the other reads back
 // the same, and the writer can tell what would not.
 #pragma once
@@ -13,8 +13,8 @@
 
 namespace pyiso {
 
-// The greatest max_len read: pyiso8583's default specs stop at 999, and a field of more than
-// 9999 units is a mistake or an attack, not a dialect.
+// The greatest max_len read: pyiso8583's default field dictionaries stop at 999, and a field of
+// more than 9999 units is a mistake or an attack, not a dialect.
 inline constexpr int kMaxLen = 9999;
 
 // A Python codec name, as pyiso8583 hands it to bytes.decode, matched to a character set.

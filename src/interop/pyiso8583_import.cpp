@@ -1,4 +1,4 @@
-// A pyiso8583 spec dictionary written as JSON, read into a definition: each entry's reading,
+// A pyiso8583 field dictionary written as JSON, read into a definition: each entry's reading,
 // then the dialect's encodings chosen as the most common, each field keeping as its own
 // settings only what differs from them.
 #include <algorithm>
@@ -15,8 +15,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The dictionary, its entries and their values: deeper values play no part in a spec, so they
-// are dropped as they are read and cost nothing however deep they go.
+// The dictionary, its entries and their values: deeper values play no part in a field dictionary,
+// so they are dropped as they are read and cost nothing however deep they go.
 bool KeepTwoLevels(int depth, Json::parse_event_t event, Json&) {
     const bool opens =
         event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start;
@@ -98,7 +98,7 @@ bool ReadSpec(const Json& entry, const std::string& lead, FieldSpec& spec, Inter
 void SetDescription(FldDef& field, std::string desc) {
     std::replace(desc.begin(), desc.end(), ';', ',');
     CollapseUnprintable(desc.data());
-    CopyTextCut(field.description, sizeof field.description, desc.c_str());
+    StoreDefinitionText(field.description, sizeof field.description, desc.c_str());
 }
 
 // 1 to 128 written as pyiso8583 looks them up (str of the number); 0 for any other key.
@@ -273,13 +273,13 @@ bool ImportPyiso8583(std::string_view text, ProtocolDef& def, InteropNotes& note
         return false;
     }
     if (!root.is_object()) {
-        error = "not a pyiso8583 spec: the JSON is not an object";
+        error = "not a pyiso8583 field dictionary: the JSON is not an object";
         return false;
     }
     for (const char* key : {"t", "p"}) {
         if (!root.contains(key) || !root[key].is_object()) {
-            error = std::string("not a pyiso8583 spec: no \"") + key + "\" entry (the " +
-                    (key[0] == 't' ? "message type" : "primary bitmap") + ")";
+            error = std::string("not a pyiso8583 field dictionary: no \"") + key +
+                    "\" entry (the " + (key[0] == 't' ? "message type" : "primary bitmap") + ")";
             return false;
         }
     }

@@ -13,11 +13,7 @@ void StoreText(char* target, std::size_t size, std::string_view text, bool descr
     if (description) std::replace(copy.begin(), copy.end(), ';', ',');
     copy.push_back('\0');
     CollapseBlanks(copy.data());
-    CopyTextCut(target, size, copy.data());
-    // A cut after a blank would leave one at the end, which the file drops when read again.
-    std::size_t length = std::strlen(target);
-    while (length > 0 && target[length - 1] == ' ')
-        target[--length] = '\0';
+    StoreDefinitionText(target, size, copy.data());
 }
 
 std::string StoredDescription(std::string_view text) {

@@ -38,8 +38,11 @@ struct FieldSettings {
 struct DialectOptions {
     bool emptyFields = false;  // a variable field with the length 0 is an empty value
     int header = -1;           // units before the MTI; -1 when the definition does not say
+    // The bitmap always has both blocks of 64 bits, bit 1 announcing nothing (moov's fixed
+    // bitmap of 16 bytes), instead of a second block only when bit 1 is set.
+    bool fixedBitmap = false;
 
-    bool Any() const noexcept { return emptyFields || header >= 0; }
+    bool Any() const noexcept { return emptyFields || header >= 0 || fixedBitmap; }
     bool operator==(const DialectOptions&) const noexcept = default;
 };
 

@@ -167,7 +167,7 @@ class ProReader {
         if (std::strlen(value) > static_cast<std::size_t>(kTextMax)) {
             Note("NAME cut to " + std::to_string(kTextMax) + " characters");
         }
-        CopyTextCut(def.name, sizeof def.name, value);
+        StoreDefinitionText(def.name, sizeof def.name, value);
     }
 
     void Encoding(int role, char* value) {
@@ -256,7 +256,7 @@ class ProReader {
         if (std::strlen(token) > static_cast<std::size_t>(kTextMax)) {
             Note(lead + "description cut to " + std::to_string(kTextMax) + " characters");
         }
-        CopyTextCut(field.description, sizeof field.description, token);
+        StoreDefinitionText(field.description, sizeof field.description, token);
         if (findings != nullptr && NextToken(rest, ';') != nullptr) {
             Note(lead + "the description ends at its ';'; the rest of the line is not read");
         }
@@ -525,7 +525,7 @@ bool ParseMsgValue(char* text, MsgDef& def) {
     if (!ReadMask(NextToken(cursor, ';'), def.mandatory)) return false;
     if (!ReadMask(NextToken(cursor, ';'), def.optional)) return false;
     if ((token = NextToken(cursor, ';')) != nullptr) {
-        CopyTextCut(def.title, sizeof def.title, TrimSpaces(token));
+        StoreDefinitionText(def.title, sizeof def.title, TrimSpaces(token));
     }
     return true;
 }

@@ -126,6 +126,13 @@ SettingRead ReadOptionLine(char* value, ProtocolDef& def) {
         } else {
             def.options.header = units;
         }
+    } else if (read.name == "BITMAP") {
+        const int fixed = Lookup(items[1], {{"FIXED128", 1}, {"BIT1", 0}});
+        if (fixed < 0) {
+            read.problem = "BITMAP " + Quoted(items[1]) + " is neither FIXED128 nor BIT1";
+        } else {
+            def.options.fixedBitmap = fixed == 1;
+        }
     } else {
         read.problem = "unknown option " + Quoted(items[0]);
     }
@@ -195,6 +202,7 @@ bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def) {
         std::snprintf(line, sizeof line, "OPTION= HEADER; %d\n", def.options.header);
         if (!Put(stream, line)) return false;
     }
+    if (def.options.fixedBitmap && !Put(stream, "OPTION= BITMAP; FIXED128\n")) return false;
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
         char lead[24];
         std::snprintf(lead, sizeof lead, "FIELD_OPTION= %3d", n);

@@ -2,6 +2,7 @@
 //
 //   OPTION= EMPTY_FIELDS; Y
 //   OPTION= HEADER; 5
+//   OPTION= BITMAP; FIXED128
 //   FIELD_OPTION=  35; NUM_Enc; PBCD
 //
 // Their keys begin with no classic key, so a reader of the classic lines skips them.

@@ -400,7 +400,7 @@ SubfieldRead ReadSubfieldLine(char* value, ProtocolDef& def) {
     node.def.size = static_cast<std::int16_t>(size);
     node.def.sizeLen = static_cast<std::int16_t>(sizeLen);
     node.def.subfield = flag[0] == 'Y';
-    node.def.description = items.size() > 5 ? std::string(items[5]).substr(0, kTextMax) : "";
+    node.def.description = items.size() > 5 ? DefinitionText(items[5]) : "";
     return read;
 }
 

@@ -77,6 +77,27 @@ void FldDef::Clear() noexcept {
     description[0] = '\0';
 }
 
+bool HasVariableField(const ProtocolDef& def) noexcept {
+    for (int n = kFirstDataElement; n <= kLastField; ++n) {
+        if (def.fields[n].type != FieldType::U && def.fields[n].sizeLen > 0) return true;
+    }
+    return false;
+}
+
+void StoreDefinitionText(char* dst, std::size_t size, const char* src) noexcept {
+    CopyTextCut(dst, size, src);
+    if (dst == nullptr) return;
+    std::size_t length = std::strlen(dst);
+    while (length > 0 && dst[length - 1] == ' ')
+        dst[--length] = '\0';
+}
+
+std::string DefinitionText(const char* src) {
+    char stored[kTextMax + 1];
+    StoreDefinitionText(stored, sizeof stored, src);
+    return stored;
+}
+
 bool DefineField(FldDef& entry, FieldType type, std::int16_t size, std::int16_t sizeLen,
                  bool subfield, const char* description) noexcept {
     if (size < 1 || sizeLen < 0) {
@@ -87,7 +108,7 @@ bool DefineField(FldDef& entry, FieldType type, std::int16_t size, std::int16_t 
     entry.size = size;
     entry.sizeLen = sizeLen;
     entry.subfield = subfield;
-    CopyTextCut(entry.description, sizeof entry.description, description);
+    StoreDefinitionText(entry.description, sizeof entry.description, description);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "model/field_settings.h"
 #include "model/subfields.h"
@@ -37,6 +38,13 @@ Encoding EncodingFromName(const char* text) noexcept;
 
 const char* NameOf(Encoding e) noexcept;
 const char* NameOf(FieldType t) noexcept;
+
+// Stores a name, description or title in a record of size bytes: cut to size - 1 bytes without
+// splitting a UTF-8 sequence, and without a blank at its end, which the file's reader would
+// drop when the text is read again (a cut can fall just after one).
+void StoreDefinitionText(char* dst, std::size_t size, const char* src) noexcept;
+// The same for a text held as a string, cut to kTextMax bytes.
+std::string DefinitionText(const char* src);
 
 // One bit per field 1 to 128 in ISO 8583 bitmap order: field 1 is the top bit of byte 0.
 using FieldMask = std::array<std::uint8_t, 16>;
@@ -130,6 +138,9 @@ struct ProtocolDef {
     // Leaves alone a field whose length encoding or prefix size is its own setting.
     bool RecomputeLengthPrefixSizes() noexcept;
 };
+
+// Some defined field from 2 to 128 has a length prefix.
+bool HasVariableField(const ProtocolDef& def) noexcept;
 
 // The six encodings of a definition, in the order of the Data Elements page's combos.
 enum class EncodingRole : std::int32_t { kMti, kBitmap, kLength, kNumeric, kCharacter, kBinary };

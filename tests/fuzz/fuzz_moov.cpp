@@ -1,6 +1,7 @@
 // The moov reader on arbitrary bytes: it never crashes, it refuses only with a reason, and what
-// it accepts the writer writes as a moov spec that reads back to the very same definition; where
-// the writer leaves something out it says so, and every field it says nothing of reads alike.
+// it accepts the writer writes as a moov field list that reads back to the very same definition;
+// where the writer leaves something out it says so, and every field it says nothing of reads
+// alike.
 #include <cstdint>
 #include <cstring>
 #include <memory>

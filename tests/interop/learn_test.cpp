@@ -170,6 +170,38 @@ TEST(MessageLearner, CountsEachMessageUnderItsMtiAndLeavesOutThoseThatFailedToDe
     }
 }
 
+// OPTION= BITMAP; FIXED128: a message is whole only with both halves of its bitmap.
+TEST(MessageLearner, AFixedBitmapTeachesOnlyMessagesThatCarryBothHalves) {
+    struct Case {
+        const char* name;
+        std::string hex;
+        bool fixed;
+        bool decoded;
+    };
+    const std::string noFields =
+        "30323030"
+        "0000000000000000";
+    const Case cases[] = {
+        {"one half, bit 1 clear", noFields, false, true},
+        {"one half of a fixed bitmap", noFields, true, false},
+        {"both halves of a fixed bitmap",
+         "30323030"
+         "7020000000800000"
+         "0000000000000000" +
+             kPasses.substr(24),
+         true, true},
+    };
+    for (const Case& c : cases) {
+        auto def = Example("demo.pro");
+        def->options.fixedBitmap = c.fixed;
+        MessageLearner learner(*def);
+        LearnHex(learner, {c.hex});
+        EXPECT_EQ(learner.Failed(), c.decoded ? 0 : 1) << c.name;
+        ASSERT_EQ(learner.Learned().size(), 1u) << c.name;
+        EXPECT_EQ(learner.Learned()[0].fields.Messages(), c.decoded ? 1 : 0) << c.name;
+    }
+}
+
 TEST(MessageLearner, AMessageThatFailedToDecodeTeachesNoField) {
     const auto def = Example("demo.pro");
     MessageLearner learner(*def);

@@ -46,9 +46,9 @@ std::string Joined(const InteropNotes& notes) {
     return all;
 }
 
-// A moov spec of an ASCII MTI, a binary bitmap, field 2 as given, and two fields each of decimal
-// prefixes, characters for digits and bytes, which make those the dialect's encodings.
-std::string SpecWithField2(const std::string& field2) {
+// A moov field list of an ASCII MTI, a binary bitmap, field 2 as given, and two fields each of
+// decimal prefixes, characters for digits and bytes, which make those the dialect's encodings.
+std::string FieldListWithField2(const std::string& field2) {
     return R"({"name": "t", "fields": {
         "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
         "1": {"type": "Bitmap", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"},
@@ -136,7 +136,7 @@ TEST(ImportMoov, MapsEachTypeEncodingAndPrefixOntoTheFieldItReadsAs) {
          {}},
     };
     for (const FieldCase& c : cases) {
-        const Imported got = Import(SpecWithField2(c.json));
+        const Imported got = Import(FieldListWithField2(c.json));
         ASSERT_TRUE(got.ok) << got.error;
         const ProtocolDef& def = *got.def;
         EXPECT_EQ(def.lenEnc, CHAR) << c.json;
@@ -210,7 +210,7 @@ TEST(ImportMoov, SaysWhatItCannotCarryOverAndLeavesItUndefined) {
          "field 2: moov reads ASCIIToHex data as bytes", true},
     };
     for (const NoteCase& c : cases) {
-        const Imported got = Import(SpecWithField2(c.field2));
+        const Imported got = Import(FieldListWithField2(c.field2));
         ASSERT_TRUE(got.ok) << got.error;
         EXPECT_TRUE(HasNote(got.notes, c.note)) << c.field2 << "\n" << Joined(got.notes);
         EXPECT_EQ(got.def->fields[2].type != FieldType::U, c.defined) << c.field2;
@@ -227,7 +227,9 @@ TEST(ImportMoov, SaysWhatTheMtiAndBitmapAreNotAndKeepsFieldsInRange) {
         "x2": {"type": "String", "length": 1, "enc": "ASCII", "prefix": "ASCII.Fixed"}}})");
     ASSERT_TRUE(got.ok) << got.error;
     EXPECT_TRUE(HasNote(got.notes, "field 0: an MTI that is not 4 long")) << Joined(got.notes);
-    EXPECT_TRUE(HasNote(got.notes, "field 1: a bitmap of 16 bytes that always carries 128 bits"));
+    // A bitmap fixed at 16 bytes is the dialect's fixed bitmap, which needs no note.
+    EXPECT_FALSE(HasNote(got.notes, "field 1:")) << Joined(got.notes);
+    EXPECT_TRUE(got.def->options.fixedBitmap);
     EXPECT_TRUE(HasNote(got.notes, "key '129' is not a field number from 0 to 128; left out"));
     EXPECT_TRUE(HasNote(got.notes, "key 'x2' is not a field number"));
     // A bitmap that never expands has no third bitmap to announce with bit 65.
@@ -236,12 +238,53 @@ TEST(ImportMoov, SaysWhatTheMtiAndBitmapAreNotAndKeepsFieldsInRange) {
     EXPECT_EQ(got.def->bmpEnc, Encoding::HEX);
 }
 
+struct BitmapCase {
+    const char* bitmap;
+    bool fixed;
+    const char* note;  // "" for none
+};
+
+TEST(ImportMoov, ReadsTheBitmapAsFixedOnlyWhenMoovNeverExpandsItsSixteenBytes) {
+    const BitmapCase cases[] = {
+        {R"({"type": "Bitmap", "length": 16, "enc": "Binary", "prefix": "Binary.Fixed",
+             "disableautoexpand": true})",
+         true, ""},
+        {R"({"type": "Bitmap", "length": 16, "enc": "HexToASCII", "prefix": "Hex.Fixed",
+             "disableautoexpand": true})",
+         true, ""},
+        {R"({"type": "Bitmap", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"})", false,
+         ""},
+        {R"({"type": "Bitmap", "length": 16, "enc": "Binary", "prefix": "Binary.Fixed"})", false,
+         "field 1: a bitmap of 16 bytes; the definition reads blocks of 8, a second when bit 1 "
+         "is set"},
+        {R"({"type": "Bitmap", "length": 16, "enc": "Binary", "prefix": "Binary.Fixed",
+             "disableautoexpand": false})",
+         false, "field 1: a bitmap of 16 bytes"},
+        {R"({"type": "Bitmap", "length": 24, "enc": "Binary", "prefix": "Binary.Fixed",
+             "disableautoexpand": true})",
+         false, "field 1: a bitmap of 24 bytes"},
+    };
+    for (const BitmapCase& c : cases) {
+        const Imported got = Import(std::string(R"({"fields": {
+            "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
+            "1": )") + c.bitmap + R"(,
+            "3": {"type": "Numeric", "length": 6, "enc": "ASCII", "prefix": "ASCII.Fixed"}}})");
+        ASSERT_TRUE(got.ok) << got.error;
+        EXPECT_EQ(got.def->options.fixedBitmap, c.fixed) << c.bitmap;
+        if (*c.note == '\0') {
+            EXPECT_TRUE(got.notes.empty()) << c.bitmap << "\n" << Joined(got.notes);
+        } else {
+            EXPECT_TRUE(HasNote(got.notes, c.note)) << c.bitmap << "\n" << Joined(got.notes);
+        }
+    }
+}
+
 struct Refused {
     const char* text;
     const char* error;
 };
 
-TEST(ImportMoov, RefusesWhatIsNotAMoovSpecWithTheReason) {
+TEST(ImportMoov, RefusesWhatIsNotAMoovFieldListWithTheReason) {
     const std::string deep = std::string(100, '[') + std::string(100, ']');
     const Refused cases[] = {
         {"", "not well-formed JSON"},
@@ -445,6 +488,53 @@ SUBFIELD= 63.2; ANS; 2; 0; N;
          "subfield 63.9: not a bit of its 8-bit bitmap; left out"});
 }
 
+// An EBCDIC dialect whose field 48 is bytes holding tagged elements of ASCII tags and lengths.
+constexpr char kEbcdicWithAsciiTags[] = R"({"fields": {
+    "0": {"type": "String", "length": 4, "enc": "EBCDIC", "prefix": "EBCDIC.Fixed"},
+    "1": {"type": "Bitmap", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"},
+    "2": {"type": "String", "length": 19, "enc": "EBCDIC", "prefix": "EBCDIC.LL"},
+    "48": {"type": "Composite", "length": 99, "description": "Data", "prefix": "Binary.L",
+           "tag": {"length": 2, "enc": "ASCII", "sort": "StringsByInt"}, "subfields": {
+        "01": {"type": "String", "length": 9, "enc": "ASCII", "prefix": "ASCII.LL"},
+        "02": {"type": "Binary", "length": 4, "enc": "Binary", "prefix": "ASCII.LL"}}}}})";
+
+TEST(ImportMoov, TagsInAnotherCharacterSetThanTheDialectsBecomeTheFieldsOwn) {
+    ExpectImportsAs(kEbcdicWithAsciiTags, R"(MTI_Enc= CHAR
+BMP_Enc= NONE
+LEN_Enc= CHAR
+NUM_Enc= CHAR
+CHR_Enc= EBCDIC
+BIN_Enc= NONE
+FIELD= 2; ANS; 19; 2; N;
+FIELD= 48; B; 99; 1; Y; Data
+FIELD_OPTION= 48; LEN_Enc; BIGEND
+FIELD_OPTION= 48; CHR_Enc; ASCII
+STRUCTURE= 48; TAGGED; TAG 2; LEN 2
+SUBFIELD= 48.01; ANS; 9; 0; N;
+SUBFIELD_OPTION= 48.01; CHR_Enc; ASCII
+SUBFIELD= 48.02; B; 4; 0; N;
+)");
+    // Written back, the tags keep the field's own characters.
+    const Imported first = Import(kEbcdicWithAsciiTags);
+    std::string json;
+    InteropNotes notes;
+    ExportMoov(*first.def, json, notes);
+    EXPECT_TRUE(notes.empty()) << Joined(notes);
+    const Imported again = Import(json);
+    ASSERT_TRUE(again.ok) << again.error;
+    ExpectSameDefinition(*again.def, *first.def);
+
+    // A length prefix in the dialect's characters leaves the field no set of its own to take.
+    std::string prefixed = kEbcdicWithAsciiTags;
+    prefixed.replace(prefixed.find("\"Binary.L\""), 10, "\"EBCDIC.LL\"");
+    const Imported got = Import(prefixed);
+    ASSERT_TRUE(got.ok) << got.error;
+    EXPECT_EQ(got.notes, (InteropNotes{"field 48: its length prefix is in EBCDIC and its tags, "
+                                       "lengths or bitmap in ASCII; its subfields are left out"}));
+    EXPECT_EQ(got.def->subfields.Field(48), nullptr);
+    EXPECT_FALSE(got.def->settings[48].charset.has_value());
+}
+
 TEST(ImportMoov, StopsSubfieldsAtTheDepthADefinitionHolds) {
     std::string nested =
         R"({"type": "String", "length": 1, "enc": "ASCII", "prefix": "ASCII.Fixed"})";
@@ -453,7 +543,7 @@ TEST(ImportMoov, StopsSubfieldsAtTheDepthADefinitionHolds) {
             R"({"type": "Composite", "length": 1, "prefix": "ASCII.Fixed", "subfields": {"1": )" +
             nested + "}}";
     }
-    const Imported got = Import(SpecWithField2(nested));
+    const Imported got = Import(FieldListWithField2(nested));
     ASSERT_TRUE(got.ok) << got.error;
     EXPECT_TRUE(HasNote(got.notes, "deeper than the 8 levels a definition holds"))
         << Joined(got.notes);
@@ -515,7 +605,7 @@ TEST(MoovRoundTrip, TheTextExampleComesBackButForWhatMoovCannotHold) {
                         "field 55: its subfields are not written: moov reads a composite "
                         "by the subfields it is given"));
     ASSERT_TRUE(HasNote(notes, "field 127: moov has no length prefix of 6 units under CHAR"));
-    ASSERT_TRUE(HasNote(notes, "a moov spec holds no message definitions; 1 not written"));
+    ASSERT_TRUE(HasNote(notes, "a moov field list holds no message definitions; 1 not written"));
     ClearField(*trip.original, 48, true);
     ClearField(*trip.original, 55, true);
     ClearField(*trip.original, 127, false);
@@ -611,7 +701,7 @@ TEST(ExportMoov, SaysWhatMoovCannotHold) {
         {"FIELD= 2; N; 3; 0; N;\nFIELD_OPTION= 2; PAD_NIBBLE; F\n",
          "field 2: moov pads packed digits with 0, not F; not written"},
         {"FIELD= 35; Z; 37; 1; N;\nFIELD_OPTION= 35; BIN_Enc; PBCD\n",
-         "field 35: moov has no packed track data in its JSON spec; not written"},
+         "field 35: moov has no packed track data in its JSON field list; not written"},
         {"FIELD= 2; B; 99; 1; N;\nFIELD_OPTION= 2; LEN_NIBBLES; Y\n",
          "field 2: moov's length prefix counts bytes, not nibbles; not written"},
         {"LEN_Enc= CHAR\nFIELD= 2; B; 9999; 5; N;\n",
@@ -628,7 +718,7 @@ TEST(ExportMoov, SaysWhatMoovCannotHold) {
          "field 48: its subfields are not written: subfield 48.1: moov has no subfield that takes "
          "the rest"},
         {"OPTION= HEADER; 5\nFIELD= 2; N; 4; 0; N;\n",
-         "a moov spec holds no header before the MTI; HEADER 5 not written"},
+         "a moov field list holds no header before the MTI; HEADER 5 not written"},
     };
     for (const ExportCase& c : cases) {
         auto def = NewDef();
@@ -639,6 +729,34 @@ TEST(ExportMoov, SaysWhatMoovCannotHold) {
         EXPECT_TRUE(HasNote(notes, c.note)) << c.pro << "\n" << Joined(notes);
         EXPECT_TRUE(Import(json).ok) << json;
     }
+}
+
+TEST(ExportMoov, WritesAFixedBitmapAsMoovsBitmapOfSixteenBytesThatNeverExpands) {
+    auto def = NewDef();
+    LoadProText(
+        std::string(kAsciiDialect) +
+            "OPTION= BITMAP; FIXED128\n"
+            "FIELD= 3; N; 6; 0; N; Processing code\nFIELD= 65; B; 8; 0; N; Extended bitmap\n",
+        *def);
+    std::string json;
+    InteropNotes notes;
+    ExportMoov(*def, json, notes);
+    // Bit 65 is a field of moov's fixed bitmap, not the announcement of a third.
+    EXPECT_TRUE(notes.empty()) << Joined(notes);
+    EXPECT_NE(json.find("\"length\": 16"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"disableautoexpand\": true"), std::string::npos) << json;
+    const Imported back = Import(json);
+    ASSERT_TRUE(back.ok) << back.error;
+    EXPECT_TRUE(back.def->options.fixedBitmap);
+    EXPECT_TRUE(back.notes.empty()) << Joined(back.notes);
+    ExpectSameDefinition(*back.def, *def);
+
+    // Without the option, the bitmap moov expands stays 8 bytes.
+    def->options.fixedBitmap = false;
+    ExportMoov(*def, json, notes);
+    EXPECT_EQ(json.find("\"length\": 16"), std::string::npos) << json;
+    EXPECT_EQ(json.find("disableautoexpand"), std::string::npos) << json;
+    EXPECT_TRUE(HasNote(notes, "field 65: moov reads bit 65 as announcing a third bitmap"));
 }
 
 TEST(ExportMoov, AFieldMoovReadsBackOtherwiseSaysHowWhenNothingElseDoes) {
@@ -662,8 +780,8 @@ SUBFIELD= 48.2; ANS; 97; 2; N; Text
         << notes[0];
 }
 
-// A message as moov packs it, decoded under the imported moov spec: each field and subfield holds
-// what moov unpacks.
+// A message as moov packs it, decoded under the imported moov field list: each field and subfield
+// holds what moov unpacks.
 struct Decoded {
     std::string verdict;
     std::vector<int> numbers;
@@ -699,7 +817,7 @@ Decoded DecodeUnder(const ProtocolDef& def, const std::vector<std::uint8_t>& byt
 using Rows = std::vector<std::pair<std::string, std::string>>;
 
 TEST(MoovMessages, ATextMessageMoovPacksDecodesToWhatMoovUnpacks) {
-    const Imported spec = Import(R"({"fields": {
+    const Imported listed = Import(R"({"fields": {
         "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
         "1": {"type": "Bitmap", "length": 8, "enc": "HexToASCII", "prefix": "Hex.Fixed"},
         "2": {"type": "String", "length": 19, "enc": "ASCII", "prefix": "ASCII.LL"},
@@ -710,18 +828,18 @@ TEST(MoovMessages, ATextMessageMoovPacksDecodesToWhatMoovUnpacks) {
                        "sort": "StringsByInt"}, "subfields": {
             "1": {"type": "String", "length": 20, "enc": "ASCII", "prefix": "ASCII.LL"},
             "2": {"type": "Numeric", "length": 9, "enc": "ASCII", "prefix": "ASCII.LL"}}}}})");
-    ASSERT_TRUE(spec.ok) << spec.error;
+    ASSERT_TRUE(listed.ok) << listed.error;
     // MTI 0100; bitmap of fields 2, 3 and 48 in hexadecimal; PAN behind "16"; 123 padded to
     // six digits; field 48 behind "016": tag 01 (key 1 padded), "06INV001", tag 02, "0242".
-    const Decoded got = DecodeUnder(*spec.def, TextBytes("0100"
-                                                         "6000000000010000"
-                                                         "164111111111111111"
-                                                         "000123"
-                                                         "016"
-                                                         "01"
-                                                         "06INV001"
-                                                         "02"
-                                                         "0242"));
+    const Decoded got = DecodeUnder(*listed.def, TextBytes("0100"
+                                                           "6000000000010000"
+                                                           "164111111111111111"
+                                                           "000123"
+                                                           "016"
+                                                           "01"
+                                                           "06INV001"
+                                                           "02"
+                                                           "0242"));
     ASSERT_EQ(got.numbers, (std::vector<int>{2, 3, 48})) << got.verdict;
     EXPECT_EQ(got.values[0], "4111111111111111");
     // moov's Numeric unpacks 123; the definition keeps the digits the wire holds.
@@ -729,8 +847,49 @@ TEST(MoovMessages, ATextMessageMoovPacksDecodesToWhatMoovUnpacks) {
     EXPECT_EQ(got.subfields[2], (Rows{{"48.01", "INV001"}, {"48.02", "42"}}));
 }
 
+TEST(MoovMessages, AFixedBitmapCarriesBothHalvesAndBit65AsAField) {
+    Imported listed = Import(R"({"fields": {
+        "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
+        "1": {"type": "Bitmap", "length": 16, "enc": "HexToASCII", "prefix": "Hex.Fixed",
+              "disableautoexpand": true},
+        "3": {"type": "Numeric", "length": 6, "enc": "ASCII", "prefix": "ASCII.Fixed",
+              "padding": {"type": "Left", "pad": "0"}},
+        "65": {"type": "String", "length": 2, "enc": "ASCII", "prefix": "ASCII.Fixed"}}})");
+    ASSERT_TRUE(listed.ok) << listed.error;
+    // moov writes all 32 digits of its fixed bitmap and never sets bit 1: field 3 in the first
+    // half, field 65 in the second.
+    const Decoded got = DecodeUnder(*listed.def, TextBytes("0100"
+                                                           "2000000000000000"
+                                                           "8000000000000000"
+                                                           "000123"
+                                                           "OK"));
+    ASSERT_EQ(got.numbers, (std::vector<int>{3, 65})) << got.verdict;
+    EXPECT_EQ(got.values[0], "000123");
+    EXPECT_EQ(got.values[1], "OK");
+    // Read as a bitmap that bit 1 extends, the second half is field 3's data.
+    listed.def->options.fixedBitmap = false;
+    const Decoded classic = DecodeUnder(*listed.def, TextBytes("0100"
+                                                               "2000000000000000"
+                                                               "8000000000000000"
+                                                               "000123"
+                                                               "OK"));
+    ASSERT_EQ(classic.numbers, (std::vector<int>{3}));
+    EXPECT_EQ(classic.values[0], "800000");
+}
+
+TEST(MoovMessages, AsciiTagsInsideAnEbcdicMessageDecodeToWhatMoovUnpacks) {
+    const Imported listed = Import(kEbcdicWithAsciiTags);
+    ASSERT_TRUE(listed.ok) << listed.error;
+    // MTI 0200 in EBCDIC; bitmap of field 48; 13 bytes: tag "01", length "03", "ABC", tag
+    // "02", length "02", the bytes DE AD, tags, lengths and text in ASCII.
+    const Decoded got = DecodeUnder(*listed.def, HexBytes("F0F2F0F0 0000000000010000 0D "
+                                                          "3031 3033 414243 3032 3032 DEAD"));
+    ASSERT_EQ(got.numbers, (std::vector<int>{48})) << got.verdict;
+    EXPECT_EQ(got.subfields[0], (Rows{{"48.01", "ABC"}, {"48.02", "DEAD"}}));
+}
+
 TEST(MoovMessages, ABinaryMessageWithABitmappedCompositeDecodesToWhatMoovUnpacks) {
-    const Imported spec = Import(R"({"fields": {
+    const Imported listed = Import(R"({"fields": {
         "0": {"type": "String", "length": 4, "enc": "BCD", "prefix": "BCD.Fixed"},
         "1": {"type": "Bitmap", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"},
         "3": {"type": "Numeric", "length": 6, "enc": "BCD", "prefix": "BCD.Fixed",
@@ -741,13 +900,13 @@ TEST(MoovMessages, ABinaryMessageWithABitmappedCompositeDecodesToWhatMoovUnpacks
             "1": {"type": "String", "length": 1, "enc": "EBCDIC", "prefix": "EBCDIC.Fixed"},
             "2": {"type": "Numeric", "length": 15, "enc": "BCD", "prefix": "BCD.Fixed"},
             "5": {"type": "Numeric", "length": 2, "enc": "BCD", "prefix": "BCD.LL"}}}}})");
-    ASSERT_TRUE(spec.ok) << spec.error;
+    ASSERT_TRUE(listed.ok) << listed.error;
     // MTI 0200 packed; bitmap of fields 3 and 62; 1000 padded to 001000 and packed; field 62
     // of 19 bytes: its bitmap of subfields 1, 2 and 5, "Y" in EBCDIC, fifteen digits packed
     // behind a pad nibble, and 42 behind its packed length 02.
     const Decoded got =
-        DecodeUnder(*spec.def, HexBytes("0200 2000000000000004 001000 13 C800000000000000 E8 "
-                                        "0123456789012345 02 42"));
+        DecodeUnder(*listed.def, HexBytes("0200 2000000000000004 001000 13 C800000000000000 E8 "
+                                          "0123456789012345 02 42"));
     ASSERT_EQ(got.numbers, (std::vector<int>{3, 62})) << got.verdict;
     EXPECT_EQ(got.values[0], "001000");
     EXPECT_EQ(got.subfields[1], (Rows{{"62.1", "Y"}, {"62.2", "123456789012345"}, {"62.5", "42"}}));

@@ -1,4 +1,4 @@
-// pyiso8583 spec dictionaries read into definitions and written from them, and messages packed
+// pyiso8583 field dictionaries read into definitions and written from them, and messages packed
 // the way pyiso8583 packs them, decoded under what was read.
 #include <gtest/gtest.h>
 
@@ -112,8 +112,9 @@ bool HasFieldNote(const InteropNotes& notes, int n) {
                        [&lead](const std::string& note) { return note.starts_with(lead); });
 }
 
-// A spec whose message type is ASCII and whose bitmap is binary, around the entries given.
-std::string SpecWith(const std::string& entries) {
+// A field dictionary whose message type is ASCII and whose bitmap is binary, around the entries
+// given.
+std::string DictionaryWith(const std::string& entries) {
     std::string text =
         R"({"h": {"data_enc": "ascii", "len_enc": "ascii", "len_type": 0, "max_len": 0},
             "t": {"data_enc": "ascii", "len_enc": "ascii", "len_type": 0, "max_len": 4},
@@ -231,7 +232,7 @@ TEST(Pyiso8583Import, ReadsEachEntryAsTheFieldItDescribes) {
     };
     for (const EntryCase& c : cases) {
         InteropNotes notes;
-        auto def = Imported(SpecWith(Entry(c.number, c.entry)), notes);
+        auto def = Imported(DictionaryWith(Entry(c.number, c.entry)), notes);
         EXPECT_EQ(pyiso::ReadingOf(*def, c.number), c.reading) << c.entry;
         EXPECT_TRUE(notes.empty()) << c.entry << "\n" << Joined(notes);
     }
@@ -279,7 +280,7 @@ TEST(Pyiso8583Import, LeavesUndefinedWithANoteAFieldItCannotRead) {
     };
     for (const RefusedEntry& c : cases) {
         InteropNotes notes;
-        auto def = Imported(SpecWith(Entry(c.number, c.entry)), notes);
+        auto def = Imported(DictionaryWith(Entry(c.number, c.entry)), notes);
         EXPECT_EQ(def->fields[c.number].type, FieldType::U) << c.entry;
         EXPECT_FALSE(def->settings[c.number].Any()) << c.entry;
         ASSERT_EQ(notes.size(), 1u) << c.entry << "\n" << Joined(notes);
@@ -305,7 +306,7 @@ std::string Typed(const char* type, const char* bitmap, const std::string& rest)
 
 TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
     const auto tid = [](const std::string& codec) {
-        return SpecWith(
+        return DictionaryWith(
             Entry(41, "{\"data_enc\": \"" + codec +
                           "\", \"len_enc\": \"ascii\", \"len_type\": 0, \"max_len\": 8}"));
     };
@@ -315,29 +316,29 @@ TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
         {tid("latin-1"), "codec \"latin-1\" (41): read as ASCII"},
         {tid("cp500"), "codec \"cp500\" (41): read as code page 037"},
         {tid("cp1047"), "not a Python codec"},
-        {SpecWith(Entry(22, packed + R"("max_len": 3, "left_pad": "5"})")),
+        {DictionaryWith(Entry(22, packed + R"("max_len": 3, "left_pad": "5"})")),
          "field 22: left_pad \"5\" is kept as a pad of any decimal digit"},
-        {SpecWith(Entry(22, packed + R"("max_len": 3, "left_pad": "C"})")),
+        {DictionaryWith(Entry(22, packed + R"("max_len": 3, "left_pad": "C"})")),
          "field 22: left_pad \"C\" is neither a decimal digit nor F"},
-        {SpecWith(Entry(22, packed + R"("max_len": 3, "left_pad": "0", "right_pad": "F"})")),
+        {DictionaryWith(Entry(22, packed + R"("max_len": 3, "left_pad": "0", "right_pad": "F"})")),
          "field 22: left_pad and right_pad are both given"},
-        {SpecWith(Entry(22, packed + R"("max_len": 4, "left_pad": 0})")),
+        {DictionaryWith(Entry(22, packed + R"("max_len": 4, "left_pad": 0})")),
          "field 22: left_pad is not a text"},
-        {SpecWith(Entry(52, R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0,
+        {DictionaryWith(Entry(52, R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0,
                                  "max_len": 15, "len_count": "nibbles"})")),
          "field 52: a fixed length of 15 nibbles without a pad"},
-        {SpecWith(Entry(52, R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0,
+        {DictionaryWith(Entry(52, R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0,
                                  "max_len": 8, "len_count": "words"})")),
          "field 52: len_count is neither \"bytes\" nor \"nibbles\""},
-        {SpecWith(Entry(48, R"({"data_enc": "cp037", "len_enc": "ascii", "len_type": 3,
+        {DictionaryWith(Entry(48, R"({"data_enc": "cp037", "len_enc": "ascii", "len_type": 3,
                                  "max_len": 999})")),
          "field 48: its length is in ASCII characters and its data in EBCDIC"},
-        {SpecWith("\"129\": {}"), "key \"129\" is not an entry pyiso8583 reads"},
-        {SpecWith("\"02\": {}"), "key \"02\" is not an entry pyiso8583 reads"},
-        {SpecWith(Entry(70, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
+        {DictionaryWith("\"129\": {}"), "key \"129\" is not an entry pyiso8583 reads"},
+        {DictionaryWith("\"02\": {}"), "key \"02\" is not an entry pyiso8583 reads"},
+        {DictionaryWith(Entry(70, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
                                  "max_len": 3})")),
          "1: no entry, so pyiso8583 reads no field above 64"},
-        {SpecWith(R"("1": {"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
+        {DictionaryWith(R"("1": {"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
                           "max_len": 16})"),
          "1: written otherwise than the primary bitmap"},
         {Typed("ascii", "cp037", ""), "p: the bitmap is in EBCDIC characters"},
@@ -356,7 +357,7 @@ TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
 }
 
 struct Framing {
-    std::string spec;
+    std::string dictionary;
     Encoding mtiEnc;
     Encoding bmpEnc;
     Encoding chrEnc;
@@ -385,11 +386,11 @@ TEST(Pyiso8583Import, ReadsTheMessageTypeTheBitmapAndTheHeader) {
     };
     for (const Framing& c : cases) {
         InteropNotes notes;
-        auto def = Imported(c.spec, notes);
-        EXPECT_EQ(def->mtiEnc, c.mtiEnc) << c.spec;
-        EXPECT_EQ(def->bmpEnc, c.bmpEnc) << c.spec;
-        EXPECT_EQ(def->chrEnc, c.chrEnc) << c.spec;
-        EXPECT_EQ(def->options.header, c.header) << c.spec;
+        auto def = Imported(c.dictionary, notes);
+        EXPECT_EQ(def->mtiEnc, c.mtiEnc) << c.dictionary;
+        EXPECT_EQ(def->bmpEnc, c.bmpEnc) << c.dictionary;
+        EXPECT_EQ(def->chrEnc, c.chrEnc) << c.dictionary;
+        EXPECT_EQ(def->options.header, c.header) << c.dictionary;
         // pyiso8583 reads a variable field of length 0 as an empty value.
         EXPECT_TRUE(def->options.emptyFields);
     }
@@ -400,7 +401,7 @@ struct Refused {
     const char* error;
 };
 
-TEST(Pyiso8583Import, RefusesWhatIsNoSpecWithTheReason) {
+TEST(Pyiso8583Import, RefusesWhatIsNoFieldDictionaryWithTheReason) {
     const Refused cases[] = {
         {"", "not well-formed JSON"},
         {R"({"t": {"data_enc": "ascii"})", "not well-formed JSON"},
@@ -420,20 +421,20 @@ TEST(Pyiso8583Import, RefusesWhatIsNoSpecWithTheReason) {
     }
 }
 
-TEST(Pyiso8583Import, DropsValuesNestedDeeperThanASpecGoes) {
+TEST(Pyiso8583Import, DropsValuesNestedDeeperThanAFieldDictionaryGoes) {
     std::string deep(100000, '[');
     deep += std::string(100000, ']');
     InteropNotes notes;
-    auto def = Imported(SpecWith(Entry(41, R"({"data_enc": "ascii", "len_enc": "ascii",
-        "len_type": 0, "max_len": 8, "desc": )" +
-                                               deep + "}")),
+    auto def = Imported(DictionaryWith(Entry(41, R"({"data_enc": "ascii", "len_enc": "ascii",
+        "len_type": 0, "max_len": 8, "desc": )" + deep +
+                                                     "}")),
                         notes);
     EXPECT_EQ(def->fields[41].type, FieldType::ANS);
     EXPECT_TRUE(notes.empty()) << Joined(notes);
 }
 
 struct Chosen {
-    std::string spec;
+    std::string dictionary;
     Encoding lenEnc;
     Encoding numEnc;
     Encoding chrEnc;
@@ -452,8 +453,8 @@ TEST(Pyiso8583Import, TakesTheMostCommonEncodingsForTheDialectAndKeepsTheRestPer
     const std::string packed = R"({"data_enc": "b", "len_enc": "bcd", "len_type": 1,
         "max_len": 19, "len_count": "nibbles", "left_pad": "0"})";
     const Chosen cases[] = {
-        {SpecWith(Entry(2, ascii2) + ", " + Entry(32, ascii2) + ", " + Entry(55, bcdLength) + ", " +
-                  Entry(41, ascii8) + ", " + Entry(42, ebcdic8)),
+        {DictionaryWith(Entry(2, ascii2) + ", " + Entry(32, ascii2) + ", " + Entry(55, bcdLength) +
+                        ", " + Entry(41, ascii8) + ", " + Entry(42, ebcdic8)),
          Encoding::CHAR,
          Encoding::CHAR,
          kAscii,
@@ -476,30 +477,30 @@ TEST(Pyiso8583Import, TakesTheMostCommonEncodingsForTheDialectAndKeepsTheRestPer
     };
     for (const Chosen& c : cases) {
         InteropNotes notes;
-        auto def = Imported(c.spec, notes);
+        auto def = Imported(c.dictionary, notes);
         EXPECT_TRUE(notes.empty()) << Joined(notes);
-        EXPECT_EQ(def->lenEnc, c.lenEnc) << c.spec;
-        EXPECT_EQ(def->numEnc, c.numEnc) << c.spec;
-        EXPECT_EQ(def->chrEnc, c.chrEnc) << c.spec;
+        EXPECT_EQ(def->lenEnc, c.lenEnc) << c.dictionary;
+        EXPECT_EQ(def->numEnc, c.numEnc) << c.dictionary;
+        EXPECT_EQ(def->chrEnc, c.chrEnc) << c.dictionary;
         std::vector<int> own;
         for (int n = kFirstDataElement; n <= kLastField; ++n) {
             if (def->settings[n].Any()) own.push_back(n);
         }
-        EXPECT_EQ(own, c.ownSettings) << c.spec << "\n" << WrittenProText(*def);
+        EXPECT_EQ(own, c.ownSettings) << c.dictionary << "\n" << WrittenProText(*def);
     }
 }
 
 TEST(Pyiso8583Import, KeepsTheDescriptionOnOneLineOfTheDefinitionFile) {
     InteropNotes notes;
     const std::string long_text(200, 'x');
-    auto def =
-        Imported(SpecWith(Entry(41, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
+    auto def = Imported(
+        DictionaryWith(Entry(41, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
                                "max_len": 8, "desc": "Terminal;\tid\n  here"})") +
-                          ", " +
-                          Entry(43, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
+                       ", " +
+                       Entry(43, R"({"data_enc": "ascii", "len_enc": "ascii", "len_type": 0,
                                "max_len": 40, "desc": ")" +
-                                        long_text + "\"}")),
-                 notes);
+                                     long_text + "\"}")),
+        notes);
     EXPECT_STREQ(def->fields[41].description, "Terminal, id here");
     EXPECT_EQ(std::strlen(def->fields[43].description), static_cast<std::size_t>(kTextMax));
     auto again = NewDef();
@@ -507,7 +508,7 @@ TEST(Pyiso8583Import, KeepsTheDescriptionOnOneLineOfTheDefinitionFile) {
     EXPECT_STREQ(again->fields[41].description, "Terminal, id here");
 }
 
-// Definitions written as pyiso8583 specs.
+// Definitions written as pyiso8583 field dictionaries.
 
 const char* const kTextDialect =
     "MTI_Enc= CHAR\nBMP_Enc= NONE\nLEN_Enc= CHAR\nNUM_Enc= CHAR\nCHR_Enc= ASCII\n"
@@ -703,7 +704,7 @@ TEST(Pyiso8583RoundTrip, ExamplesReadBackAsTheyWereSaveWhatTheNotesSay) {
         }
         EXPECT_EQ(otherwise, c.otherwise);
 
-        // Written again, the spec is the same: nothing more is lost a second time.
+        // Written again, the field dictionary is the same: nothing more is lost a second time.
         std::string twice;
         InteropNotes secondNotes;
         ExportPyiso8583(*back, twice, secondNotes);
@@ -711,8 +712,8 @@ TEST(Pyiso8583RoundTrip, ExamplesReadBackAsTheyWereSaveWhatTheNotesSay) {
     }
 }
 
-// Messages packed as pyiso8583's encode packs them, for a spec the test writes, decoded under
-// the spec read and under a definition written by hand for the same dialect.
+// Messages packed as pyiso8583's encode packs them, for a field dictionary the test writes, decoded
+// under the field dictionary read and under a definition written by hand for the same dialect.
 
 struct PyField {
     int number;
@@ -746,7 +747,7 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-std::string SpecOf(const PyDialect& d) {
+std::string DictionaryOf(const PyDialect& d) {
     const auto framing = [](const std::string& dataEnc, std::size_t maxLen) {
         return "{\"data_enc\": " + Quoted(dataEnc) +
                ", \"len_enc\": \"ascii\", \"len_type\": 0, \"max_len\": " + std::to_string(maxLen) +
@@ -1036,7 +1037,7 @@ TEST(Pyiso8583Dialects,
     for (const PyDialect& d : Dialects()) {
         SCOPED_TRACE(d.name);
         InteropNotes notes;
-        auto imported = Imported(SpecOf(d), notes);
+        auto imported = Imported(DictionaryOf(d), notes);
         EXPECT_TRUE(notes.empty()) << Joined(notes);
         auto written = NewDef();
         LoadProText(d.handWritten, *written);

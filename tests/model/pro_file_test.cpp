@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -261,6 +262,45 @@ TEST(ProFileReadTest, FieldDescriptionIsCutTo128) {
     ProtocolDef def;
     Load("FIELD= 5; N; 3; 0; N; " + std::string(300, 'd') + "\n", def);
     EXPECT_EQ(std::string(def.fields[5].description), std::string(128, 'd'));
+}
+
+// A text cut at 128 bytes just after a blank: stored without it, so that the file written reads
+// back to the same text and a second format writes the same bytes as the first.
+TEST(ProFileReadTest, TextCutAfterABlankKeepsNoBlankAndFormatsTheSameTwice) {
+    struct Case {
+        const char* name;
+        std::string lines;
+        std::string (*stored)(const ProtocolDef&);
+    };
+    const std::string cutAfterBlank = std::string(127, 'x') + " tail";
+    const std::string cutInsideUtf8 = std::string(127, 'x') + "\xC3\xA9 tail";
+    const std::string subfieldHead = "FIELD= 48; ANS; 999; 3; Y; Data\nSTRUCTURE= 48; POSITIONAL\n";
+    auto name = [](const ProtocolDef& d) { return std::string(d.name); };
+    auto description = [](const ProtocolDef& d) { return std::string(d.fields[5].description); };
+    auto title = [](const ProtocolDef& d) { return std::string(d.messages.At(0)->title); };
+    auto subfield = [](const ProtocolDef& d) {
+        return d.subfields.Field(48)->children.front().def.description;
+    };
+    const Case cases[] = {
+        {"NAME", "NAME= " + cutAfterBlank + "\n", name},
+        {"FIELD", "FIELD= 5; N; 3; 0; N; " + cutAfterBlank + "\n", description},
+        {"MSG", "MSG=0200;" + kMask + ";" + kZeroMask + ";" + cutAfterBlank + "\n", title},
+        {"SUBFIELD", subfieldHead + "SUBFIELD= 48.1; ANS; 9; 0; N; " + cutAfterBlank + "\n",
+         subfield},
+        {"SUBFIELD in UTF-8",
+         subfieldHead + "SUBFIELD= 48.1; ANS; 9; 0; N; " + cutInsideUtf8 + "\n", subfield},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto first = std::make_unique<ProtocolDef>();
+        Load("LEN_Enc= CHAR\n" + c.lines, *first);
+        EXPECT_EQ(c.stored(*first), std::string(127, 'x'));
+        const std::string once = Written(*first);
+        auto second = std::make_unique<ProtocolDef>();
+        Load(once, *second);
+        EXPECT_EQ(c.stored(*second), c.stored(*first));
+        EXPECT_EQ(Written(*second), once);
+    }
 }
 
 TEST(ProFileReadTest, MessageLinesWithABadItemAddNothing) {

@@ -216,6 +216,12 @@ const LintCase kLintCases[] = {
      "OPTION= HEADER; -1\n",
      {"1: HEADER '-1' is not a number of units from 0 to 32767; line not read"}},
     {"FlagOptionValue", "OPTION= EMPTY_FIELDS; y\n", {"1: 'y' is neither Y nor N; line not read"}},
+    {"BitmapValue",
+     "OPTION= BITMAP; 128\n",
+     {"1: BITMAP '128' is neither FIXED128 nor BIT1; line not read"}},
+    {"BitmapAgain",
+     "OPTION= BITMAP; FIXED128\nOPTION= BITMAP; BIT1\n",
+     {"2: OPTION BITMAP given again; line 1 is overridden"}},
     // Settings their field contradicts, at the field's first setting line.
     {"NumericEncodingOnACharacterField",
      kFields + "FIELD_OPTION= 41; NUM_Enc; PBCD\n",

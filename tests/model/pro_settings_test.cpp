@@ -54,7 +54,8 @@ void PrintTo(const FieldSettings& s, std::ostream* os) {
 }
 
 void PrintTo(const DialectOptions& o, std::ostream* os) {
-    *os << "{empty " << o.emptyFields << ", header " << o.header << "}";
+    *os << "{empty " << o.emptyFields << ", header " << o.header << ", fixed bitmap "
+        << o.fixedBitmap << "}";
 }
 
 namespace {
@@ -114,10 +115,11 @@ FieldSettings operator|(FieldSettings a, const FieldSettings& b) {
     return a;
 }
 
-DialectOptions Options(bool emptyFields, int header) {
+DialectOptions Options(bool emptyFields, int header, bool fixedBitmap = false) {
     DialectOptions o;
     o.emptyFields = emptyFields;
     o.header = header;
+    o.fixedBitmap = fixedBitmap;
     return o;
 }
 
@@ -167,12 +169,23 @@ const SettingCase kSettingCases[] = {
     {"HeaderAtItsLimit", "OPTION= HEADER; 32767\n", 0, {}, Options(false, 32767)},
     {"BlanksAroundItems", "  OPTION=   HEADER  ;\t 7 \r\n", 0, {}, Options(false, 7)},
     {"BothOptions", "OPTION= HEADER; 2\nOPTION= EMPTY_FIELDS; Y\n", 0, {}, Options(true, 2)},
+    {"FixedBitmap", "OPTION= BITMAP; FIXED128\n", 0, {}, Options(false, -1, true)},
+    {"BitmapByBitOne", "OPTION= BITMAP; BIT1\n", 0, {}, {}},
+    {"LaterBitmapLineStands", "OPTION= BITMAP; FIXED128\nOPTION= BITMAP; BIT1\n", 0, {}, {}},
+    {"EveryOption",
+     "OPTION= BITMAP; FIXED128\nOPTION= HEADER; 2\nOPTION= EMPTY_FIELDS; Y\n",
+     0,
+     {},
+     Options(true, 2, true)},
     // Refused option lines change nothing.
     {"HeaderPastItsLimit", "OPTION= HEADER; 32768\n", 0, {}, {}},
     {"NegativeHeader", "OPTION= HEADER; -1\n", 0, {}, {}},
     {"HeaderWithText", "OPTION= HEADER; 5x\n", 0, {}, {}},
     {"LowercaseFlag", "OPTION= EMPTY_FIELDS; y\n", 0, {}, {}},
     {"FlagWord", "OPTION= EMPTY_FIELDS; YES\n", 0, {}, {}},
+    {"BitmapLowercase", "OPTION= BITMAP; fixed128\n", 0, {}, {}},
+    {"BitmapOfOtherWidth", "OPTION= BITMAP; FIXED192\n", 0, {}, {}},
+    {"BitmapAsFlag", "OPTION= BITMAP; Y\n", 0, {}, {}},
     {"UnknownOption", "OPTION= EMPTY; Y\n", 0, {}, {}},
     {"OptionWithoutValue", "OPTION= EMPTY_FIELDS\n", 0, {}, {}},
     {"OptionWithThreeItems", "OPTION= EMPTY_FIELDS; Y; N\n", 0, {}, {}},
@@ -281,7 +294,7 @@ TEST(SettingLinesTest, ReadingAgainClearsWhatTheLastFileSaid) {
 std::unique_ptr<ProtocolDef> EverySetting() {
     auto def = std::make_unique<ProtocolDef>();
     Load(ReadAll(kDemoPath), *def);
-    def->options = Options(true, 0);
+    def->options = Options(true, 0, true);
     DefineField(def->fields[35], FieldType::Z, 37, 1, false, "Track 2 data");
     DefineField(def->fields[62], FieldType::B, 49, 1, false, "Private");
     DefineField(def->fields[127], FieldType::ANS, 999, 6, false, "Original");
@@ -304,6 +317,7 @@ TEST(SettingLinesTest, WrittenAfterTheMessagesInAStableOrder) {
         "// OPTION= name; value, FIELD_OPTION= field number; name; value\n\n"
         "OPTION= EMPTY_FIELDS; Y\n"
         "OPTION= HEADER; 0\n"
+        "OPTION= BITMAP; FIXED128\n"
         "FIELD_OPTION=   2; LEN_Enc; PBCD\n"
         "FIELD_OPTION=   2; LEN_LEFT; Y\n"
         "FIELD_OPTION=   3; NUM_Enc; HEX\n"
@@ -366,14 +380,16 @@ TEST(SettingLinesTest, EachValueSurvivesWriteAndReadAlone) {
     }
 }
 
-TEST(SettingLinesTest, HeaderOptionsSurviveWriteAndRead) {
+TEST(SettingLinesTest, DialectOptionsSurviveWriteAndRead) {
     for (int header : {-1, 0, 1, 5, kMaxHeaderUnits}) {
         for (bool empty : {false, true}) {
-            auto def = std::make_unique<ProtocolDef>();
-            def->options = {empty, header};
-            auto back = std::make_unique<ProtocolDef>();
-            Load(Written(*def), *back);
-            EXPECT_EQ(back->options, def->options) << header << " " << empty;
+            for (bool fixed : {false, true}) {
+                auto def = std::make_unique<ProtocolDef>();
+                def->options = Options(empty, header, fixed);
+                auto back = std::make_unique<ProtocolDef>();
+                Load(Written(*def), *back);
+                EXPECT_EQ(back->options, def->options) << header << " " << empty << " " << fixed;
+            }
         }
     }
 }
