@@ -60,6 +60,8 @@ install(FILES examples/dialects/iso8583-1987-ascii.pro examples/dialects/iso8583
 install(FILES examples/dialects/README.md DESTINATION ${iso_docdir}/dialects)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright ${iso_gz}/changelog.gz
         DESTINATION ${iso_docdir})
+# The desktop program's Help menu shows this README, read as Markdown: it stays uncompressed.
+install(FILES README.md DESTINATION ${iso_docdir})
 
 if(TARGET iso8583-workbench)
     install(TARGETS iso8583-workbench RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTextBlock>
@@ -25,11 +26,13 @@
 #include "diagnose/reading_words.h"
 #include "ui/hex_dump.h"
 #include "ui/tool_window.h"
+#include "ui/tree_copy.h"
 #include "ui/window_text.h"
 
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;
+constexpr int kMapRows = 8;
 
 enum Column { kOffset, kUnits, kPart, kHex, kValue };
 
@@ -94,6 +97,7 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
                                  ReadingChosen readingChosen)
     : QWidget(owner, Qt::Window), picked(std::move(unitsPicked)), chosen(std::move(readingChosen)) {
     setWindowTitle(QStringLiteral("Diagnosis"));
+    setObjectName(QStringLiteral("diagnosis"));
 
     verdict = new QLabel(this);
     verdict->setWordWrap(true);
@@ -113,6 +117,7 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     parts->setRootIsDecorated(false);
     parts->setUniformRowHeights(true);
     parts->setAllColumnsShowFocus(true);
+    AddRowCopy(parts);
 
     // A message can hold many fields its definition does not allow: the findings scroll.
     findings = new QPlainTextEdit(this);
@@ -134,6 +139,11 @@ DiagnosisWindow::DiagnosisWindow(QWidget* owner, UnitsPicked unitsPicked,
     split->setChildrenCollapsible(false);
     split->setStretchFactor(1, 2);
     split->setStretchFactor(2, 1);
+    // However small the screen, the byte map keeps eight lines in view (and its scroll bar).
+    const int dumpLine = QFontMetrics(dump->font()).lineSpacing();
+    dump->setMinimumHeight(kMapRows * dumpLine + 2 * dump->frameWidth() +
+                           2 * static_cast<int>(dump->document()->documentMargin()) +
+                           dump->horizontalScrollBar()->sizeHint().height());
     // The map's list first: a dump of a few lines needs less room than its parts.
     const int line = fontMetrics().height();
     split->setSizes({8 * line, 12 * line, 5 * line});
@@ -367,9 +377,9 @@ bool DiagnosisWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // Wide enough for a full dump line, tall enough for the map and a few readings.
-void DiagnosisWindow::Present() {
+void DiagnosisWindow::Present(const QWidget* avoid) {
     const QFontMetrics mono(dump->font());
     const QSize wanted(mono.horizontalAdvance(QLatin1Char('0')) * (HexDumpLineWidth() + 40),
                        fontMetrics().height() * 40);
-    PresentToolWindow(*this, wanted, fitted);
+    PresentToolWindow(*this, wanted, avoid, fitted);
 }

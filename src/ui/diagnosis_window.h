@@ -34,8 +34,9 @@ class DiagnosisWindow : public QWidget {
 
     // Diagnoses the message (its units as last parsed; none: nothing was parsed) under def.
     void ShowMessage(const ProtocolDef& def, const std::vector<std::uint8_t>& units);
-    // Opens the window or brings it to the front, fitted to the owner's screen.
-    void Present();
+    // Opens the window or brings it to the front, fitted to the owner's screen, where it does
+    // not cover avoid (the message box its rows select in) when there is room elsewhere.
+    void Present(const QWidget* avoid = nullptr);
 
     const Diagnosis& Result() const { return diagnosis; }
     QLabel* Verdict() const { return verdict; }

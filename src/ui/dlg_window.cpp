@@ -109,7 +109,8 @@ QWidget* MakeList(const CtlTemplate& ctl, QWidget* parent, const DialogUnits& un
     list->setWordWrap(false);
     list->setCornerButtonEnabled(false);
     list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    list->horizontalHeader()->setStretchLastSection(false);
+    // A wider window widens the last column, never below its own width: its values show whole.
+    list->horizontalHeader()->setStretchLastSection(true);
     list->horizontalHeader()->setHighlightSections(false);
     list->horizontalHeader()->setSectionsClickable((ctl.style & LVS_NOSORTHEADER) == 0);
     list->horizontalHeader()->setSectionsMovable(false);

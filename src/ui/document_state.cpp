@@ -2,13 +2,13 @@
 
 #include <utility>
 
+#include <QAction>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -16,6 +16,7 @@
 #include "model/pro_text.h"
 #include "model/protocol.h"
 #include "ui/common_dialogs.h"
+#include "ui/definition_lines.h"
 #include "ui/dlg_base.h"
 #include "ui/dlg_window.h"
 
@@ -108,14 +109,22 @@ void DocumentState::Attach(HWND w, std::function<void()> refreshPages) {
     for (QWidget* child : w->findChildren<QWidget*>())
         child->installEventFilter(helper);
 
-    const auto shortcut = [this](QKeySequence keys, bool (DocumentState::*command)(HWND)) {
-        auto* s = new QShortcut(keys, window);
-        QObject::connect(s, &QShortcut::activated, helper,
-                         [this, command] { (this->*command)(window); });
+    const auto command = [this](const QString& text, QKeySequence keys,
+                                bool (DocumentState::*run)(HWND)) {
+        auto* action = new QAction(text, helper);
+        action->setShortcut(keys);
+        QObject::connect(action, &QAction::triggered, helper,
+                         [this, run] { (this->*run)(window); });
+        window->addAction(action);
+        return action;
     };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &DocumentState::Load);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &DocumentState::Save);
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &DocumentState::SaveAs);
+    actions.open = command(QStringLiteral("&Open\u2026"), QKeySequence(Qt::CTRL | Qt::Key_O),
+                           &DocumentState::Load);
+    actions.save =
+        command(QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &DocumentState::Save);
+    actions.saveAs =
+        command(QStringLiteral("Save &As\u2026"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                &DocumentState::SaveAs);
 
     if (!startFile.empty()) {
         QTimer::singleShot(0, helper, [this] { Read(window, std::exchange(startFile, {})); });
@@ -129,6 +138,7 @@ void DocumentState::Detach() {
     }
     delete helper;
     helper = nullptr;
+    actions = {};
     window = nullptr;
 }
 
@@ -194,6 +204,14 @@ bool DocumentState::Read(HWND owner, const std::string& path) {
     currentFile = path;
     if (refresh) refresh();
     TakeBaseline();
+    if (fileUsed) fileUsed(path);
+    // Read as it is, but not without a word: a file of the wrong kind empties the definition.
+    if (!HoldsDefinitionLines(path)) {
+        const std::string text =
+            QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString() +
+            " holds no protocol definition lines; the definition is now empty.";
+        MessageBox(owner, text.c_str(), programName.toStdString().c_str(), MB_ICONWARNING | MB_OK);
+    }
     return true;
 }
 
@@ -208,6 +226,7 @@ bool DocumentState::Write(HWND owner, const std::string& path) {
     }
     currentFile = path;
     TakeBaseline();
+    if (fileUsed) fileUsed(path);
     return true;
 }
 

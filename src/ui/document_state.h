@@ -9,7 +9,15 @@
 
 #include "ui/win_defs.h"
 
+class QAction;
 class QObject;
+
+// The file commands that the main window's menu shows: the same objects the keys go by.
+struct DocumentActions {
+    QAction* open = nullptr;    // Ctrl+O: as "Load ..."
+    QAction* save = nullptr;    // Ctrl+S: to the current file
+    QAction* saveAs = nullptr;  // Ctrl+Shift+S: as "Save ..."
+};
 
 class DocumentState {
   public:
@@ -19,13 +27,20 @@ class DocumentState {
     DocumentState& operator=(const DocumentState&) = delete;
 
     // Takes the window's caption as the program's name in the title, the definition's text as
-    // its unmodified state, adds the file shortcuts and file drops, and opens the file given
-    // for the start. refreshPages runs after each load.
+    // its unmodified state, adds the file commands with their keys and file drops, and opens the
+    // file given for the start. refreshPages runs after each load.
     void Attach(HWND window, std::function<void()> refreshPages);
     // The window is going: nothing more is shown in it.
     void Detach();
     // A file to load as soon as the window runs.
     void OpenAtStart(const std::string& path) { startFile = path; }
+
+    const DocumentActions& Actions() const { return actions; }
+    // Told each file read or written, however the user chose it (dialog, command line, drop,
+    // recent files).
+    void SetFileUsed(std::function<void(const std::string& path)> used) {
+        fileUsed = std::move(used);
+    }
 
     const std::string& CurrentFile() const { return currentFile; }
     bool Modified() const { return modified; }
@@ -53,6 +68,8 @@ class DocumentState {
     HWND window = nullptr;
     QObject* helper = nullptr;  // the shortcuts and the drop filter, children of the window
     std::function<void()> refresh;
+    std::function<void(const std::string&)> fileUsed;
+    DocumentActions actions;
     QString programName;
     std::string startFile;
     std::string currentFile;

@@ -14,6 +14,7 @@
 
 #include "ui/hex_dump.h"
 #include "ui/tool_window.h"
+#include "ui/tree_copy.h"
 #include "ui/window_text.h"
 
 namespace {
@@ -68,6 +69,7 @@ void AddTrackRows(QTreeWidget* tree, QTreeWidgetItem* parent, const TrackParts& 
 FieldDetailsWindow::FieldDetailsWindow(QWidget* owner, UnitsPicked unitsPicked)
     : QWidget(owner, Qt::Window), picked(std::move(unitsPicked)) {
     setWindowTitle(QStringLiteral("Field details"));
+    setObjectName(QStringLiteral("fieldDetails"));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     heading = new QLabel(this);
@@ -77,6 +79,7 @@ FieldDetailsWindow::FieldDetailsWindow(QWidget* owner, UnitsPicked unitsPicked)
     tree->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Name"), QStringLiteral("Length"),
                            QStringLiteral("Value")});
     tree->setUniformRowHeights(true);
+    AddRowCopy(tree);
     problem = new QLabel(this);
     problem->setWordWrap(true);
     problem->hide();
@@ -203,9 +206,9 @@ void FieldDetailsWindow::Highlight(int start, int count) {
 }
 
 // Wide enough for a full dump line, tall enough for a few tree rows.
-void FieldDetailsWindow::Present() {
+void FieldDetailsWindow::Present(const QWidget* avoid) {
     const QFontMetrics mono(dump->font());
     const QSize wanted(mono.horizontalAdvance(QLatin1Char('0')) * (HexDumpLineWidth() + 6),
                        fontMetrics().height() * 30);
-    PresentToolWindow(*this, wanted, fitted);
+    PresentToolWindow(*this, wanted, avoid, fitted);
 }

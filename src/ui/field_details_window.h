@@ -25,8 +25,9 @@ class FieldDetailsWindow : public QWidget {
     // Shows the field, or an empty window naming the number when field is null.
     void ShowField(const ProtocolDef& def, const ParsedMessage& message, int number);
     int Number() const { return number; }
-    // Opens the window or brings it to the front, fitted to the owner's screen.
-    void Present();
+    // Opens the window or brings it to the front, fitted to the owner's screen, where it does
+    // not cover avoid (the message box its rows select in) when there is room elsewhere.
+    void Present(const QWidget* avoid = nullptr);
 
     QTreeWidget* Tree() const { return tree; }
     QPlainTextEdit* Dump() const { return dump; }

@@ -178,6 +178,17 @@ bool FldDefPg::FillFieldList() {
     return true;
 }
 
+void FldDefPg::ClearFieldEditor() {
+    SetWindowText(descriptionBox, "");
+    EditLimitText(numberBox, kNumberDigits);
+    SetWindowText(numberBox, "");
+    EditLimitText(lengthBox, kLengthDigits);
+    SetWindowText(lengthBox, "");
+    SetCheck(variableCheck, BST_UNCHECKED);
+    SetCheck(subfieldsCheck, BST_UNCHECKED);
+    ComboSetCurSel(typeCombo, -1);
+}
+
 bool FldDefPg::SelectedFieldNumber(int& n) const {
     const int row = ListGetNextSelected(list);
     if (row < 0) return false;

@@ -13,6 +13,9 @@ class FldDefPg : public DlgBase {
     // The main window's refresh after a file load: name and encodings, then the list.
     bool ShowProtocol();
     bool FillFieldList();
+    // Empties the data element editor: after a load no row is selected, and a field typed or
+    // picked before belongs to a definition that is gone.
+    void ClearFieldEditor();
 
   private:
     bool LoadSelectedField();

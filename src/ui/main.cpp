@@ -1,4 +1,5 @@
-// The desktop program: one main window with the Data Elements, Messages and Parser pages.
+// The desktop program: one main window with the Data Elements, Messages and Parser pages under
+// a menu bar.
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QFile>
@@ -6,8 +7,9 @@
 
 #include "model/save_file.h"
 #include "support/error_balloon.h"
-#include "ui/dlg_window.h"
 #include "ui/main_dlg.h"
+#include "ui/main_frame.h"
+#include "ui/scroll_thumbs.h"
 
 namespace {
 
@@ -63,9 +65,11 @@ int main(int argc, char** argv) {
     // Ctrl+C in the terminal, or a logout, during a Save must not leave a temporary file.
     RemoveSaveTemporaryOnSignals();
     ReadBalloonSetting();
+    UseVisibleScrollThumbs();
 
     MainDlg mainDlg;
     mainDlg.OpenAtStart(StartFile(QApplication::arguments()));
-    DialogBoxParam(IDD_MAIN, nullptr, &mainDlg);
+    MainFrame frame(mainDlg);
+    frame.Run();
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <QTabWidget>
+
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
 
@@ -38,7 +40,7 @@ INT_PTR MainDlg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
 
     TabSetCurSel(tabControl, 0);
     ShowWindow(fldDefPage, SW_SHOW);
-    document.Attach(wnd, [this] { RefreshAfterLoad(); });
+    document.Attach(wnd, [this] { RefreshAfterFileLoad(); });
     // A reading the diagnosis applied changed the definition: the pages show it as after a
     // load, and the title tells it is modified.
     parserPg.SetDefinitionChanged([this] {
@@ -113,6 +115,16 @@ void MainDlg::RefreshAfterLoad() {
     msgDefPg.FillMessageList();
     Refresh("MsgDefPg::FillFieldList");
     msgDefPg.FillFieldList();
+}
+
+void MainDlg::RefreshAfterFileLoad() {
+    RefreshAfterLoad();
+    Refresh("FldDefPg::ClearFieldEditor");
+    fldDefPg.ClearFieldEditor();
+}
+
+void MainDlg::ShowParserPage() {
+    if (auto* tab = qobject_cast<QTabWidget*>(tabControl)) tab->setCurrentIndex(2);
 }
 
 void MainDlg::Refresh(const char* name) {

@@ -28,6 +28,8 @@ class MainDlg : public DlgBase {
     void OpenAtStart(const std::string& path) { document.OpenAtStart(path); }
     DocumentState& Document() { return document; }
     ParserPg& Parser() { return parserPg; }
+    // Brings the Parser page to the front, as a click on its tab does.
+    void ShowParserPage();
 
     HWND Tab() const { return tabControl; }
     HWND Page(int index) const;  // 0 Data Elements, 1 Messages, 2 Parser
@@ -39,6 +41,7 @@ class MainDlg : public DlgBase {
   private:
     void Refresh(const char* name);
     void RefreshAfterLoad();
+    void RefreshAfterFileLoad();
 
     HWND tabControl = nullptr;
     HWND fldDefPage = nullptr;

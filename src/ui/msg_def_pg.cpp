@@ -1,5 +1,6 @@
 #include "ui/msg_def_pg.h"
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -29,15 +30,25 @@ bool IsFourDigits(const char* text) {
     return text[kMtiLength] == '\0';
 }
 
-// Decodes the first 32 characters of the box into the mask; a shorter text leaves it zero,
-// and a bad pair keeps the bytes decoded before it.
-void ReadMask(HWND box, FieldMask& mask) {
+// The mask the box spells in its first 32 characters (characters after them are ignored); false
+// when the text is shorter or one of them is not a hexadecimal digit, so that a typo never
+// clears the marks the user set.
+bool ReadMask(HWND box, FieldMask& mask) {
     AutoBuff text;
     LoadWindowText(text, box);
-    mask.fill(0);
-    if (text.Length() >= kMaskDigits) {
-        DecodeHex(kMaskDigits, mask.data(), text.Text(), static_cast<int>(mask.size()));
+    if (text.Length() < kMaskDigits) return false;
+    for (int i = 0; i < kMaskDigits; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(text.Text()[i]))) return false;
     }
+    FieldMask read{};
+    DecodeHex(kMaskDigits, read.data(), text.Text(), static_cast<int>(read.size()));
+    mask = read;
+    return true;
+}
+
+bool Refuse(HWND box) {
+    ShowErrorBalloon(box);
+    return false;
 }
 
 void ShowMask(HWND box, const FieldMask& mask) {
@@ -284,7 +295,12 @@ bool MsgDefPg::OnListKey(unsigned vk) {
 bool MsgDefPg::ApplyMasks() {
     MsgDef* m = MessageAt(CurrentSlot());
     if (m == nullptr) return false;
-    ReadMask(mandatoryEdit, m->mandatory);
-    ReadMask(optionalEdit, m->optional);
+    // Both masks or neither: the balloon names the first box that does not spell one.
+    FieldMask mandatory{};
+    FieldMask optional{};
+    if (!ReadMask(mandatoryEdit, mandatory)) return Refuse(mandatoryEdit);
+    if (!ReadMask(optionalEdit, optional)) return Refuse(optionalEdit);
+    m->mandatory = mandatory;
+    m->optional = optional;
     return ShowMessage();
 }

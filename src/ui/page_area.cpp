@@ -1,7 +1,10 @@
 #include "ui/page_area.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QResizeEvent>
+#include <QScrollBar>
 
 namespace {
 
@@ -18,6 +21,14 @@ class PageHost : public QWidget {
         }
     }
 };
+
+// The least scrolling that brings [from, from + length) into [value, value + room); a span longer
+// than the room shows its start.
+int ScrollToShow(int value, int room, int from, int length) {
+    if (length > room || from < value) return from;
+    if (from + length > value + room) return from + length - room;
+    return value;
+}
 
 }  // namespace
 
@@ -38,8 +49,9 @@ PageArea::PageArea(QWidget* dialog) : QScrollArea(dialog) {
 }
 
 void PageArea::Adopt(QWidget* page) {
-    Host()->setMinimumSize(Host()->minimumSize().expandedTo(page->minimumSize()));
+    page->installEventFilter(this);
     page->setGeometry(QRect(QPoint(), Host()->size().expandedTo(page->minimumSize())));
+    FitShownPage();
 }
 
 PageArea* PageArea::OfHost(const QWidget* host) {
@@ -49,7 +61,44 @@ PageArea* PageArea::OfHost(const QWidget* host) {
     return viewport == nullptr ? nullptr : dynamic_cast<PageArea*>(viewport->parentWidget());
 }
 
+bool PageArea::eventFilter(QObject* watched, QEvent* event) {
+    const bool page = watched->parent() == Host() && !event->spontaneous();
+    if (page && event->type() == QEvent::Hide) FitShownPage();
+    // A page comes into view at its top-left corner, whatever the page before was scrolled to;
+    // a window coming back from the task bar keeps its place.
+    if (page && event->type() == QEvent::Show) {
+        FitShownPage();
+        horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+        verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+// The host needs the room of the page shown only: a page that can narrow (the Parser page) is
+// not kept as wide as the widest page.
+void PageArea::FitShownPage() {
+    QSize least(0, 0);
+    for (QObject* child : Host()->children()) {
+        auto* page = qobject_cast<QWidget*>(child);
+        if (page == nullptr || page->isWindow() || page->isHidden()) continue;
+        least = least.expandedTo(page->minimumSize());
+    }
+    Host()->setMinimumSize(least);
+}
+
+// Only where the keyboard or the program moves the focus: a click lands on what is in view, and
+// the page must not jump under the pointer. A control larger than the view shows its top-left.
 void PageArea::ShowFocused(QWidget* focused) {
-    if (focused == nullptr || !Host()->isAncestorOf(focused)) return;
-    ensureWidgetVisible(focused, 4, 4);
+    if (focused == nullptr || !Host()->isAncestorOf(focused) ||
+        QApplication::mouseButtons() != Qt::NoButton)
+        return;
+    constexpr int kMargin = 4;
+    const QRect place(focused->mapTo(Host(), QPoint()), focused->size());
+    const QRect wanted = place.adjusted(-kMargin, -kMargin, kMargin, kMargin);
+    QScrollBar* across = horizontalScrollBar();
+    QScrollBar* down = verticalScrollBar();
+    across->setValue(ScrollToShow(across->value(), viewport()->width(), std::max(wanted.left(), 0),
+                                  wanted.width()));
+    down->setValue(ScrollToShow(down->value(), viewport()->height(), std::max(wanted.top(), 0),
+                                wanted.height()));
 }

@@ -11,11 +11,16 @@ class PageArea : public QScrollArea {
 
     // The parent of the pages.
     QWidget* Host() const { return widget(); }
-    // Makes room for the page: the area never lets it become smaller than its minimum size.
+    // Makes room for the page: the area never lets the page shown become smaller than its
+    // minimum size, which the page may change after it is adopted.
     void Adopt(QWidget* page);
     // The area whose host is that widget, or null.
     static PageArea* OfHost(const QWidget* host);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    void FitShownPage();
     void ShowFocused(QWidget* focused);
 };

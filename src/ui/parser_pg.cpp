@@ -4,22 +4,29 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <string>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTableView>
 
 #include "decode/decoder.h"
 #include "support/auto_buff.h"
 #include "support/error_balloon.h"
 #include "support/text.h"
+#include "ui/common_dialogs.h"
 #include "ui/controls.h"
 #include "ui/dlg_window.h"
+#include "ui/paste_dump.h"
 #include "ui/window_text.h"
 
 namespace {
@@ -85,9 +92,29 @@ bool AppendFieldRow(HWND list, const ProtocolDef& def, const DecodedField& field
     return true;
 }
 
+// Narrower or shorter than its template, the page keeps its top row whole ("Hexa" follows the
+// right edge, clear of the label) and a few rows of the list: the message box, the verdict line
+// and the list narrow and shorten with the window, so that what every parse needs stays in view
+// at a large scale factor.
+void AllowNarrowing(HWND page, HWND hexa, HWND list) {
+    QWidget* label = nullptr;
+    for (auto* l : page->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (GetDlgCtrlID(l) == IDC_STATIC) label = l;
+    auto* view = qobject_cast<QTableView*>(list);
+    if (label == nullptr || view == nullptr) return;
+    constexpr int kListRows = 4;
+    const int width = label->geometry().right() + 1 + label->x() + (page->width() - hexa->x());
+    const int listRoom = view->horizontalHeader()->sizeHint().height() +
+                         kListRows * view->verticalHeader()->defaultSectionSize() +
+                         2 * view->frameWidth();
+    const int height = list->y() + listRoom + (page->height() - list->geometry().bottom() - 1);
+    page->setMinimumSize(std::min(width, page->width()), std::min(height, page->height()));
+}
+
 }  // namespace
 
 INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
+    page = wnd;
     hexaCheck = GetDlgItem(wnd, IDC_HEXA);
     messageEdit = GetDlgItem(wnd, IDC_MESSAGE);
     statusText = GetDlgItem(wnd, IDC_STATUS);
@@ -101,10 +128,52 @@ INT_PTR ParserPg::OnInitDialog(HWND wnd, WPARAM, LPARAM) {
         QObject::connect(control, &QWidget::customContextMenuRequested, control,
                          [this, control](const QPoint& at) { ShowMenu(control, at); });
     }
-    return ListInsertColumns(fieldList, kColumns);
+    CreateActions(wnd);
+    const bool columns = ListInsertColumns(fieldList, kColumns);
+    AllowNarrowing(wnd, hexaCheck, fieldList);
+    return columns;
+}
+
+void ParserPg::CreateActions(HWND wnd) {
+    actions.parse = new QAction(QStringLiteral("&Parse"), wnd);
+    actions.parse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    // The command of the button itself, so that the page hears it as a click.
+    QObject::connect(actions.parse, &QAction::triggered, wnd, [this] {
+        if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(page, IDC_PARSE)))
+            button->click();
+    });
+    wnd->addAction(actions.parse);
+
+    // Return opens the details only from the list: the message box and the dialog's own
+    // handling of Return keep theirs.
+    actions.details = new QAction(QStringLiteral("&Field details\u2026"), wnd);
+    actions.details->setShortcut(QKeySequence(Qt::Key_Return));
+    actions.details->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(actions.details, &QAction::triggered, wnd,
+                     [this] { OpenDetails(FieldOfRow(ListGetNextSelected(fieldList))); });
+    fieldList->addAction(actions.details);
+
+    actions.diagnose = new QAction(QStringLiteral("&Diagnose\u2026"), wnd);
+    actions.diagnose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    QObject::connect(actions.diagnose, &QAction::triggered, wnd, [this] { OpenDiagnosis(); });
+    wnd->addAction(actions.diagnose);
+
+    actions.pasteDump = new QAction(QStringLiteral("Paste dump as &hex"), wnd);
+    QObject::connect(actions.pasteDump, &QAction::triggered, wnd, [this] { PasteDump(); });
+    UpdateActions();
+}
+
+void ParserPg::UpdateActions() {
+    if (actions.details == nullptr) return;
+    actions.details->setEnabled(FieldOfRow(ListGetNextSelected(fieldList)) >= 0);
+    actions.diagnose->setEnabled(!parsed.units.empty());
 }
 
 INT_PTR ParserPg::OnNotify(HWND, int, NMHDR* header) {
+    if (header->code == LVN_ITEMCHANGED) {
+        UpdateActions();
+        return 0;
+    }
     if (header->code == NM_DBLCLK) {
         OpenDetails(FieldOfRow(ListGetNextSelected(fieldList)));
         return 1;
@@ -131,6 +200,7 @@ bool ParserPg::Parse() {
     hexLead = hexMode ? LeadingUnprintable(message) : 0;
     if (hexMode && DecodeHexMessage(message) < 1) {
         RefreshDetails();
+        UpdateActions();
         ShowErrorBalloon(messageEdit);
         return false;
     }
@@ -152,6 +222,7 @@ bool ParserPg::Parse() {
         verdict);
     if (verdict.Length() > 0) SetWindowText(statusText, verdict.Text());
     RefreshDetails();
+    UpdateActions();
     return passed;
 }
 
@@ -188,7 +259,7 @@ void ParserPg::OpenDetails(int field) {
             fieldList->window(), [this](int start, int count) { SelectUnits(start, count); });
     }
     details->ShowField(TheProtocol(), parsed, field);
-    details->Present();
+    details->Present(messageEdit);
 }
 
 void ParserPg::RefreshDetails() {
@@ -206,7 +277,7 @@ void ParserPg::OpenDiagnosis() {
             [this](const Reading& reading) { UseReading(reading); });
     }
     diagnosis->ShowMessage(TheProtocol(), parsed.units);
-    diagnosis->Present();
+    diagnosis->Present(messageEdit);
 }
 
 void ParserPg::UseReading(const Reading& reading) {
@@ -239,10 +310,12 @@ void ParserPg::RemoveLeadingUnits(int count) {
 
 void ParserPg::FillListMenu(QMenu& menu, int row) {
     const int field = FieldOfRow(row);
-    QAction* open = menu.addAction(QStringLiteral("Field details\u2026"),
-                                   [this, field] { OpenDetails(field); });
+    // The menu's row is the selected one, as a right click makes it, so that the details
+    // command acts on it as it does from the main window's menu.
+    if (row >= 0 && ListGetNextSelected(fieldList) != row) ListSetSelected(fieldList, row);
+    UpdateActions();
+    menu.addAction(actions.details);
     QAction* one = menu.addAction(QStringLiteral("Copy row"), [this, row] { CopyRows(row, true); });
-    open->setEnabled(field >= 0);
     one->setEnabled(field >= 0);
     menu.addSeparator();
     const bool any = !parsed.fields.empty();
@@ -251,8 +324,7 @@ void ParserPg::FillListMenu(QMenu& menu, int row) {
     menu.addAction(QStringLiteral("Copy all rows unmasked"), [this] { CopyRows(-1, false); })
         ->setEnabled(any);
     menu.addSeparator();
-    menu.addAction(QStringLiteral("Diagnose\u2026"), [this] { OpenDiagnosis(); })
-        ->setEnabled(!parsed.units.empty());
+    menu.addAction(actions.diagnose);
 }
 
 std::unique_ptr<QMenu> ParserPg::ContextMenu(HWND control, const QPoint& at) {
@@ -266,9 +338,12 @@ std::unique_ptr<QMenu> ParserPg::ContextMenu(HWND control, const QPoint& at) {
     auto* box = qobject_cast<QPlainTextEdit*>(control);
     std::unique_ptr<QMenu> menu(box != nullptr ? box->createStandardContextMenu(at)
                                                : new QMenu(control));
-    if (box != nullptr) menu->addSeparator();
-    menu->addAction(QStringLiteral("Diagnose\u2026"), [this] { OpenDiagnosis(); })
-        ->setEnabled(!parsed.units.empty());
+    if (box != nullptr) {
+        menu->addSeparator();
+        menu->addAction(actions.pasteDump);
+    }
+    UpdateActions();
+    menu->addAction(actions.diagnose);
     return menu;
 }
 
@@ -287,4 +362,26 @@ void ParserPg::CopyRows(int row, bool mask) {
             text += FieldRowText(def, *field, mask) + '\n';
     }
     if (!text.empty()) QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void ParserPg::PasteDump() {
+    const PastedDump dump =
+        ReadPastedDump(QGuiApplication::clipboard()->text().toUtf8().toStdString());
+    if (dump.hex.empty()) {
+        const std::string why =
+            dump.problem.empty() ? std::string("it holds no text") : dump.problem;
+        const std::string text =
+            "The clipboard holds no message dump (" + why + "); the message box is unchanged.";
+        MessageBox(page, text.c_str(), "Paste dump as hex", MB_ICONINFORMATION | MB_OK);
+        return;
+    }
+    // Typed over the whole text, so that the box's undo brings the old text back.
+    EditSetSel(messageEdit, 0, std::numeric_limits<int>::max());
+    EditReplaceSel(messageEdit, dump.hex.c_str());
+    SetCheck(hexaCheck, BST_CHECKED);
+    if (dump.messages > 1) {
+        const std::string text = "The clipboard holds " + std::to_string(dump.messages) +
+                                 " messages; the first is now in the message box.";
+        MessageBox(page, text.c_str(), "Paste dump as hex", MB_ICONINFORMATION | MB_OK);
+    }
 }

@@ -16,8 +16,18 @@
 #include "ui/field_details_window.h"
 #include "ui/parsed_message.h"
 
+class QAction;
 class QMenu;
 class QPoint;
+
+// The page's commands that the main window's menus show as well: the same objects, so that a
+// command is enabled, named and bound to its keys in one place.
+struct ParserActions {
+    QAction* parse = nullptr;      // Ctrl+Return: as the "Parse" button
+    QAction* details = nullptr;    // Return in the list: the selected row's Field details
+    QAction* diagnose = nullptr;   // Ctrl+D: the Diagnosis window of the last parse
+    QAction* pasteDump = nullptr;  // the clipboard's dump into the message box, as hex
+};
 
 class ParserPg : public DlgBase {
   public:
@@ -54,17 +64,26 @@ class ParserPg : public DlgBase {
     // The row, or every row when row is -1, onto the clipboard.
     void CopyRows(int row, bool mask);
 
+    const ParserActions& Actions() const { return actions; }
+    // Replaces the message box's text with the first message of the dump on the clipboard, as
+    // hexadecimal digits, and ticks "Hexa"; says how many messages the clipboard held, or that
+    // it held none (the box is then left alone).
+    void PasteDump();
+
     // Where each field of the last parse lies in the message, in message units.
     int FieldOffset(int number) const { return fieldOffsets[number]; }
     int FieldLength(int number) const { return fieldLengths[number]; }
     bool HexMode() const { return hexMode; }
 
   private:
+    void CreateActions(HWND wnd);
+    void UpdateActions();
     int FieldOfRow(int row) const;
     void ShowMenu(HWND control, const QPoint& at);
     void RefreshDetails();
     void RemoveLeadingUnits(int count);
 
+    HWND page = nullptr;
     HWND hexaCheck = nullptr;
     HWND messageEdit = nullptr;
     HWND statusText = nullptr;
@@ -78,4 +97,5 @@ class ParserPg : public DlgBase {
     QPointer<FieldDetailsWindow> details;
     QPointer<DiagnosisWindow> diagnosis;
     std::function<void()> definitionChanged;
+    ParserActions actions;
 };

@@ -34,7 +34,8 @@ if [ "$with_workbench" = 1 ]; then
     expected+=(bin/iso8583-workbench share/man/man1/iso8583-workbench.1.gz
                share/applications/iso8583-workbench.desktop
                share/metainfo/org.iso8583_workbench.Workbench.metainfo.xml
-               share/icons/hicolor/scalable/apps/iso8583-workbench.svg)
+               share/icons/hicolor/scalable/apps/iso8583-workbench.svg
+               share/doc/iso8583-workbench/README.md)
     for size in 48 64 128 256; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/iso8583-workbench.png")
     done

@@ -60,7 +60,8 @@ struct Window {
     QAction* Diagnose(HWND control) {
         menu = pg.ContextMenu(control, QPoint(2, 2));
         for (QAction* action : menu->actions())
-            if (action->text() == QStringLiteral("Diagnose\u2026")) return action;
+            if (action->text().remove(QLatin1Char('&')) == QStringLiteral("Diagnose\u2026"))
+                return action;
         return nullptr;
     }
     DiagnosisWindow* Open(HWND control) {

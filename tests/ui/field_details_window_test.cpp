@@ -77,7 +77,7 @@ struct Page {
         QMenu menu;
         pg.FillListMenu(menu, row);
         for (QAction* action : menu.actions())
-            if (action->text() == text) return action->trigger();
+            if (action->text().remove(QLatin1Char('&')) == text) return action->trigger();
         QFAIL(qPrintable("no menu entry " + text));
     }
 };
@@ -106,6 +106,7 @@ class FieldDetailsWindowTest : public QObject {
     void pickedTagSelectsItsUnitsKeepingTheFocus();
     void newParseRefreshesOrEmptiesTheWindow();
     void copyActionsGiveMaskedAndUnmaskedRows();
+    void ctrlCCopiesTheSelectedTreeRowsWhole();
 };
 
 void FieldDetailsWindowTest::doubleClickOpensTheTagTreeAndASingleClickDoesNot() {
@@ -186,6 +187,26 @@ void FieldDetailsWindowTest::copyActionsGiveMaskedAndUnmaskedRows() {
     p.MenuAction(-1, QStringLiteral("Copy all rows unmasked"));
     QCOMPARE(clipboard->text().split('\n')[5].split('\t').size(), 5);
     QVERIFY(clipboard->text().contains("5A084111111111111111"));
+}
+
+// Every cell of each selected row, as shown, tab-separated: not the one cell the view copies.
+void FieldDetailsWindowTest::ctrlCCopiesTheSelectedTreeRowsWhole() {
+    Load(nullptr);
+    Page p;
+    p.Parse(kChipMessage, true);
+    p.pg.OpenDetails(55);
+    QTreeWidget* tree = p.pg.Details()->Tree();
+    QTRY_COMPARE(QApplication::activeWindow(), p.pg.Details());
+    tree->setFocus();
+    tree->setCurrentItem(FindTag(tree, "9F02"));
+    FindTag(tree, "95")->setSelected(true);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("9F02\tAmount, Authorised (Numeric)\t6\t000000001000\n"
+                            "95\tTerminal Verification Results\t5\t0000008000\n"));
+    QCOMPARE(tree->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(tree->actions().first()->shortcut(), QKeySequence(QKeySequence::Copy));
 }
 
 QTEST_MAIN(FieldDetailsWindowTest)

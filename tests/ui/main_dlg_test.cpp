@@ -262,7 +262,8 @@ void MainDlgTest::loadRefreshesEditingPagesInOrderAndLeavesParser() {
     w.chosenPath = path;
     w.Command(IDC_LOAD);
     QCOMPARE(w.refreshes, (QStringList{"FldDefPg::ShowProtocol", "FldDefPg::FillFieldList",
-                                       "MsgDefPg::FillMessageList", "MsgDefPg::FillFieldList"}));
+                                       "MsgDefPg::FillMessageList", "MsgDefPg::FillFieldList",
+                                       "FldDefPg::ClearFieldEditor"}));
     QCOMPARE(std::string(TheProtocol().name), std::string("Loaded dialect"));
     QCOMPARE(TheProtocol().mtiEnc, Encoding::PBCD);
     QCOMPARE(GetWindowText(message), std::string("0800"));

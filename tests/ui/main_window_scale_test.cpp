@@ -5,9 +5,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -17,9 +20,11 @@
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
+#include "ui/diagnosis_window.h"
 #include "ui/dlg_window.h"
 #include "ui/main_dlg.h"
 #include "ui/page_area.h"
+#include "ui/window_text.h"
 
 namespace {
 
@@ -93,6 +98,7 @@ class MainWindowScaleTest : public QObject {
     void listsGoRowByRowFromTheKeyboard();
     void wheelLeavesAnUnfocusedComboAndScrollsAList();
     void balloonGoesWhenTheWindowMovesOrAShortcutIsUsed();
+    void diagnosisShowsEightRowsOfTheByteMapAndItsFrameOnTheScreen();
 };
 
 void MainWindowScaleTest::opensToFitEachScreenWithEveryControlReachable() {
@@ -277,6 +283,27 @@ void MainWindowScaleTest::balloonGoesWhenTheWindowMovesOrAShortcutIsUsed() {
     QTest::keyClick(name, Qt::Key_PageDown, Qt::ControlModifier);
     QVERIFY(ErrorBalloonWindow() == nullptr);
     QCOMPARE(TabGetCurSel(w.dlg.Tab()), 1);
+}
+
+void MainWindowScaleTest::diagnosisShowsEightRowsOfTheByteMapAndItsFrameOnTheScreen() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("windows"));
+    QScreen* desktop = QGuiApplication::screens().last();
+    MainWindow w(desktop);
+    HWND parser = w.dlg.Page(2);
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), "0200");
+    QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+    w.dlg.Parser().OpenDiagnosis();
+    DiagnosisWindow* window = w.dlg.Parser().DiagnosisView();
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const int line = QFontMetrics(window->Dump()->font()).lineSpacing();
+    QVERIFY2(window->Dump()->viewport()->height() >= 8 * line,
+             qPrintable(QStringLiteral("%1 px for lines of %2")
+                            .arg(window->Dump()->viewport()->height())
+                            .arg(line)));
+    QVERIFY(desktop->availableGeometry().contains(window->frameGeometry()));
+    delete window;
 }
 
 QTEST_MAIN(MainWindowScaleTest)

@@ -541,42 +541,66 @@ void MsgDefPgTest::listKeysWithoutCurrentMessageChangeNothing() {
     QCOMPARE(p.Text(IDC_MANDATORY_MASK), std::string());
 }
 
+// A text that does not spell a whole mask in its first 32 characters is refused: the balloon at
+// the first such box, both masks as they were (0200's five mandatory fields stay), the boxes as
+// typed. A typo must never clear the marks the user set.
 void MsgDefPgTest::applyParsesMaskText_data() {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("stored");   // empty: refused
+    QTest::addColumn<bool>("inOptional");  // typed into the optional box only
     const QString z = QString::fromStdString(kZeros);
-    QTest::newRow("31 digits leave the mask zero") << z.left(30) + "7" << z;
+    QTest::newRow("31 digits are refused") << z.left(30) + "7" << QString() << false;
+    QTest::newRow("11 digits are refused") << QStringLiteral("70200000008") << QString() << false;
+    QTest::newRow("ZZ12 is refused") << QStringLiteral("ZZ12") << QString() << false;
+    QTest::newRow("ZZ12 in the optional box is refused there")
+        << QStringLiteral("ZZ12") << QString() << true;
     QTest::newRow("32 digits") << "70200000008000000000000000000000"
-                               << "70200000008000000000000000000000";
-    QTest::newRow("33 digits use the first 32") << z.left(31) + "1F" << z.left(31) + "1";
-    QTest::newRow("lower case comes back upper case") << "7020000000800000000000000000000a"
-                                                      << "7020000000800000000000000000000A";
-    QTest::newRow("blank after the fourth digit keeps two bytes")
-        << "7020 F0000080000000000000000000000"
-        << "70200000000000000000000000000000";
-    QTest::newRow("letter in a pair keeps the bytes before it")
-        << "702000G0008000000000000000000000"
-        << "70200000000000000000000000000000";
+                               << "70200000008000000000000000000000" << false;
+    QTest::newRow("33 digits use the first 32") << z.left(31) + "1F" << z.left(31) + "1" << false;
+    QTest::newRow("lower case comes back upper case")
+        << "7020000000800000000000000000000a"
+        << "7020000000800000000000000000000A" << false;
+    QTest::newRow("blank after the fourth digit is refused")
+        << "7020 F0000080000000000000000000000" << QString() << false;
+    QTest::newRow("letter in a pair is refused")
+        << "702000G0008000000000000000000000" << QString() << false;
     QTest::newRow("surrounding blanks are dropped") << "  70200000008000000000000000000000  "
-                                                    << "70200000008000000000000000000000";
-    QTest::newRow("empty box") << "" << z;
+                                                    << "70200000008000000000000000000000" << false;
+    QTest::newRow("empty box is refused") << "" << QString() << false;
 }
 
 void MsgDefPgTest::applyParsesMaskText() {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
+    QFETCH(bool, inOptional);
+    const QString before = QStringLiteral("72380000008000000000000000000000");
     Page p;
     p.Add(QStringLiteral("0200"));
     p.Pick(QStringLiteral("0200"));
-    p.TypeInto(IDC_MANDATORY_MASK, typed);
+    p.TypeInto(IDC_MANDATORY_MASK, before);
+    p.TypeInto(IDC_OPTIONAL_MASK, before);
+    p.Click(IDC_APPLY);
+    QVERIFY(ErrorBalloonWindow() == nullptr);
+    if (!inOptional) p.TypeInto(IDC_MANDATORY_MASK, typed);
     p.TypeInto(IDC_OPTIONAL_MASK, typed);
     p.Click(IDC_APPLY);
+    const MsgDef& m = *TheProtocol().messages.At(0);
+    char model[33];
+    EncodeHex(16, sizeof model, model, m.mandatory.data());
+    if (stored.isEmpty()) {
+        QVERIFY(ErrorBalloonWindow() != nullptr);
+        QVERIFY(GetFocus() == p.Item(inOptional ? IDC_OPTIONAL_MASK : IDC_MANDATORY_MASK));
+        QCOMPARE(QString::fromLatin1(model), before);
+        QCOMPARE(m.optional, m.mandatory);
+        QCOMPARE(QString::fromStdString(p.Text(IDC_OPTIONAL_MASK)), typed);
+        QCOMPARE(p.CurrentSlot(), 0);
+        return;
+    }
+    QVERIFY(ErrorBalloonWindow() == nullptr);
     QCOMPARE(QString::fromStdString(p.Text(IDC_MANDATORY_MASK)), stored);
     QCOMPARE(QString::fromStdString(p.Text(IDC_OPTIONAL_MASK)), stored);
-    char model[33];
-    EncodeHex(16, sizeof model, model, TheProtocol().messages.At(0)->mandatory.data());
     QCOMPARE(QString::fromLatin1(model), stored);
-    QCOMPARE(TheProtocol().messages.At(0)->optional, TheProtocol().messages.At(0)->mandatory);
+    QCOMPARE(m.optional, m.mandatory);
     QCOMPARE(p.CurrentSlot(), 0);
     QVERIFY(p.EditorEnabled());
 }
