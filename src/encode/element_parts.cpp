@@ -73,8 +73,8 @@ bool WriteElementTag(std::string_view id, const ElementPart& part, const Element
     }
     if (!fits) {
         reason = "tag " + Quoted(id) + " is not " + std::to_string(2 * count) +
-                 (decimal ? " decimal digits" : " hexadecimal digits") + ", as TAG " +
-                 NameOf(e) + " says";
+                 (decimal ? " decimal digits" : " hexadecimal digits") + ", as TAG " + NameOf(e) +
+                 " says";
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {

@@ -23,7 +23,7 @@ std::string Quoted(std::string_view text) {
 
 bool BytesOfHex(std::string_view hex, std::vector<std::uint8_t>& out, std::string& reason) {
     if (hex.size() % 2 != 0) {
-        reason = "hex " + Quoted(hex) + " has an odd number of digits";
+        reason = std::to_string(hex.size()) + " hex digits, an odd count";
         return false;
     }
     out.resize(hex.size() / 2);
@@ -31,12 +31,32 @@ bool BytesOfHex(std::string_view hex, std::vector<std::uint8_t>& out, std::strin
         const int high = HexDigitValue(hex[i]);
         const int low = HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0) {
-            reason = Quoted(hex.substr(high < 0 ? i : i + 1, 1)) + " is not a hexadecimal digit";
+            reason = Quoted(hex.substr(high < 0 ? i : i + 1, 1)) + " is not a hex digit";
             return false;
         }
         out[i / 2] = static_cast<std::uint8_t>(high << 4 | low);
     }
     return true;
+}
+
+bool ShownMasked(std::string_view shown, bool binary, FieldType type,
+                 SubfieldHolds holds) noexcept {
+    if (shown.find('*') == std::string_view::npos) return false;
+    if (binary || type == FieldType::N || holds != SubfieldHolds::kNothing) return true;
+    // A card number the checker masked inside any text: 13 or more digits and '*' in a run.
+    int run = 0;
+    bool star = false;
+    for (const char c : shown) {
+        if ((c < '0' || c > '9') && c != '*') {
+            run = 0;
+            star = false;
+            continue;
+        }
+        ++run;
+        star = star || c == '*';
+        if (star && run >= 13) return true;
+    }
+    return false;
 }
 
 bool HeldInBinary(const ValueRules& rules) noexcept {
@@ -47,8 +67,8 @@ bool HeldInBinary(const ValueRules& rules) noexcept {
 bool HeldNumberOfDigits(std::string_view digits, const ValueRules& rules, int d,
                         std::vector<std::uint8_t>& out, std::string& reason) {
     if (static_cast<int>(digits.size()) > d) {
-        reason = CountReason(static_cast<int>(digits.size()), UnitWord(FieldType::N, rules.dataEnc, 2),
-                             "at most", d);
+        reason = CountReason(static_cast<int>(digits.size()),
+                             UnitWord(FieldType::N, rules.dataEnc, 2), "at most", d);
         return false;
     }
     const int c = ValueDataUnits(rules, d);

@@ -9,9 +9,15 @@
 #include <vector>
 
 #include "decode/field_with_settings.h"
+#include "model/subfields.h"
 
 // The bytes hexadecimal digits spell, either case; false with reason when they spell none.
 bool BytesOfHex(std::string_view hex, std::vector<std::uint8_t>& out, std::string& reason);
+
+// A value shown as the checker masks it ('*' where digits or hex digits were): a binary or
+// numeric value, one the definition says holds a card number, a track or a secret, or a run of
+// 13 or more digits and '*' anywhere.
+bool ShownMasked(std::string_view shown, bool binary, FieldType type, SubfieldHolds holds) noexcept;
 
 // A number whose decoded value is its big-endian bytes (numeric data under BIGEND or HEX)
 // rather than its digits.

@@ -11,8 +11,8 @@
 #include "encode/element_parts.h"
 #include "encode/field_with_settings.h"
 #include "encode/subfield_units.h"
-#include "encode/value_reasons.h"
 #include "encode/tlv_parts.h"
+#include "encode/value_reasons.h"
 
 namespace {
 
@@ -72,7 +72,10 @@ class Writer {
   public:
     Writer(const ProtocolDef& definition, const MessageDraft& message,
            const EncodeOptions& encodeOptions, std::string& failure, EncodeScratch& scratch, int n)
-        : def(definition), draft(message), options(encodeOptions), error(failure),
+        : def(definition),
+          draft(message),
+          options(encodeOptions),
+          error(failure),
           levels(scratch.levels) {
         if (levels.size() < static_cast<std::size_t>(kLevels * kRoles))
             levels.resize(static_cast<std::size_t>(kLevels * kRoles));
@@ -138,8 +141,8 @@ class Writer {
                     std::to_string(kMaxMessageUnits) + ")");
     }
 
-    bool Write(const SubfieldNode* node, SubfieldLayout layout, std::int32_t at,
-               const Level& level, std::vector<std::uint8_t>& out) {
+    bool Write(const SubfieldNode* node, SubfieldLayout layout, std::int32_t at, const Level& level,
+               std::vector<std::uint8_t>& out) {
         switch (layout) {
             case SubfieldLayout::kPositional:
                 return Positional(*node, at, level, out);
@@ -169,7 +172,8 @@ class Writer {
             if (bits > 0 && (number < 1 || number > bits)) {
                 return Fail("is not a bit of the " + std::to_string(bits) + "-bit bitmap");
             }
-            for (std::int32_t e = draft.Node(at).firstChild; e != c; e = draft.Node(e).nextSibling) {
+            for (std::int32_t e = draft.Node(at).firstChild; e != c;
+                 e = draft.Node(e).nextSibling) {
                 if (node.Child(draft.IdOf(draft.Node(e))) == child) return Fail("given twice");
             }
         }
@@ -197,8 +201,7 @@ class Writer {
             const std::int32_t given = Given(node, child, at);
             if (given < 0 && !child.def.rest) {
                 return Fail(
-                    "not given: a positional value holds every subfield, only one that takes "
-                    "the rest of the value may be left out");
+                    "not given, and only one that takes the rest of the value may be left out");
             }
             if (!Member(child, given, level, out)) return false;
             if (child.def.rest) rest = &child;
@@ -240,8 +243,9 @@ class Writer {
             if (!child.def.rest) continue;
             // The reader stops at a flagged subfield where the value has ended.
             if (out.size() == before) {
-                return Fail("empty, and a flagged subfield that takes the rest of the value "
-                            "needs at least one unit");
+                return Fail(
+                    "empty, and a flagged subfield that takes the rest of the value "
+                    "needs at least one unit");
             }
             rest = &child;
         }
@@ -319,8 +323,8 @@ class Writer {
                 return Fail("nested deeper than " + std::to_string(kMaxSubfieldDepth) + " levels");
             }
             inner.binary = level.binary && SubfieldValueIsBinary(child->def);
-            inner.ebcdic = inner.binary && child->def.settings.charset.value_or(def.chrEnc) ==
-                                               Encoding::EBCDIC;
+            inner.ebcdic = inner.binary &&
+                           child->def.settings.charset.value_or(def.chrEnc) == Encoding::EBCDIC;
             std::vector<std::uint8_t>& written = Buffer(inner.depth, kWritten);
             written.clear();
             if (!Write(child, child->structure.layout, given, inner, written) ||
@@ -335,8 +339,12 @@ class Writer {
         if (node.form == ValueForm::kUnits) return true;
         std::vector<std::uint8_t>& converted = Buffer(level.depth + 1, kConverted);
         std::string reason;
-        const bool binary =
-            level.binary && (child == nullptr || SubfieldValueIsBinary(child->def));
+        const bool binary = level.binary && (child == nullptr || SubfieldValueIsBinary(child->def));
+        const FieldType type = child != nullptr ? child->def.type : FieldType::ANS;
+        const SubfieldHolds holds = child != nullptr ? child->def.holds : SubfieldHolds::kNothing;
+        if (ShownMasked(text, binary, type, holds)) {
+            return Fail("the value is masked (" + std::string(text) + ")");
+        }
         if (binary) {
             if (!BytesOfHex(text, converted, reason)) return Fail(reason);
             value = converted;
@@ -344,10 +352,10 @@ class Writer {
         }
         if (!level.binary || held == nullptr || !HeldInBinary(*held)) return true;
         const int digits = static_cast<int>(text.size());
-        const int d = sizing == Sizing::kFixed      ? held->size
-                      : sizing == Sizing::kPrefixed ? digits
-                                                    : ExactValueLength(*held,
-                                                                       ValueDataUnits(*held, digits));
+        const int d = sizing == Sizing::kFixed ? held->size
+                      : sizing == Sizing::kPrefixed
+                          ? digits
+                          : ExactValueLength(*held, ValueDataUnits(*held, digits));
         if (!HeldNumberOfDigits(text, *held, d, converted, reason)) return Fail(reason);
         value = converted;
         return true;
@@ -370,8 +378,8 @@ class Writer {
             step.Rename(read.View());
             const SubfieldNode* child = KnownChild(&node, read.View());
             ValueRules rules;
-            if (child != nullptr) rules = RulesOf(def, child->def.type, child->def.size, 0,
-                                                  child->def.settings);
+            if (child != nullptr)
+                rules = RulesOf(def, child->def.type, child->def.size, 0, child->def.settings);
             Bytes value;
             if (!ChildValue(child, c, level, Sizing::kExact,
                             child != nullptr && level.binary ? &rules : nullptr, value) ||
@@ -425,8 +433,8 @@ class Writer {
             given = c;
         }
         if (given < 0) {
-            return Fail("not given: the structure begins with a head of " +
-                        std::to_string(units) + (units == 1 ? " unit" : " units"));
+            return Fail("not given: the structure begins with a head of " + std::to_string(units) +
+                        (units == 1 ? " unit" : " units"));
         }
         const DraftNode& node = draft.Node(given);
         if (node.structured) return Fail("a head is one value, not subfields");
@@ -482,20 +490,24 @@ class Writer {
             if (node.structured) {
                 if (!constructed) return Fail("a primitive data object holds no data objects");
                 if (node.firstChild >= 0 && tlvDepth == kTlvMaxDepth) {
-                    return Fail("data objects nested deeper than " +
-                                std::to_string(kTlvMaxDepth) + " levels");
+                    return Fail("data objects nested deeper than " + std::to_string(kTlvMaxDepth) +
+                                " levels");
                 }
                 if (!DataObjects(top, known, c, tlvDepth + 1, level, bytes)) return false;
             } else {
                 Bytes value = BytesOf(draft.ValueOf(node));
+                if (node.form == ValueForm::kShown &&
+                    ShownMasked(draft.ValueOf(node), true, FieldType::B, SubfieldHolds::kNothing)) {
+                    return Fail("the value is masked (" + std::string(draft.ValueOf(node)) + ")");
+                }
                 if (node.form == ValueForm::kShown) {
                     std::vector<std::uint8_t>& converted = Buffer(level.depth + 1, kConverted);
                     if (!BytesOfHex(draft.ValueOf(node), converted, reason)) return Fail(reason);
                     value = converted;
                 }
                 if (constructed && !value.empty() &&
-                    !ReadsAsDataObjects(value.data(), static_cast<int>(value.size()),
-                                        tlvDepth + 1, reason)) {
+                    !ReadsAsDataObjects(value.data(), static_cast<int>(value.size()), tlvDepth + 1,
+                                        reason)) {
                     return Fail("a constructed data object, and its value is no data objects: " +
                                 reason);
                 }

@@ -11,7 +11,7 @@
 struct TlvTag {
     std::uint8_t bytes[kTlvMaxTagBytes] = {};
     int size = 0;
-    std::uint32_t value = 0;  // its bytes read big-endian, as the reader names it
+    std::uint32_t value = 0;             // its bytes read big-endian, as the reader names it
     char hex[2 * kTlvMaxTagBytes] = {};  // upper case
 
     std::string_view Hex() const noexcept { return {hex, static_cast<std::size_t>(2 * size)}; }
