@@ -220,7 +220,8 @@ void WriteBitmapBlock(const std::uint8_t* bytes, const ProtocolDef& def,
     }
 }
 
-FieldMask DraftBitmap(const MessageDraft& draft) noexcept {
+// Under a fixed 128-bit bitmap bit 1 announces nothing: it is set only where the input had it.
+FieldMask DraftBitmap(const MessageDraft& draft, const ProtocolDef& def) noexcept {
     FieldMask bitmap{};
     bool above64 = false;
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
@@ -228,7 +229,7 @@ FieldMask DraftBitmap(const MessageDraft& draft) noexcept {
         SetBit(bitmap, n);
         above64 = above64 || n > 64;
     }
-    if (above64 || draft.SecondaryAnnounced()) SetBit(bitmap, 1);
+    if ((above64 && !def.options.fixedBitmap) || draft.SecondaryAnnounced()) SetBit(bitmap, 1);
     return bitmap;
 }
 
@@ -268,9 +269,9 @@ bool EncodeWithPlan(const MessageDraft& draft, const ProtocolDef& def, const Dec
     if (!WriteHeader(draft, def, out, error)) return false;
     const std::size_t start = out.size();
     if (!WriteMti(draft.Mti(), def, out, error)) return false;
-    const FieldMask bitmap = DraftBitmap(draft);
+    const FieldMask bitmap = DraftBitmap(draft, def);
     WriteBitmapBlock(bitmap.data(), def, out);
-    if (TestBit(bitmap, 1)) WriteBitmapBlock(bitmap.data() + 8, def, out);
+    if (SecondBitmapFollows(def, bitmap)) WriteBitmapBlock(bitmap.data() + 8, def, out);
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
         if (!TestBit(bitmap, n)) continue;
         if (!EncodeField(draft, def, plan.Field(n), n, options, out, error, scratch)) return false;

@@ -77,6 +77,11 @@ TEST(EncodeMessage, WritesTheMessageOrNamesWhatIsWrong) {
          [](ProtocolDef&, MessageDraft& draft, EncodeOptions&) {
              draft.AnnounceSecondaryBitmap(true);
          }},
+        {"a fixed 128-bit bitmap: both halves always, bit 1 clear",
+         {{3, "000000"}, {70, "301"}},
+         "30323030 2000000000000000 0400000000000000 000000 0301",
+         nullptr,
+         [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.options.fixedBitmap = true; }},
         {"binary values shown as hex, in either case",
          {{55, "9f02060000000010"}},
          "30323030 0000000000000200 08 9F02060000000010"},
