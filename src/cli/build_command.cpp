@@ -55,7 +55,8 @@ class Builder {
             }
             const std::string_view text(line, size);
             if (MessageJsonReader::Blank(text)) continue;
-            if (!reader.Read(text, draft, reason) || !output.Put(draft, reason)) Report(number, reason);
+            if (!reader.Read(text, draft, reason) || !output.Put(draft, reason))
+                Report(number, reason);
         }
         const int error = lines.Error();
         if (!standardInput) std::fclose(stream);

@@ -56,7 +56,11 @@ std::string Units(int count) {
 class Converter : public MessageSink {
   public:
     Converter(const ProtocolDef& from, const ProtocolDef& into, DraftOutput& output, int header)
-        : def(from), other(into), output(output), index(from.messages), plan(from),
+        : def(from),
+          other(into),
+          output(output),
+          index(from.messages),
+          plan(from),
           headerUnits(header) {
         scratch.index = &index;
         scratch.plan = &plan;
@@ -101,7 +105,8 @@ class Converter : public MessageSink {
 
   private:
     bool Refuse(std::string_view why) {
-        std::fprintf(stderr, "message %ld: %.*s\n", number, static_cast<int>(why.size()), why.data());
+        std::fprintf(stderr, "message %ld: %.*s\n", number, static_cast<int>(why.size()),
+                     why.data());
         failed = true;
         return !output.Failed();
     }
@@ -182,9 +187,9 @@ class Converter : public MessageSink {
     void AddRows(std::int32_t parent, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to;) {
             const SubfieldRow& row = reading.rows[i];
-            const std::size_t after = std::max<std::size_t>(static_cast<std::size_t>(row.end), i + 1);
-            const std::string_view id =
-                std::string_view(row.id).substr(row.id.rfind('.') + 1);
+            const std::size_t after =
+                std::max<std::size_t>(static_cast<std::size_t>(row.end), i + 1);
+            const std::string_view id = std::string_view(row.id).substr(row.id.rfind('.') + 1);
             bytes.resize(row.hex.size() / 2);
             if (!bytes.empty())
                 DecodeHex(static_cast<int>(row.hex.size()), bytes.data(), row.hex.data(),
@@ -268,11 +273,13 @@ void AddConvertCommand(CLI::App& app, int& status) {
         "convert",
         "Decode messages under one protocol definition and build them, fields and subfields, "
         "under another.");
-    command->add_option("--into", options->into, "The definition (.pro) to build the messages under")
+    command
+        ->add_option("--into", options->into, "The definition (.pro) to build the messages under")
         ->required();
     AddFramingOptions(*command, options->framing);
     AddOutputOptions(*command, options->output);
-    command->add_option("definition", options->definition, "Protocol definition (.pro) of the input")
+    command
+        ->add_option("definition", options->definition, "Protocol definition (.pro) of the input")
         ->required();
     command->add_option("inputs", options->inputs, "Message files; standard input when none or -");
     command->footer(

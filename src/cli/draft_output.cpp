@@ -19,8 +19,8 @@ void AddOutputOptions(CLI::App& command, OutputOptions& options) {
                     "default), raw (back to back), len2 or len4 (each after its length in 2 or 4 "
                     "big-endian bytes), ascii4 (after 4 decimal digits) or dump (an xxd hexdump "
                     "each, a blank line between)")
-        ->check(CLI::IsMember(
-            std::vector<std::string>(std::begin(kOutputFramingNames), std::end(kOutputFramingNames))));
+        ->check(CLI::IsMember(std::vector<std::string>(std::begin(kOutputFramingNames),
+                                                       std::end(kOutputFramingNames))));
     command
         .add_option("--out-header", options.header,
                     "Put these units (hexadecimal digits) before the MTI of every message; a "
@@ -40,8 +40,9 @@ bool OutputHeader(const OutputOptions& options, const ProtocolDef& def,
     const std::string& hex = options.header;
     units.resize(hex.size() / 2);
     if (hex.size() % 2 != 0 ||
-        (!hex.empty() && DecodeHex(static_cast<int>(hex.size()), units.data(), hex.data(),
-                                   static_cast<int>(units.size())) != static_cast<int>(units.size()))) {
+        (!hex.empty() &&
+         DecodeHex(static_cast<int>(hex.size()), units.data(), hex.data(),
+                   static_cast<int>(units.size())) != static_cast<int>(units.size()))) {
         std::fprintf(stderr, "--out-header: \"%s\" is not hexadecimal digits\n", hex.c_str());
         return false;
     }
@@ -64,7 +65,8 @@ bool DraftOutput::Put(MessageDraft& draft, std::string& reason) {
     if (header != nullptr) draft.SetHeader(*header);
     const int declared = def.options.header;
     if (declared >= 0 && draft.Header().size() != static_cast<std::size_t>(declared)) {
-        reason = "the definition declares a header of " + Units(declared) + ", and the message has " +
+        reason = "the definition declares a header of " + Units(declared) +
+                 ", and the message has " +
                  (draft.Header().empty() ? std::string("none")
                                          : Units(static_cast<long>(draft.Header().size()))) +
                  ": give it with --out-header";

@@ -38,7 +38,7 @@ int FieldNumber(std::string_view key) noexcept {
 // A value that is a JSON value of another kind: the caller says what it should have been.
 bool WrongKind(error_code e) noexcept {
     return e == simdjson::INCORRECT_TYPE || e == simdjson::NUMBER_ERROR ||
-           e == simdjson::NUMBER_OUT_OF_RANGE || e == simdjson::BIGINT_ERROR;
+           e == simdjson::NUMBER_OUT_OF_RANGE;
 }
 
 }  // namespace
@@ -58,7 +58,9 @@ struct MessageJsonReader::Parsing {
         *reason = std::move(text);
         return false;
     }
-    bool NotJson(error_code e) { return Fail(std::string("not JSON: ") + simdjson::error_message(e)); }
+    bool NotJson(error_code e) {
+        return Fail(std::string("not JSON: ") + simdjson::error_message(e));
+    }
     // e was met reading a value that should have been what `expected` says.
     bool Refuse(error_code e, std::string expected) {
         return WrongKind(e) ? Fail(std::move(expected)) : NotJson(e);
@@ -74,7 +76,9 @@ struct MessageJsonReader::Parsing {
         od::object top;
         if (const error_code e = doc.get_object().get(top)) return Refuse(e, "not a JSON object");
         if (!Message(top)) return false;
-        if (!doc.at_end()) return Fail("not JSON: more after the message's object");
+        // Past the object's end the parser has no location left: anything there is too much.
+        if (doc.current_location().error() != simdjson::OUT_OF_BOUNDS)
+            return Fail("not JSON: more after the message's object");
         return true;
     }
 
@@ -86,7 +90,7 @@ struct MessageJsonReader::Parsing {
         for (auto member : top) {
             od::field entry;
             std::string_view key;
-            if (const error_code e = member.get(entry)) return NotJson(e);
+            if (const error_code e = std::move(member).get(entry)) return NotJson(e);
             if (const error_code e = entry.unescaped_key().get(key)) return NotJson(e);
             od::value& value = entry.value();
             if (key == "mti") {
@@ -99,8 +103,9 @@ struct MessageJsonReader::Parsing {
                 std::string_view hex;
                 if (const error_code e = value.get_string().get(hex))
                     return Refuse(e, "\"header\" is not a string");
-                if (!Hex(hex)) return Fail(HoldsMask(hex) ? "\"header\" is masked"
-                                                          : "\"header\" is not hexadecimal digits");
+                if (!Hex(hex))
+                    return Fail(HoldsMask(hex) ? "\"header\" is masked"
+                                               : "\"header\" is not hexadecimal digits");
                 draft->SetHeader(units);
             } else if (key == "bitmap") {
                 if (const error_code e = value.get_string().get(bitmap))
@@ -169,7 +174,8 @@ struct MessageJsonReader::Parsing {
             return "the field at position " + std::to_string(position) + " of \"fields\"";
         };
         od::object object;
-        if (const error_code e = item.get_object().get(object)) return Refuse(e, at() + " is not an object");
+        if (const error_code e = item.get_object().get(object))
+            return Refuse(e, at() + " is not an object");
         std::int64_t number = 0;
         std::string_view hex;
         std::string_view shown;
@@ -179,7 +185,7 @@ struct MessageJsonReader::Parsing {
         for (auto member : object) {
             od::field entry;
             std::string_view key;
-            if (const error_code e = member.get(entry)) return NotJson(e);
+            if (const error_code e = std::move(member).get(entry)) return NotJson(e);
             if (const error_code e = entry.unescaped_key().get(key)) return NotJson(e);
             od::value& v = entry.value();
             if (key == "number") {
@@ -206,12 +212,13 @@ struct MessageJsonReader::Parsing {
         if (hasHex) {
             if (!Hex(hex))
                 return Fail(field() + (HoldsMask(hex) ? ": the value is masked"
-                                                    : ": \"hex\" is not hexadecimal digits"));
+                                                      : ": \"hex\" is not hexadecimal digits"));
             draft->SetField(n, Chars(units), ValueForm::kUnits);
             return true;
         }
         if (!hasShown) return Fail(field() + ": neither \"hex\" nor \"value\"");
-        if (HoldsMask(shown) && FieldShownAsDigits(n)) return Fail(field() + ": the value is masked");
+        if (HoldsMask(shown) && FieldShownAsDigits(n))
+            return Fail(field() + ": the value is masked");
         draft->SetField(n, shown, ValueForm::kShown);
         return true;
     }
@@ -223,10 +230,11 @@ struct MessageJsonReader::Parsing {
         for (auto member : object) {
             od::field entry;
             std::string_view key;
-            if (const error_code e = member.get(entry)) return NotJson(e);
+            if (const error_code e = std::move(member).get(entry)) return NotJson(e);
             if (const error_code e = entry.unescaped_key().get(key)) return NotJson(e);
             const int n = FieldNumber(key);
-            if (n == 0) return Fail("\"" + std::string(key) + "\" is not a field number from 2 to 128");
+            if (n == 0)
+                return Fail("\"" + std::string(key) + "\" is not a field number from 2 to 128");
             od::value& v = entry.value();
             od::json_type type;
             if (const error_code e = v.type().get(type)) return NotJson(e);
@@ -260,7 +268,7 @@ struct MessageJsonReader::Parsing {
         for (auto member : object) {
             od::field entry;
             std::string_view id;
-            if (const error_code e = member.get(entry)) return NotJson(e);
+            if (const error_code e = std::move(member).get(entry)) return NotJson(e);
             if (const error_code e = entry.unescaped_key().get(id)) return NotJson(e);
             path.resize(above);
             path.push_back('.');
