@@ -57,8 +57,12 @@ bool OutputHeader(const OutputOptions& options, const ProtocolDef& def,
 
 DraftOutput::DraftOutput(const ProtocolDef& definition, const OutputOptions& options,
                          const std::vector<std::uint8_t>* outHeader, std::FILE* stream)
-    : def(definition), header(outHeader), output(stream, OutputFramingNamed(options.framing)) {
+    : def(definition),
+      plan(definition),
+      header(outHeader),
+      output(stream, OutputFramingNamed(options.framing)) {
     encode.padNumbers = options.padNumbers;
+    scratch.plan = &plan;
 }
 
 bool DraftOutput::Put(MessageDraft& draft, std::string& reason) {

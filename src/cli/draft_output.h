@@ -47,6 +47,7 @@ class DraftOutput {
 
   private:
     const ProtocolDef& def;
+    DecodePlan plan;  // the definition's field rules, worked out once for every message
     EncodeOptions encode;
     const std::vector<std::uint8_t>* header;
     EncodeScratch scratch;

@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -44,9 +45,15 @@ bool WrongKind(error_code e) noexcept {
 }  // namespace
 
 struct MessageJsonReader::Parsing {
-    explicit Parsing(const ProtocolDef& definition) : def(definition) {}
+    explicit Parsing(const ProtocolDef& definition) : def(definition) {
+        for (int n = kFirstDataElement; n <= kLastField; ++n)
+            digitsOnly[static_cast<std::size_t>(n)] =
+                ShownAsDigits(def.fields[n].type, ValueIsBinary(def, n));
+    }
 
     const ProtocolDef& def;
+    std::array<bool, kFieldCount> digitsOnly{};  // by field: its value shown holds no '*'
+
     od::parser json;
     std::vector<char> padded;         // the line, with the room the parser reads past its end
     std::vector<std::uint8_t> units;  // a hexadecimal value decoded
@@ -217,7 +224,7 @@ struct MessageJsonReader::Parsing {
             return true;
         }
         if (!hasShown) return Fail(field() + ": neither \"hex\" nor \"value\"");
-        if (HoldsMask(shown) && FieldShownAsDigits(n))
+        if (FieldShownAsDigits(n) && HoldsMask(shown))
             return Fail(field() + ": the value is masked");
         draft->SetField(n, shown, ValueForm::kShown);
         return true;
@@ -248,7 +255,7 @@ struct MessageJsonReader::Parsing {
             if (const error_code e = v.get_string().get(shown)) {
                 return Refuse(e, "field \"" + std::string(key) + "\" is not a string or an object");
             }
-            if (HoldsMask(shown) && FieldShownAsDigits(n))
+            if (FieldShownAsDigits(n) && HoldsMask(shown))
                 return Fail("field " + std::to_string(n) + ": the value is masked");
             draft->SetField(n, shown, ValueForm::kShown);
         }
@@ -286,7 +293,7 @@ struct MessageJsonReader::Parsing {
             std::string_view shown;
             if (const error_code e = v.get_string().get(shown))
                 return Refuse(e, "subfield \"" + path + "\" is not a string or an object");
-            if (HoldsMask(shown) && SubfieldShownAsDigits(node, child))
+            if (SubfieldShownAsDigits(node, child) && HoldsMask(shown))
                 return Fail("field " + path + ": the value is masked");
             draft->AddSubfield(parent, id, shown, ValueForm::kShown);
         }
@@ -295,7 +302,7 @@ struct MessageJsonReader::Parsing {
     }
 
     bool FieldShownAsDigits(int n) const noexcept {
-        return ShownAsDigits(def.fields[n].type, ValueIsBinary(def, n));
+        return digitsOnly[static_cast<std::size_t>(n)];
     }
 
     // A data object's value is bytes, a defined subfield's as its type says; of a subfield the

@@ -183,8 +183,8 @@ TEST_F(BuildCommand, ShortFormSubfieldsOfChipDataAreBuiltAsDataObjects) {
              R"({"mti":"0200","fields":{"55":{"9F02":"000000001000","70":{"9A":"250101"}}}})"
              "\n");
     ASSERT_EQ(run.status, 0) << run.err;
-    // 0200, a bitmap of field 55 alone, the length 017, then the data objects.
-    EXPECT_EQ(run.out, ToHex("0200") + ToHex("0000000000000200") + ToHex("017") +
+    // 0200, a bitmap of field 55 alone, the length 016, then the data objects.
+    EXPECT_EQ(run.out, ToHex("0200") + ToHex("0000000000000200") + ToHex("016") +
                            "9F0206000000001000"
                            "7005"
                            "9A03250101\n");

@@ -292,6 +292,34 @@ TEST_F(ConvertCommand, MessagesThatDoNotDecodeExactlyOrDoNotFitAreReportedAndSki
     EXPECT_EQ(run.out, "");  // every message has a card number of 16 digits or lacks field 11
 }
 
+// A header set aside from the input goes over with the message unless --out-header replaces
+// or (empty) drops it.
+struct HeaderCase {
+    const char* name;
+    const char* options;
+    const char* expected;  // before the message
+};
+
+class ConvertHeader : public ConvertCommand, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(ConvertHeader, GoesOverAsAsked) {
+    const std::string message =
+        "3032303070200000008000001041111111111111110000000000000010000001235445524D30303031";
+    Write("in.hex", "6000030000" + message + "\n");
+    const Result run = Tool(std::string("convert --hex --header 5 ") + GetParam().options +
+                            " --into " + kExamples + "/demo.pro " + kExamples + "/demo.pro in.hex");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, GetParam().expected + message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Convert, ConvertHeader,
+                         testing::Values(HeaderCase{"Kept", "", "6000030000"},
+                                         HeaderCase{"Replaced", "--out-header 12", "12"},
+                                         HeaderCase{"Dropped", "--out-header ''", ""}),
+                         [](const testing::TestParamInfo<HeaderCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
 TEST_F(ConvertCommand, BadArgumentsAndUnreadableDefinitionsExitTwo) {
     const std::string demo = kExamples + "/demo.pro";
     EXPECT_EQ(Tool("convert " + demo + " x.hex").status, 2);  // no --into

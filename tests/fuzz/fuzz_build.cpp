@@ -179,7 +179,8 @@ std::string Written(const MessageDraft& draft) {
     AppendJsonString(out, draft.Mti());
     const auto header = draft.Header();
     if (!header.empty())
-        out += ",\"header\":\"" + Hex({reinterpret_cast<const char*>(header.data()), header.size()}) + "\"";
+        out += ",\"header\":\"" +
+               Hex({reinterpret_cast<const char*>(header.data()), header.size()}) + "\"";
     if (draft.SecondaryAnnounced()) out += ",\"bitmap\":\"80000000000000000000000000000000\"";
     const bool listed = AnyUnits(draft);
     out += listed ? ",\"fields\":[" : ",\"fields\":{";
