@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "../content/hex_bytes.h"
+#include "../model/pro_text_io.h"
 #include "content/field_content.h"
-#include "content/hex_bytes.h"
 #include "encode/subfield_writer.h"
-#include "model/pro_text_io.h"
 #include "support/text.h"
 
 namespace {
