@@ -119,6 +119,8 @@ struct MessageJsonReader::Parsing {
                     return Refuse(e, "\"bitmap\" is not a string");
                 hasBitmap = true;
             } else if (key == "fields") {
+                // Two lists of fields, or a list and an object, say two messages.
+                if (hasFields) return Fail("\"fields\" given twice");
                 if (!Fields(value)) return false;
                 hasFields = true;
             } else if (key == "error") {

@@ -320,12 +320,4 @@ INSTANTIATE_TEST_SUITE_P(Convert, ConvertHeader,
                              return std::string(info.param.name);
                          });
 
-TEST_F(ConvertCommand, BadArgumentsAndUnreadableDefinitionsExitTwo) {
-    const std::string demo = kExamples + "/demo.pro";
-    EXPECT_EQ(Tool("convert " + demo + " x.hex").status, 2);  // no --into
-    EXPECT_EQ(Tool("convert --into missing.pro " + demo + " x.hex").status, 2);
-    EXPECT_EQ(Tool("convert --hex --raw --into " + demo + " " + demo).status, 2);
-    EXPECT_EQ(Tool("convert --hex --into " + demo + " " + demo + " missing.hex").status, 2);
-}
-
 }  // namespace
