@@ -7,6 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-gtk-platformtheme fonts-dejavu-core
     libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libbenchmark-dev libexpat1-dev
+    libsimdjson-dev
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin
 )

@@ -34,7 +34,8 @@ echo "== fuzzing (build-fuzz)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 failed=()
-for target in pro_file decoder roundtrip text content lines hex_lines dump stream check jpos moov pyiso8583; do
+for target in pro_file decoder roundtrip text content lines hex_lines dump stream build check \
+    jpos moov pyiso8583; do
     tests/fuzz/run.sh "$target" "${ISO_FUZZ_SECONDS:-30}" build-fuzz || failed+=("$target")
 done
 if [ ${#failed[@]} -gt 0 ]; then

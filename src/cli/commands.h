@@ -21,3 +21,5 @@ void AddLintCommand(CLI::App& app, int& status);
 void AddImportCommand(CLI::App& app, int& status);
 void AddExportCommand(CLI::App& app, int& status);
 void AddLearnCommand(CLI::App& app, int& status);
+void AddBuildCommand(CLI::App& app, int& status);
+void AddConvertCommand(CLI::App& app, int& status);

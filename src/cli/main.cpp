@@ -9,8 +9,8 @@
 
 int main(int argc, char** argv) {
     CLI::App app{
-        "iso8583: read ISO 8583 protocol definitions (.pro) and check messages "
-        "against them."};
+        "iso8583: read ISO 8583 protocol definitions (.pro), check messages against them "
+        "and build messages under them."};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
     app.set_version_flag("--version", "iso8583 " ISO_VERSION);
@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     AddImportCommand(app, status);
     AddExportCommand(app, status);
     AddLearnCommand(app, status);
+    AddBuildCommand(app, status);
+    AddConvertCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

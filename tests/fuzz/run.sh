@@ -5,8 +5,8 @@
 #
 #   tests/fuzz/run.sh TARGET SECONDS [BUILD_DIR]
 #
-# TARGET: pro_file, decoder, roundtrip, text, content, lines, hex_lines, dump, stream, check, jpos, moov
-# or pyiso8583.
+# TARGET: pro_file, decoder, roundtrip, text, content, lines, hex_lines, dump, stream, build,
+# check, jpos, moov or pyiso8583.
 #
 # ISO_FUZZ_KEEP=1 keeps the grown corpus and the log of a clean run as well; ISO_FUZZ_RUNS=N
 # ends the run after N executions if SECONDS have not run out first.
@@ -14,7 +14,7 @@ set -euo pipefail
 
 if [ $# -lt 2 ]; then
     echo "usage: $0 TARGET SECONDS [BUILD_DIR]" >&2
-    echo "TARGET: pro_file, decoder, roundtrip, text, content, lines, hex_lines, dump, stream, check, jpos, moov or pyiso8583" >&2
+    echo "TARGET: pro_file, decoder, roundtrip, text, content, lines, hex_lines, dump, stream, build, check, jpos, moov or pyiso8583" >&2
     exit 2
 fi
 target=$1
