@@ -229,7 +229,7 @@ bool EncodeValue(const ValueRules& rules, std::span<const std::uint8_t> value, b
         // Characters, a number's bytes, or raw bytes: the first c units of the value, behind
         // the zeros a fixed number is padded with.
         const bool translate = ebcdic && e != Encoding::NONE;
-        std::memset(data, translate ? AsciiToEbcdicTable['0'] : '0',
+        std::memset(data, translate ? AsciiToEbcdicTable[static_cast<unsigned char>('0')] : '0',
                     static_cast<std::size_t>(lead));
         const int rest = c - lead;
         if (!translate) {
