@@ -29,6 +29,9 @@ bool IntToBigEndian(std::uint32_t value, int count, std::uint8_t* bytes) noexcep
 bool DigitsToPackedBcd(int width, const std::uint8_t* digits, int count,
                        std::uint8_t* bytes) noexcept;
 
+// Whether the count characters are all decimal digits.
+bool AllDigits(int count, const std::uint8_t* text) noexcept;
+
 // count bytes as 2 * count upper-case hexadecimal characters.
 void BytesToHexText(int count, const std::uint8_t* bytes, std::uint8_t* text) noexcept;
 void BytesToHexTextEbcdic(int count, const std::uint8_t* bytes, std::uint8_t* text) noexcept;

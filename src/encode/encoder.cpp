@@ -1,8 +1,11 @@
 #include "encode/encoder.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "decode/codecs.h"
 #include "decode/decoder.h"
@@ -153,7 +156,107 @@ bool ValueUnits(const ProtocolDef& def, int n, const DraftNode& node, std::strin
     return true;
 }
 
-bool WriteHeader(const MessageDraft& draft, const ProtocolDef& def, std::vector<std::uint8_t>& out,
+// The message as it is written, in a buffer kept from one message to the next: it only grows,
+// so that a warmed-up encoder neither allocates nor pays for the zeros a vector fills new room
+// with, and the finished message is appended to the caller's output in one copy.
+class UnitWriter {
+  public:
+    explicit UnitWriter(std::vector<std::uint8_t>& buffer) noexcept : buffer(buffer) {}
+
+    std::uint8_t* Take(std::size_t n) {
+        if (end + n > buffer.size()) buffer.resize(std::max({end + n, 2 * buffer.size(), kLeast}));
+        std::uint8_t* at = buffer.data() + end;
+        end += n;
+        return at;
+    }
+    // Room for n units from the end, without taking them.
+    std::uint8_t* Room(std::size_t n) {
+        if (end + n > buffer.size()) buffer.resize(std::max({end + n, 2 * buffer.size(), kLeast}));
+        return buffer.data() + end;
+    }
+    void Advance(std::size_t n) noexcept { end += n; }
+    std::size_t End() const noexcept { return end; }
+    void AppendTo(std::vector<std::uint8_t>& out) const {
+        out.insert(out.end(), buffer.data(), buffer.data() + end);
+    }
+
+  private:
+    static constexpr std::size_t kLeast = 4096;
+    std::vector<std::uint8_t>& buffer;
+    std::size_t end = 0;
+};
+
+// Overlapping word copies instead of a call: most values are a few bytes to a few dozen.
+inline void CopyUnits(std::uint8_t* to, const std::uint8_t* from, int n) noexcept {
+    if (n >= 16) {
+        for (int i = 0; i + 16 < n; i += 16)
+            std::memcpy(to + i, from + i, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else {
+        for (int i = 0; i < n; ++i)
+            to[i] = from[i];
+    }
+}
+
+// Whether the units of a word are all decimal digits: each XOR '0' is 0 to 9, and anything
+// else leaves a high nibble or a value of 10 to 15, which 6 carries into the high nibble
+// without reaching the next unit.
+template <typename Word>
+inline bool DigitWord(const std::uint8_t* units) noexcept {
+    Word x;
+    std::memcpy(&x, units, sizeof x);
+    constexpr auto kZeros = static_cast<Word>(0x3030303030303030ULL);
+    constexpr auto kSixes = static_cast<Word>(0x0606060606060606ULL);
+    constexpr auto kHigh = static_cast<Word>(0xF0F0F0F0F0F0F0F0ULL);
+    x ^= kZeros;
+    return ((x | static_cast<Word>(x + kSixes)) & kHigh) == 0;
+}
+
+// CopyUnits of n units that must all be digits: false when one is not, and nothing is copied.
+inline bool CopyDigits(std::uint8_t* to, const std::uint8_t* from, int n) noexcept {
+    bool digits = true;
+    if (n >= 8) {
+        for (int i = 0; i + 8 < n; i += 8)
+            digits = digits && DigitWord<std::uint64_t>(from + i);
+        digits = digits && DigitWord<std::uint64_t>(from + n - 8);
+    } else if (n >= 4) {
+        digits = DigitWord<std::uint32_t>(from) && DigitWord<std::uint32_t>(from + n - 4);
+    } else {
+        for (int i = 0; i < n; ++i)
+            digits = digits && from[i] - unsigned{'0'} <= 9;
+    }
+    if (digits) CopyUnits(to, from, n);
+    return digits;
+}
+
+// DigitsToPackedBcd of d digits into (d + 1) / 2 bytes, behind a pad nibble of 0 when d is
+// odd, for the short numbers most fields hold: pairs of digits, checked together.
+inline bool PackDigits(const std::uint8_t* from, int d, std::uint8_t* to) noexcept {
+    if (d > 12) return DigitsToPackedBcd(d, from, (d + 1) / 2, to);
+    bool above = false;
+    int i = 0;
+    if (d % 2 != 0) {
+        const unsigned v = from[0] - unsigned{'0'};
+        above = v > 9;
+        *to++ = static_cast<std::uint8_t>(v);
+        i = 1;
+    }
+    for (; i < d; i += 2) {
+        const unsigned high = from[i] - unsigned{'0'};
+        const unsigned low = from[i + 1] - unsigned{'0'};
+        above = above || high > 9 || low > 9;
+        *to++ = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return !above;
+}
+
+bool WriteHeader(const MessageDraft& draft, const ProtocolDef& def, UnitWriter& writer,
                  std::string& error) {
     const std::span<const std::uint8_t> header = draft.Header();
     if (def.options.header >= 0 && static_cast<long>(header.size()) != def.options.header) {
@@ -161,12 +264,12 @@ bool WriteHeader(const MessageDraft& draft, const ProtocolDef& def, std::vector<
                 std::to_string(def.options.header);
         return false;
     }
-    out.insert(out.end(), header.begin(), header.end());
+    if (!header.empty()) std::memcpy(writer.Take(header.size()), header.data(), header.size());
     return true;
 }
 
 // The inverse of ReadMti: four digits packed in two bytes, or four characters.
-bool WriteMti(std::string_view mti, const ProtocolDef& def, std::vector<std::uint8_t>& out,
+bool WriteMti(std::string_view mti, const ProtocolDef& def, UnitWriter& writer,
               std::string& error) {
     if (mti.size() != 4) {
         error = "mti: " + CountReason(static_cast<int>(std::min<std::size_t>(mti.size(), 99)),
@@ -174,21 +277,17 @@ bool WriteMti(std::string_view mti, const ProtocolDef& def, std::vector<std::uin
         return false;
     }
     const std::span<const std::uint8_t> text = Units(mti);
-    const std::size_t at = out.size();
     if (def.mtiEnc == Encoding::PBCD) {
-        out.resize(at + 2);
-        if (!DigitsToPackedBcd(4, text.data(), 2, out.data() + at)) {
-            out.resize(at);
+        if (!DigitsToPackedBcd(4, text.data(), 2, writer.Take(2))) {
             error = "mti: " + NotADigit(text, false);
             return false;
         }
         return true;
     }
-    out.resize(at + 4);
+    std::uint8_t* units = writer.Take(4);
     if (def.chrEnc != Encoding::EBCDIC) {
-        std::memcpy(out.data() + at, text.data(), 4);
-    } else if (const int refused = AsciiToEbcdic(4, text.data(), out.data() + at); refused >= 0) {
-        out.resize(at);
+        std::memcpy(units, text.data(), 4);
+    } else if (const int refused = AsciiToEbcdic(4, text.data(), units); refused >= 0) {
         error =
             "mti: " + ShownUnit(text, static_cast<std::size_t>(refused)) + " has no EBCDIC code";
         return false;
@@ -197,44 +296,189 @@ bool WriteMti(std::string_view mti, const ProtocolDef& def, std::vector<std::uin
 }
 
 // The inverse of ReadBitmapBlock, for the block's 8 bytes.
-void WriteBitmapBlock(const std::uint8_t* bytes, const ProtocolDef& def,
-                      std::vector<std::uint8_t>& out) {
+void WriteBitmapBlock(const std::uint8_t* bytes, const ProtocolDef& def, UnitWriter& writer) {
     const bool ebcdic = def.chrEnc == Encoding::EBCDIC;
-    const std::size_t at = out.size();
     if (def.bmpEnc == Encoding::HEX) {
-        out.resize(at + 16);
+        std::uint8_t* text = writer.Take(16);
         if (ebcdic) {
-            BytesToHexTextEbcdic(8, bytes, out.data() + at);
+            BytesToHexTextEbcdic(8, bytes, text);
         } else {
-            BytesToHexText(8, bytes, out.data() + at);
+            BytesToHexText(8, bytes, text);
         }
     } else if (def.bmpEnc == Encoding::CHAR) {
-        out.resize(at + 64);
+        std::uint8_t* text = writer.Take(64);
         if (ebcdic) {
-            BytesToBitTextEbcdic(8, bytes, out.data() + at);
+            BytesToBitTextEbcdic(8, bytes, text);
         } else {
-            BytesToBitText(8, bytes, out.data() + at);
+            BytesToBitText(8, bytes, text);
         }
     } else {
-        out.insert(out.end(), bytes, bytes + 8);
+        std::memcpy(writer.Take(8), bytes, 8);
     }
 }
 
 // Under a fixed 128-bit bitmap bit 1 announces nothing: it is set only where the input had it.
 FieldMask DraftBitmap(const MessageDraft& draft, const ProtocolDef& def) noexcept {
-    FieldMask bitmap{};
+    FieldMask bitmap = draft.Present();
     bool above64 = false;
-    for (int n = kFirstDataElement; n <= kLastField; ++n) {
-        if (draft.FieldNode(n) == MessageDraft::kNoNode) continue;
-        SetBit(bitmap, n);
-        above64 = above64 || n > 64;
-    }
+    for (int i = 8; i < 16; ++i)
+        above64 = above64 || bitmap[static_cast<std::size_t>(i)] != 0;
     if ((above64 && !def.options.fixedBitmap) || draft.SecondaryAnnounced()) SetBit(bitmap, 1);
     return bitmap;
 }
 
+// Decimal or hex digits of a length, from the last: a constant radix divides by multiplication.
+template <unsigned Radix>
+inline void LengthDigits(std::uint32_t length, int s, bool ebcdic, std::uint8_t* text) noexcept {
+    const std::uint8_t zero = ebcdic ? 0xF0 : '0';
+    const std::uint8_t letter = ebcdic ? 0xC1 : 'A';
+    for (int i = s - 1; i >= 0; --i) {
+        const unsigned digit = length % Radix;
+        text[i] = static_cast<std::uint8_t>(digit < 10 ? zero + digit : letter + digit - 10);
+        length /= Radix;
+    }
+}
+
+constexpr std::uint32_t kPowersOf10[] = {1,      10,      100,      1000,      10000,
+                                         100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The largest length a classic prefix of s units gives, within a message.
+template <PrefixRule Prefix>
+std::uint32_t ClassicPrefixRoom(int s) noexcept {
+    std::uint32_t room = 0;
+    if constexpr (Prefix == PrefixRule::kByte) room = 255;
+    if constexpr (Prefix == PrefixRule::kTwoBytes) room = kMaxMessageUnits;
+    if constexpr (Prefix == PrefixRule::kPacked) {
+        room = 2 * s < 10 ? kPowersOf10[2 * s] - 1 : kMaxMessageUnits;
+    }
+    if constexpr (Prefix == PrefixRule::kText10) room = kPowersOf10[s] - 1;
+    if constexpr (Prefix == PrefixRule::kText16) room = (1u << (4 * s)) - 1;
+    return std::min<std::uint32_t>(room, kMaxMessageUnits);
+}
+
+// The inverse of the decoder's PlannedLength.
+template <PrefixRule Prefix>
+void WriteClassicPrefix(int s, bool ebcdic, int d, std::uint8_t* prefix) noexcept {
+    const auto length = static_cast<std::uint32_t>(d);
+    if constexpr (Prefix == PrefixRule::kByte) {
+        // Read by its first byte alone, whatever its size.
+        std::memset(prefix, 0, static_cast<std::size_t>(s));
+        prefix[0] = static_cast<std::uint8_t>(length);
+    }
+    if constexpr (Prefix == PrefixRule::kTwoBytes) {
+        prefix[0] = static_cast<std::uint8_t>(length >> 8);
+        prefix[1] = static_cast<std::uint8_t>(length);
+    }
+    if constexpr (Prefix == PrefixRule::kPacked) IntToPackedBcd(length, s, prefix);
+    if constexpr (Prefix == PrefixRule::kText10) LengthDigits<10>(length, s, ebcdic, prefix);
+    if constexpr (Prefix == PrefixRule::kText16) LengthDigits<16>(length, s, ebcdic, prefix);
+}
+
+// The most units a classic prefix takes, and the most data units a value unit becomes (bit
+// text): room for the longest a field can be written as.
+constexpr std::size_t kMostClassicUnits = 5;
+
+// A field without settings of its own whose value fits the rules of its plan, written to `to`
+// (room for 5 + 8 d units) as the inverse of the decoder's planned routine for that prefix and
+// conversion: the units written. One copy for each pair of rules and for numbers apart, as the
+// decoder has, so that a field costs one jump to its own code. 0 for anything out of the
+// ordinary (a length the field or prefix does not hold, a data size the plan leaves to the
+// reference, a unit that does not convert): EncodeValue then writes the field under the same
+// rules or says why it cannot.
+template <PrefixRule Prefix, ConvertRule Convert, bool Numeric>
+int WriteClassic(const FieldPlan& plan, const FldDef& field, bool ebcdic,
+                 std::span<const std::uint8_t> value, std::uint8_t* to) noexcept {
+    if (value.empty() || field.size < 0 || value.size() > static_cast<std::size_t>(field.size)) {
+        return 0;
+    }
+    const int d = static_cast<int>(value.size());
+    const int s = plan.prefixUnits;
+    if constexpr (Prefix == PrefixRule::kFixed) {
+        if (d != plan.fixedSize) return 0;
+    } else if (static_cast<std::uint32_t>(d) > ClassicPrefixRoom<Prefix>(s)) {
+        return 0;
+    }
+    int c = d;
+    if constexpr (Convert == ConvertRule::kPacked) c = (d + 1) / 2;
+    if constexpr (Convert == ConvertRule::kHex || Convert == ConvertRule::kHexEbcdic) {
+        // A number's hex digits hold its bytes: the reference's rule, left to EncodeValue.
+        if (Numeric || plan.size != SizeRule::kHexBytes) return 0;
+        c = 2 * d;
+    }
+    if constexpr (Convert == ConvertRule::kBits || Convert == ConvertRule::kBitsEbcdic) {
+        // Bit text under anything but CHAR is read from units its data size does not count.
+        if (plan.size != SizeRule::kBits) return 0;
+        c = 8 * d;
+    }
+    if constexpr (Convert == ConvertRule::kText || Convert == ConvertRule::kTextEbcdic) {
+        // A number held in the bytes of BIGEND data is the reference's rule too.
+        if (plan.size != SizeRule::kSame) return 0;
+    }
+    const std::uint8_t* from = value.data();
+    std::uint8_t* data = to + s;
+    if constexpr (Convert == ConvertRule::kCopy || Convert == ConvertRule::kText) {
+        if constexpr (Numeric) {
+            if (!CopyDigits(data, from, d)) return 0;
+        } else {
+            CopyUnits(data, from, d);
+        }
+    }
+    if constexpr (Convert == ConvertRule::kTextEbcdic) {
+        if (Numeric && !AllDigits(d, from)) return 0;
+        if (d < 8) {
+            // A call costs more than the table for a few characters.
+            unsigned missing = 0;
+            for (int i = 0; i < d; ++i) {
+                data[i] = AsciiToEbcdicTable[from[i]];
+                missing |= data[i] == kNoEbcdicCode;
+            }
+            if (missing != 0) return 0;
+        } else if (AsciiToEbcdic(d, from, data) >= 0) {
+            return 0;
+        }
+    }
+    if constexpr (Convert == ConvertRule::kPacked) {
+        if (!PackDigits(from, d, data)) return 0;
+    }
+    if constexpr (Convert == ConvertRule::kHex) BytesToHexText(d, from, data);
+    if constexpr (Convert == ConvertRule::kHexEbcdic) BytesToHexTextEbcdic(d, from, data);
+    if constexpr (Convert == ConvertRule::kBits) BytesToBitText(d, from, data);
+    if constexpr (Convert == ConvertRule::kBitsEbcdic) BytesToBitTextEbcdic(d, from, data);
+    if constexpr (Prefix != PrefixRule::kFixed) WriteClassicPrefix<Prefix>(s, ebcdic, d, to);
+    return s + c;
+}
+
+int NoClassicRoute(const FieldPlan&, const FldDef&, bool, std::span<const std::uint8_t>,
+                   std::uint8_t*) noexcept {
+    return 0;
+}
+
+using ClassicWriter = int (*)(const FieldPlan&, const FldDef&, bool, std::span<const std::uint8_t>,
+                              std::uint8_t*) noexcept;
+
+// Indexed by ClassicRoute: the decoder's route of the field, twice over (a number or not).
+template <std::size_t... I>
+constexpr std::array<ClassicWriter, 1 + sizeof...(I)> MakeClassicWriters(
+    std::index_sequence<I...>) noexcept {
+    return {&NoClassicRoute,
+            &WriteClassic<static_cast<PrefixRule>(I / 2 / kConvertRuleCount),
+                          static_cast<ConvertRule>(I / 2 % kConvertRuleCount), I % 2 == 1>...};
+}
+
+constexpr std::size_t kClassicRoutes = 2 * kPrefixRuleCount * kConvertRuleCount;
+constexpr std::array<ClassicWriter, 1 + kClassicRoutes> kClassicWriters =
+    MakeClassicWriters(std::make_index_sequence<kClassicRoutes>{});
+
+// 0 for an undefined field or one with settings of its own: EncodeField's to write or refuse.
+std::size_t ClassicRoute(const FieldPlan& plan, const FldDef& field) noexcept {
+    if (plan.route == 0 || plan.route == kOwnSettingsRoute) return 0;
+    return 1 + 2 * static_cast<std::size_t>(plan.route - 1) + (field.type == FieldType::N);
+}
+
+// A field the classic routine did not write: a value in the shown form or as subfields, a field
+// with settings of its own, or one to refuse with the reason.
 bool EncodeField(const MessageDraft& draft, const ProtocolDef& def, const FieldPlan& plan, int n,
-                 const EncodeOptions& options, std::vector<std::uint8_t>& out, std::string& error,
+                 const EncodeOptions& options, UnitWriter& writer, std::string& error,
                  EncodeScratch& scratch) {
     if (!plan.defined) {
         error = "field " + std::to_string(n) + " is not defined";
@@ -249,39 +493,77 @@ bool EncodeField(const MessageDraft& draft, const ProtocolDef& def, const FieldP
             return false;
         }
         value = scratch.value;
-    } else if (!ValueUnits(def, n, node, draft.ValueOf(node), options, value, scratch.units,
+    } else if (!ValueUnits(def, n, node, draft.ValueOf(node), options, value, scratch.value,
                            reason)) {
         error = FieldError(n, reason);
         return false;
     }
-    const ValueRules rules =
-        plan.route == kOwnSettingsRoute ? FieldRules(def, n) : ClassicRules(def, n);
-    if (!EncodeValue(rules, value, options.padNumbers, out, reason)) {
+    const bool own = plan.route == kOwnSettingsRoute;
+    if (!own && (node.form != ValueForm::kUnits || node.structured)) {
+        std::uint8_t* to = writer.Room(kMostClassicUnits + 8 * value.size());
+        const int written = kClassicWriters[ClassicRoute(plan, def.fields[n])](
+            plan, def.fields[n], def.chrEnc == Encoding::EBCDIC, value, to);
+        if (written > 0) {
+            writer.Advance(static_cast<std::size_t>(written));
+            return true;
+        }
+    }
+    const ValueRules rules = own ? FieldRules(def, n) : ClassicRules(def, n);
+    std::vector<std::uint8_t>& units = scratch.units;
+    units.clear();
+    if (!EncodeValue(rules, value, options.padNumbers, units, reason)) {
         error = FieldError(n, reason);
         return false;
     }
+    if (!units.empty()) std::memcpy(writer.Take(units.size()), units.data(), units.size());
     return true;
 }
 
 bool EncodeWithPlan(const MessageDraft& draft, const ProtocolDef& def, const DecodePlan& plan,
                     const EncodeOptions& options, std::vector<std::uint8_t>& out,
                     std::string& error, EncodeScratch& scratch) {
-    if (!WriteHeader(draft, def, out, error)) return false;
-    const std::size_t start = out.size();
-    if (!WriteMti(draft.Mti(), def, out, error)) return false;
+    UnitWriter writer(scratch.message);
+    const bool ebcdic = def.chrEnc == Encoding::EBCDIC;
+    if (!WriteHeader(draft, def, writer, error)) return false;
+    const std::size_t start = writer.End();
+    if (!WriteMti(draft.Mti(), def, writer, error)) return false;
     const FieldMask bitmap = DraftBitmap(draft, def);
-    WriteBitmapBlock(bitmap.data(), def, out);
-    if (SecondBitmapFollows(def, bitmap)) WriteBitmapBlock(bitmap.data() + 8, def, out);
-    for (int n = kFirstDataElement; n <= kLastField; ++n) {
-        if (!TestBit(bitmap, n)) continue;
-        if (!EncodeField(draft, def, plan.Field(n), n, options, out, error, scratch)) return false;
+    WriteBitmapBlock(bitmap.data(), def, writer);
+    if (SecondBitmapFollows(def, bitmap)) WriteBitmapBlock(bitmap.data() + 8, def, writer);
+    // The fields in order, a bitmap word at a time: most of a bitmap is clear.
+    for (int w = 0; w < 2; ++w) {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i)
+            bits = bits << 8 | bitmap[static_cast<std::size_t>(8 * w + i)];
+        if (w == 0) bits &= ~(std::uint64_t{1} << 63);  // field 1: the secondary bitmap
+        while (bits != 0) {
+            const int z = std::countl_zero(bits);
+            bits &= ~(std::uint64_t{1} << 63 >> z);
+            const int n = 64 * w + z + 1;
+            const FieldPlan& fieldPlan = plan.Field(n);
+            const DraftNode& node = draft.Node(draft.FieldNode(n));
+            const FldDef& field = def.fields[n];
+            // Most fields: a value as the decoder's units, under the classic rules.
+            const std::string_view value = draft.ValueOf(node);
+            const std::size_t route = node.form == ValueForm::kUnits && !node.structured
+                                          ? ClassicRoute(fieldPlan, field)
+                                          : 0;
+            std::uint8_t* to = writer.Room(kMostClassicUnits + 8 * value.size());
+            const int written = kClassicWriters[route](fieldPlan, field, ebcdic, Units(value), to);
+            if (written > 0) {
+                writer.Advance(static_cast<std::size_t>(written));
+            } else if (!EncodeField(draft, def, fieldPlan, n, options, writer, error, scratch)) {
+                return false;
+            }
+        }
     }
-    const std::size_t units = out.size() - start;
+    const std::size_t units = writer.End() - start;
     if (units > static_cast<std::size_t>(kMaxMessageUnits)) {
         error = "message: " + std::to_string(units) + " units, at most " +
                 std::to_string(kMaxMessageUnits);
         return false;
     }
+    writer.AppendTo(out);
     return true;
 }
 
@@ -289,16 +571,12 @@ bool EncodeWithPlan(const MessageDraft& draft, const ProtocolDef& def, const Dec
 
 bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const EncodeOptions& options,
                    std::vector<std::uint8_t>& out, std::string& error, EncodeScratch& scratch) {
-    const std::size_t start = out.size();
-    bool encoded = false;
+    // out is appended to only once the whole message is written.
     if (scratch.plan != nullptr && scratch.plan->Source() == &def) {
-        encoded = EncodeWithPlan(draft, def, *scratch.plan, options, out, error, scratch);
-    } else {
-        const DecodePlan plan(def);
-        encoded = EncodeWithPlan(draft, def, plan, options, out, error, scratch);
+        return EncodeWithPlan(draft, def, *scratch.plan, options, out, error, scratch);
     }
-    if (!encoded) out.resize(start);
-    return encoded;
+    const DecodePlan plan(def);
+    return EncodeWithPlan(draft, def, plan, options, out, error, scratch);
 }
 
 bool NumberHeldInBinary(const ProtocolDef& def, int n) noexcept {
@@ -335,7 +613,13 @@ bool NumberDigits(const ProtocolDef& def, int n, std::span<const std::uint8_t> v
         while (first < number.size() && number[first] == 0)
             ++first;
     }
-    if (static_cast<int>(digits.size()) < d) digits.append(d - digits.size(), '0');
+    // A number of more digits than the value has units is no value of that many digits: its
+    // digits would encode into a longer value.
+    if (static_cast<int>(digits.size()) > d) {
+        digits.clear();
+        return false;
+    }
+    digits.append(d - digits.size(), '0');
     std::reverse(digits.begin(), digits.end());
     return true;
 }

@@ -19,10 +19,11 @@ struct EncodeOptions {
 
 // What a caller encoding many messages under one definition keeps from one to the next.
 struct EncodeScratch {
-    std::vector<std::uint8_t> value;  // one field's value bytes
-    std::vector<std::uint8_t> units;  // one field's units
+    std::vector<std::uint8_t> value;                // one field's value bytes
+    std::vector<std::uint8_t> units;                // one field's units
     std::vector<std::vector<std::uint8_t>> levels;  // subfield values, one per level
-    const DecodePlan* plan = nullptr;  // null, or a plan of another definition: derived again
+    std::vector<std::uint8_t> message;  // the message as it is written, before it is appended
+    const DecodePlan* plan = nullptr;   // null, or a plan of another definition: derived again
 };
 
 // Appends the message (header, MTI, bitmap, fields in order) to out. On failure out is left as
@@ -35,6 +36,8 @@ bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const Enco
 // HEX), not its digits; such a value is given in the shown form as its decimal digits.
 bool NumberHeldInBinary(const ProtocolDef& def, int n) noexcept;
 // The decimal digits of field n's decoded value when NumberHeldInBinary, its text otherwise: the
-// form a numeric value is given to another definition in.
+// form a numeric value is given to another definition in. False for a value the decoder does not
+// yield for a number of as many digits as its length (bytes past the number's not 0, or a
+// number of more digits).
 bool NumberDigits(const ProtocolDef& def, int n, std::span<const std::uint8_t> value,
                   std::string& digits);

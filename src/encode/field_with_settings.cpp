@@ -132,6 +132,7 @@ std::string ContentFault(const ValueRules& rules, std::span<const std::uint8_t> 
     if (numeric || e == Encoding::PBCD) {
         const bool track =
             e == Encoding::PBCD && rules.own != nullptr && rules.own->binEnc == Encoding::PBCD;
+        if (!track && AllDigits(static_cast<int>(value.size()), value.data())) return {};
         return NotADigit(value, track);
     }
     return {};
@@ -229,7 +230,7 @@ bool EncodeValue(const ValueRules& rules, std::span<const std::uint8_t> value, b
         // Characters, a number's bytes, or raw bytes: the first c units of the value, behind
         // the zeros a fixed number is padded with.
         const bool translate = ebcdic && e != Encoding::NONE;
-        std::memset(data, translate ? AsciiToEbcdicTable[static_cast<unsigned char>('0')] : '0',
+        std::memset(data, translate ? AsciiToEbcdicTable[std::uint8_t{'0'}] : '0',
                     static_cast<std::size_t>(lead));
         const int rest = c - lead;
         if (!translate) {

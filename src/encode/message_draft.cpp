@@ -5,6 +5,7 @@ void MessageDraft::Clear() noexcept {
     header.clear();
     secondary = false;
     fields.fill(kNoNode);
+    present.fill(0);
     nodes.clear();
     store.clear();
 }
@@ -21,6 +22,7 @@ std::int32_t MessageDraft::SetField(int n, std::string_view value, ValueForm for
     if (n < kFirstDataElement || n > kLastField) return kNoNode;
     const std::int32_t node = NewNode({}, value, form, false);
     fields[static_cast<std::size_t>(n)] = node;
+    SetBit(present, n);
     return node;
 }
 
@@ -28,6 +30,7 @@ std::int32_t MessageDraft::SetStructuredField(int n) {
     if (n < kFirstDataElement || n > kLastField) return kNoNode;
     const std::int32_t node = NewNode({}, {}, ValueForm::kUnits, true);
     fields[static_cast<std::size_t>(n)] = node;
+    SetBit(present, n);
     return node;
 }
 
@@ -57,12 +60,13 @@ std::int32_t MessageDraft::FieldNode(int n) const noexcept {
     return fields[static_cast<std::size_t>(n)];
 }
 
+// Every node's offsets lie inside the store: they were taken from it as it grew.
 std::string_view MessageDraft::IdOf(const DraftNode& node) const noexcept {
-    return std::string_view(store).substr(node.idOffset, node.idLength);
+    return {store.data() + node.idOffset, node.idLength};
 }
 
 std::string_view MessageDraft::ValueOf(const DraftNode& node) const noexcept {
-    return std::string_view(store).substr(node.valueOffset, node.valueLength);
+    return {store.data() + node.valueOffset, node.valueLength};
 }
 
 std::int32_t MessageDraft::NewNode(std::string_view id, std::string_view value, ValueForm form,

@@ -25,8 +25,8 @@ struct DraftNode {
     std::uint32_t valueOffset = 0;
     std::uint32_t valueLength = 0;
     ValueForm form = ValueForm::kUnits;
-    bool structured = false;        // given as children rather than as one value
-    std::int32_t firstChild = -1;   // in the order they were added
+    bool structured = false;       // given as children rather than as one value
+    std::int32_t firstChild = -1;  // in the order they were added
     std::int32_t lastChild = -1;
     std::int32_t nextSibling = -1;
 };
@@ -60,7 +60,11 @@ class MessageDraft {
 
     // The field's node, kNoNode when the draft does not have it.
     std::int32_t FieldNode(int n) const noexcept;
-    const DraftNode& Node(std::int32_t i) const noexcept { return nodes[static_cast<std::size_t>(i)]; }
+    // The fields the draft has, in bitmap order; bit 1 is never set.
+    const FieldMask& Present() const noexcept { return present; }
+    const DraftNode& Node(std::int32_t i) const noexcept {
+        return nodes[static_cast<std::size_t>(i)];
+    }
     std::string_view IdOf(const DraftNode& node) const noexcept;
     std::string_view ValueOf(const DraftNode& node) const noexcept;
 
@@ -73,6 +77,7 @@ class MessageDraft {
     std::vector<std::uint8_t> header;
     bool secondary = false;
     std::array<std::int32_t, kFieldCount> fields = MakeEmptyFields();
+    FieldMask present{};
     std::vector<DraftNode> nodes;
     std::string store;  // ids and values, back to back
 

@@ -12,7 +12,6 @@
 
 #include "../content/hex_bytes.h"
 #include "model/pro_file.h"
-#include "support/text.h"
 
 // Counts the allocations of this test binary while asked to, so that a test can tell whether
 // encoding allocates.
@@ -37,6 +36,7 @@ namespace {
 
 using E = Encoding;
 
+// demo.pro with a field above 64 and four long binary fields.
 std::unique_ptr<ProtocolDef> Demo() {
     auto def = std::make_unique<ProtocolDef>();
     def->Reset();
@@ -54,131 +54,87 @@ struct Given {
     ValueForm form = ValueForm::kShown;
 };
 
+using Adjust = std::function<void(ProtocolDef&, MessageDraft&, EncodeOptions&)>;
+
 struct MessageCase {
     const char* name;
     std::vector<Given> fields;
     const char* units;            // the message as hex, or
     const char* error = nullptr;  // why it is refused
-    std::function<void(ProtocolDef&, MessageDraft&, EncodeOptions&)> adjust = {};
+    Adjust adjust = {};
 };
 
-TEST(EncodeMessage, WritesTheMessageOrNamesWhatIsWrong) {
-    const MessageCase cases[] = {
-        {"fields in order behind the MTI and bitmap",
-         {{41, "TERM0001"}, {3, "000000"}, {2, "4111111111111111"}},
-         "30323030 6000000000800000 10 4111111111111111 000000 5445524D30303031"},
-        {"a field above 64 brings the secondary bitmap",
-         {{70, "301"}},
-         "30323030 8000000000000000 0400000000000000 0301"},
-        {"the secondary bitmap when the input announced it",
-         {{3, "000000"}},
-         "30323030 A000000000000000 0000000000000000 000000",
-         nullptr,
-         [](ProtocolDef&, MessageDraft& draft, EncodeOptions&) {
-             draft.AnnounceSecondaryBitmap(true);
-         }},
-        {"a fixed 128-bit bitmap: both halves always, bit 1 clear",
-         {{3, "000000"}, {70, "301"}},
-         "30323030 2000000000000000 0400000000000000 000000 0301",
-         nullptr,
-         [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.options.fixedBitmap = true; }},
-        {"binary values shown as hex, in either case",
-         {{55, "9f02060000000010"}},
-         "30323030 0000000000000200 08 9F02060000000010"},
-        {"a value as the decoder's units",
-         {{55, "AB", ValueForm::kUnits}},
-         "30323030 0000000000000200 02 4142"},
-        {"a fixed number padded when asked",
-         {{3, "42"}},
-         "30323030 2000000000000000 000042",
-         nullptr,
-         [](ProtocolDef&, MessageDraft&, EncodeOptions& options) { options.padNumbers = true; }},
-        {"a number held in binary, shown as its digits",
-         {{4, "000000001000"}},
-         "30323030 1000000000000000 00000003E8",
-         nullptr,
-         [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.numEnc = E::BIGEND; }},
-        {"an EBCDIC MTI",
-         {{3, "000000"}},
-         "F0F2F0F0 2000000000000000 000000",
-         nullptr,
-         [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.chrEnc = E::EBCDIC; }},
-        {"a packed MTI",
-         {{3, "000000"}},
-         "0200 2000000000000000 000000",
-         nullptr,
-         [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.mtiEnc = E::PBCD; }},
-        {"a header the definition declares",
-         {{3, "000000"}},
-         "AABB 30323030 2000000000000000 000000",
-         nullptr,
-         [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
-             def.options.header = 2;
-             draft.SetHeader(HexBytes("AABB"));
-         }},
-        {"a '*' in text that holds no secret",
-         {{41, "TERM*001"}},
-         "30323030 0000000000800000 5445524D2A303031"},
+// clang-format off
+const MessageCase kCases[] = {
+    {"fields in order behind the MTI and bitmap",
+     {{41, "TERM0001"}, {3, "000000"}, {2, "4111111111111111"}},
+     "30323030 6000000000800000 10 4111111111111111 000000 5445524D30303031"},
+    {"a field above 64 brings the secondary bitmap", {{70, "301"}},
+     "30323030 8000000000000000 0400000000000000 0301"},
+    {"the secondary bitmap when the input announced it", {{3, "000000"}},
+     "30323030 A000000000000000 0000000000000000 000000", nullptr,
+     [](ProtocolDef&, MessageDraft& draft, EncodeOptions&) { draft.AnnounceSecondaryBitmap(true); }},
+    {"a fixed 128-bit bitmap: both halves always, bit 1 clear", {{3, "000000"}, {70, "301"}},
+     "30323030 2000000000000000 0400000000000000 000000 0301", nullptr,
+     [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.options.fixedBitmap = true; }},
+    {"binary values shown as hex in either case", {{55, "9f02060000000010"}},
+     "30323030 0000000000000200 08 9F02060000000010"},
+    {"a value as the decoder's units", {{55, "AB", ValueForm::kUnits}},
+     "30323030 0000000000000200 02 4142"},
+    {"a number held in binary, shown as its digits", {{4, "000000001000"}},
+     "30323030 1000000000000000 00000003E8", nullptr,
+     [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.numEnc = E::BIGEND; }},
+    {"a fixed number padded when asked", {{3, "42"}}, "30323030 2000000000000000 000042", nullptr,
+     [](ProtocolDef&, MessageDraft&, EncodeOptions& options) { options.padNumbers = true; }},
+    {"an EBCDIC MTI", {{3, "000000"}}, "F0F2F0F0 2000000000000000 000000", nullptr,
+     [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.chrEnc = E::EBCDIC; }},
+    {"a packed MTI", {{3, "000000"}}, "0200 2000000000000000 000000", nullptr,
+     [](ProtocolDef& def, MessageDraft&, EncodeOptions&) { def.mtiEnc = E::PBCD; }},
+    {"the header the definition declares", {{3, "000000"}},
+     "AABB 30323030 2000000000000000 000000", nullptr,
+     [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
+         def.options.header = 2;
+         draft.SetHeader(HexBytes("AABB"));
+     }},
+    {"a '*' in text that holds no secret", {{41, "TERM*001"}},
+     "30323030 0000000000800000 5445524D2A303031"},
 
-        {"a field the definition leaves undefined",
-         {{7, "0101123000"}},
-         nullptr,
-         "field 7 is not defined"},
-        {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, fixed at 12"},
-        {"a letter in a number", {{2, "41A1"}}, nullptr, "field 2: 'A' is not a digit"},
-        {"text short of its size",
-         {{41, "TERM001"}},
-         nullptr,
-         "field 41: 7 characters, fixed at 8"},
-        {"a masked card number",
-         {{2, "411111******1111"}},
-         nullptr,
-         "field 2: the value is masked (411111******1111)"},
-        {"a masked number",
-         {{4, "00000000****"}},
-         nullptr,
-         "field 4: the value is masked (00000000****)"},
-        {"masked binary data", {{55, "9F02**"}}, nullptr, "field 55: the value is masked (9F02**)"},
-        {"an odd count of hex digits",
-         {{55, "9F0"}},
-         nullptr,
-         "field 55: 3 hex digits, an odd count"},
-        {"a unit that is no hex digit",
-         {{55, "9F0G"}},
-         nullptr,
-         "field 55: 'G' is not a hex digit"},
-        {"a header of another size than declared",
-         {{3, "000000"}},
-         nullptr,
-         "header: 3 units, the definition declares 5",
-         [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
-             def.options.header = 5;
-             draft.SetHeader(HexBytes("010203"));
-         }},
-        {"an MTI of three characters",
-         {{3, "000000"}},
-         nullptr,
-         "mti: 3 characters, fixed at 4",
-         [](ProtocolDef&, MessageDraft& draft, EncodeOptions&) { draft.SetMti("020"); }},
-        {"a letter in a packed MTI",
-         {{3, "000000"}},
-         nullptr,
-         "mti: 'A' is not a digit",
-         [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
-             def.mtiEnc = E::PBCD;
-             draft.SetMti("02A0");
-         }},
-        {"a message longer than a decoder reads",
-         {{60, std::string(9000 * 2, 'A')},
-          {61, std::string(9000 * 2, 'A')},
-          {62, std::string(9000 * 2, 'A')},
-          {63, std::string(9000 * 2, 'A')}},
-         nullptr,
-         "message: 36020 units, at most 32767"},
-    };
+    {"a field the definition leaves undefined", {{7, "0101123000"}}, nullptr,
+     "field 7 is not defined"},
+    {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, fixed at 12"},
+    {"a letter in a number", {{2, "41A1"}}, nullptr, "field 2: 'A' is not a digit"},
+    {"text short of its size", {{41, "TERM001"}}, nullptr, "field 41: 7 characters, fixed at 8"},
+    {"a masked card number", {{2, "411111******1111"}}, nullptr,
+     "field 2: the value is masked (411111******1111)"},
+    {"a masked number", {{4, "00000000****"}}, nullptr,
+     "field 4: the value is masked (00000000****)"},
+    {"masked binary data", {{55, "9F02**"}}, nullptr, "field 55: the value is masked (9F02**)"},
+    {"an odd count of hex digits", {{55, "9F0"}}, nullptr, "field 55: 3 hex digits, an odd count"},
+    {"a unit that is no hex digit", {{55, "9F0G"}}, nullptr, "field 55: 'G' is not a hex digit"},
+    {"a header of another size than declared", {{3, "000000"}}, nullptr,
+     "header: 3 units, the definition declares 5",
+     [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
+         def.options.header = 5;
+         draft.SetHeader(HexBytes("010203"));
+     }},
+    {"an MTI of three characters", {{3, "000000"}}, nullptr, "mti: 3 characters, fixed at 4",
+     [](ProtocolDef&, MessageDraft& draft, EncodeOptions&) { draft.SetMti("020"); }},
+    {"a letter in a packed MTI", {{3, "000000"}}, nullptr, "mti: 'A' is not a digit",
+     [](ProtocolDef& def, MessageDraft& draft, EncodeOptions&) {
+         def.mtiEnc = E::PBCD;
+         draft.SetMti("02A0");
+     }},
+    {"a message longer than a decoder reads",
+     {{60, std::string(18000, 'A')}, {61, std::string(18000, 'A')},
+      {62, std::string(18000, 'A')}, {63, std::string(18000, 'A')}},
+     nullptr, "message: 36020 units, at most 32767"},
+};
+// clang-format on
+
+TEST(EncodeMessage, WritesTheMessageOrNamesWhatIsWrong) {
     MessageDraft draft;
     EncodeScratch scratch;
-    for (const MessageCase& c : cases) {
+    for (const MessageCase& c : kCases) {
         auto def = Demo();
         draft.Clear();
         draft.SetMti("0200");
@@ -208,24 +164,20 @@ TEST(EncodeMessage, AllocatesNothingOnceWarmedUp) {
     scratch.plan = &plan;
     std::vector<std::uint8_t> out;
     std::string error;
-    const auto fill = [&draft](const char* pan, const char* chip) {
+    const auto encode = [&](const char* pan, const char* chip) {
         draft.Clear();
         draft.SetMti("0200");
         draft.SetField(2, pan, ValueForm::kShown);
         draft.SetField(3, "000000", ValueForm::kShown);
         draft.SetField(41, "TERM0001", ValueForm::kUnits);
         draft.SetField(55, chip, ValueForm::kShown);
-    };
-    for (int warm = 0; warm < 2; ++warm) {
-        fill("4111111111111111", "9F02060000000010009505");
         out.clear();
-        ASSERT_TRUE(EncodeMessage(draft, *def, {}, out, error, scratch)) << error;
-    }
+        return EncodeMessage(draft, *def, {}, out, error, scratch);
+    };
+    ASSERT_TRUE(encode("4111111111111111", "9F02060000000010009505")) << error;
     allocations = 0;
     counting = true;
-    fill("5555555555554444", "9F02060000000020009506");
-    out.clear();
-    const bool encoded = EncodeMessage(draft, *def, {}, out, error, scratch);
+    const bool encoded = encode("5555555555554444", "9F02060000000020009506");
     counting = false;
     ASSERT_TRUE(encoded) << error;
     EXPECT_EQ(allocations, 0);
@@ -235,14 +187,14 @@ struct DigitsCase {
     const char* name;
     E numEnc;
     const char* value;   // hex
-    const char* digits;  // nullptr: not a value the decoder yields
+    const char* digits;  // nullptr: no digits say the value
 };
 
 TEST(NumberDigits, GivesTheDigitsOfNumbersHeldInBinary) {
     const DigitsCase cases[] = {
         {"a number's bytes then zeros", E::BIGEND, "00000003E8 00000000000000", "000000001000"},
-        {"the largest number 5 bytes hold", E::BIGEND, "FFFFFFFFFF 00000000000000",
-         "1099511627775"},
+        {"the largest of its digits", E::BIGEND, "E8D4A50FFF 00000000000000", "999999999999"},
+        {"more digits than the value's length", E::BIGEND, "FFFFFFFFFF 00000000000000", nullptr},
         {"hex digits hold 5 bytes too", E::HEX, "0000000001 00000000000000", "000000000001"},
         {"a byte after the number's", E::BIGEND, "00000003E8 00000000000001", nullptr},
         {"digits as characters are the text", E::CHAR, "303030303030303031303030", "000000001000"},
@@ -251,9 +203,8 @@ TEST(NumberDigits, GivesTheDigitsOfNumbersHeldInBinary) {
         auto def = Demo();
         def->numEnc = c.numEnc;
         EXPECT_EQ(NumberHeldInBinary(*def, 4), c.numEnc != E::CHAR) << c.name;
-        const std::vector<std::uint8_t> value = HexBytes(c.value);
         std::string digits;
-        ASSERT_EQ(NumberDigits(*def, 4, value, digits), c.digits != nullptr) << c.name;
+        ASSERT_EQ(NumberDigits(*def, 4, HexBytes(c.value), digits), c.digits != nullptr) << c.name;
         if (c.digits != nullptr) {
             EXPECT_EQ(digits, c.digits) << c.name;
         }

@@ -5,6 +5,7 @@
 // Input layout, as fuzz_decoder's, so that its seeds serve here too: 6 encoding bytes (MTI,
 // bitmap, length, numeric, character, binary), a count of data elements and 6 bytes for each,
 // a flag byte (with 36 bytes of message definition when set), then the message.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -13,7 +14,9 @@
 #include <vector>
 
 #include "decode/decoder.h"
+#include "decode/field_with_settings.h"
 #include "encode/encoder.h"
+#include "encode/field_with_settings.h"
 #include "fuzz_check.h"
 #include "support/text.h"
 
@@ -103,8 +106,11 @@ struct Decoded {
     std::string mti;
     FieldMask bitmap{};
     std::vector<std::pair<int, std::string>> fields;
+    std::vector<std::pair<int, int>> spans;  // each field's offset and units
 
-    bool operator==(const Decoded&) const = default;
+    bool operator==(const Decoded& other) const {
+        return mti == other.mti && bitmap == other.bitmap && fields == other.fields;
+    }
 };
 
 // Whether the message decodes exactly: every field read, no unit after the last.
@@ -121,6 +127,7 @@ bool DecodeExactly(const std::uint8_t* units, std::size_t size, const ProtocolDe
         decoded.fields.emplace_back(field.number,
                                     std::string(reinterpret_cast<const char*>(field.value->Data()),
                                                 static_cast<std::size_t>(field.value->Length())));
+        decoded.spans.emplace_back(field.offset, field.consumed);
         end = field.offset + field.consumed;
         return true;
     };
@@ -147,6 +154,30 @@ bool Encode(const MessageDraft& draft, const ProtocolDef& def, const DecodePlan*
                    error.rfind("message: ", 0) == 0);
     }
     return encoded;
+}
+
+// Each field's units are what EncodeValue writes for its value under the rules the decoder read
+// it by: the encoder's own route for classic fields writes nothing else.
+void CheckFieldsAlone(const ProtocolDef& def, const Decoded& decoded,
+                      const std::vector<std::uint8_t>& message) {
+    static const FieldSettings none{};
+    std::vector<std::uint8_t> units;
+    std::string reason;
+    for (std::size_t i = 0; i < decoded.fields.size(); ++i) {
+        const auto& [n, value] = decoded.fields[i];
+        ValueRules rules = FieldRules(def, n);
+        if (!FollowsOwnSettings(def, n)) {
+            const FldDef& field = def.fields[n];
+            rules = RulesOf(def, field.type, field.size, field.sizeLen, none);
+            rules.emptyAllowed = false;
+        }
+        units.clear();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(value.data());
+        FUZZ_CHECK(EncodeValue(rules, {bytes, value.size()}, false, units, reason));
+        const auto [offset, consumed] = decoded.spans[i];
+        FUZZ_CHECK(units.size() == static_cast<std::size_t>(consumed));
+        FUZZ_CHECK(std::equal(units.begin(), units.end(), message.begin() + offset));
+    }
 }
 
 // The value as the checker shows it.
@@ -188,6 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Decoded second;
     FUZZ_CHECK(DecodeExactly(out.data(), out.size(), *def, second));
     FUZZ_CHECK(second == first);
+    CheckFieldsAlone(*def, second, out);
     // What the encoder writes is its own canonical form.
     std::vector<std::uint8_t> again;
     FUZZ_CHECK(Encode(draft, *def, &plan, again, error));
