@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "acquirer_corpus.h"
-#include "random_fields_corpus.h"
 #include "model/pro_file.h"
+#include "random_fields_corpus.h"
 #include "support/text.h"
 #include "typical_message.h"
 

@@ -121,7 +121,8 @@ std::string ChipData(Random& random, int size, const std::string& pan) {
     AppendObject(data, 0x57, Track2(random, pan));
     const int first = random.Between(0, static_cast<int>(std::size(kChipTags)) - 1);
     for (std::size_t k = 0; k < std::size(kChipTags); ++k) {
-        const ChipTag& tag = kChipTags[(static_cast<std::size_t>(first) + k) % std::size(kChipTags)];
+        const ChipTag& tag =
+            kChipTags[(static_cast<std::size_t>(first) + k) % std::size(kChipTags)];
         const int tagBytes = tag.tag > 0xFF ? 2 : 1;
         if (static_cast<int>(data.size()) + tagBytes + 1 + tag.length > size) continue;
         std::string value;
