@@ -1,7 +1,7 @@
 #include "cli/report_rows.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/report_text.h"
@@ -47,7 +47,7 @@ void AppendTag(std::string& text, const InspectedTag& tag) {
     text.append("  ");
     text.append(tag.name);
     text.append("  ");
-    text.append(std::to_string(tag.length));
+    AppendNumber(text, tag.length);
     text.append("  ");
     text.append(tag.hex);
     text.push_back('\n');
@@ -67,7 +67,7 @@ void AppendSubfields(std::string& text, const SubfieldReading& reading) {
         text.append("  ");
         AppendDefinitionText(text, row.unknown ? "unknown" : row.description);
         text.append("  ");
-        text.append(std::to_string(row.length));
+        AppendNumber(text, row.length);
         text.append("  ");
         AppendMessageText(text, row.value);
         text.push_back('\n');
@@ -77,7 +77,7 @@ void AppendSubfields(std::string& text, const SubfieldReading& reading) {
         text.append("subfields stop at ");
         AppendMessageText(text, reading.error.id);
         text.append(", offset ");
-        text.append(std::to_string(reading.error.offset));
+        AppendNumber(text, reading.error.offset);
         text.append(": ");
         AppendMessageText(text, reading.error.reason);
         text.push_back('\n');
@@ -125,12 +125,15 @@ void RowsReport::Write(const CheckedMessage& message) {
         out.Line("message ", message.number, ": no MTI");
     }
     if (message.hasHeader) out.Line("  header ", message.headerHex);
+    widths.resize(message.rowCount);
     std::size_t width = 0;
-    for (std::size_t i = 0; i < message.rowCount; ++i)
-        width = std::max(width, MessageTextWidth(message.rows[i].value));
+    for (std::size_t i = 0; i < message.rowCount; ++i) {
+        widths[i] = MessageTextWidth(message.rows[i].inspection->value);
+        width = std::max(width, widths[i]);
+    }
     width = std::min(width, kValueWidth);
     for (std::size_t i = 0; i < message.rowCount; ++i)
-        WriteRow(message.rows[i], width);
+        WriteRow(message.rows[i], widths[i], width);
     if (message.verdict.empty()) {
         out.Line("  no verdict: neither MTI nor bitmap could be read");
     } else {
@@ -140,23 +143,27 @@ void RowsReport::Write(const CheckedMessage& message) {
     }
 }
 
-void RowsReport::WriteRow(const FieldRow& row, std::size_t width) {
-    const FieldType type = def.fields[row.number].type;
+// "  %3d  %-3s  %5d  " and the value; the description from the column after the widest value.
+void RowsReport::WriteRow(const FieldRow& row, std::size_t shown, std::size_t width) {
+    const char* type = NameOf(def.fields[row.number].type);
     std::string& text = out.Text();
-    char head[48];
-    const int n = std::snprintf(head, sizeof head, "  %3d  %-3s  %5d  ", row.number, NameOf(type),
-                                row.length);
-    text.append(head, n > 0 ? n : 0);
-    AppendMessageText(text, row.value);
+    text.append("  ");
+    AppendNumber(text, row.number, 3);
+    text.append("  ");
+    const std::size_t typeSize = std::strlen(type);
+    text.append(type, typeSize);
+    text.append(typeSize < 3 ? 5 - typeSize : 2, ' ');
+    AppendNumber(text, row.length, 5);
+    text.append("  ");
+    AppendMessageText(text, row.inspection->value);
     const char* description = def.fields[row.number].description;
     if (description[0] != '\0') {
-        const std::size_t shown = MessageTextWidth(row.value);
         if (shown < width) text.append(width - shown, ' ');
         text.append("  ");
         AppendDefinitionText(text, description);
     }
     text.push_back('\n');
-    AppendInside(text, row.inspection);
+    AppendInside(text, *row.inspection);
 }
 
 void RowsReport::Finish(const CheckCounts& counts) {

@@ -2,6 +2,8 @@
 // counts at the end.
 #pragma once
 
+#include <vector>
+
 #include "cli/report_output.h"
 #include "cli/report_writer.h"
 #include "model/protocol.h"
@@ -14,10 +16,12 @@ class RowsReport : public ReportWriter {
     void Finish(const CheckCounts& counts) override;
 
   private:
-    void WriteRow(const FieldRow& row, std::size_t width);
+    // shown: how wide the row's value is; width: the widest value's width, at most 40.
+    void WriteRow(const FieldRow& row, std::size_t shown, std::size_t width);
 
     const ProtocolDef& def;
     ReportOutput& out;
+    std::vector<std::size_t> widths;  // of the message's values
 };
 
 // The last line of the rows and summary reports.

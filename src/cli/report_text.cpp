@@ -1,10 +1,21 @@
 #include "cli/report_text.h"
 
+#include <array>
+#include <charconv>
+
 namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 // The only verdict that quotes the message: the MTI that has no message definition.
 constexpr std::string_view kUnknownMessage = "Unknown message ";
+
+// How many characters each byte of a message takes: 1 as it is, 2 for "\\", 4 for \xHH.
+constexpr std::array<std::uint8_t, 256> kMessageWidth = [] {
+    std::array<std::uint8_t, 256> width{};
+    for (int c = 0; c < 256; ++c)
+        width[static_cast<std::size_t>(c)] = c == '\\' ? 2 : c >= 0x20 && c <= 0x7E ? 1 : 4;
+    return width;
+}();
 
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -15,47 +26,41 @@ void AppendEscape(std::string& out, unsigned char c) {
     out.append(escape, 4);
 }
 
-bool ShownAsIs(unsigned char c) {
-    return c >= 0x20 && c <= 0x7E && c != '\\';
-}
-
 }  // namespace
 
 void AppendMessageText(std::string& out, std::string_view bytes) {
-    std::size_t plain = 0;
-    while (plain < bytes.size() && ShownAsIs(static_cast<unsigned char>(bytes[plain])))
-        ++plain;
-    out.append(bytes.substr(0, plain));
-    for (std::size_t i = plain; i < bytes.size(); ++i) {
+    std::size_t plain = 0;  // where the bytes not yet appended begin
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
-        if (ShownAsIs(c)) {
-            out.push_back(static_cast<char>(c));
-        } else if (c == '\\') {
+        if (kMessageWidth[c] == 1) continue;
+        out.append(bytes.substr(plain, i - plain));
+        if (c == '\\') {
             out.append("\\\\");
         } else {
             AppendEscape(out, c);
         }
+        plain = i + 1;
     }
+    out.append(bytes.substr(plain));
 }
 
 std::size_t MessageTextWidth(std::string_view bytes) {
     std::size_t width = 0;
-    for (char b : bytes) {
-        const auto c = static_cast<unsigned char>(b);
-        width += ShownAsIs(c) ? 1 : c == '\\' ? 2 : 4;
-    }
+    for (char b : bytes)
+        width += kMessageWidth[static_cast<unsigned char>(b)];
     return width;
 }
 
 void AppendDefinitionText(std::string& out, std::string_view text) {
-    for (char b : text) {
-        const auto c = static_cast<unsigned char>(b);
-        if (IsControl(c)) {
-            AppendEscape(out, c);
-        } else {
-            out.push_back(b);
-        }
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!IsControl(c)) continue;
+        out.append(text.substr(plain, i - plain));
+        AppendEscape(out, c);
+        plain = i + 1;
     }
+    out.append(text.substr(plain));
 }
 
 void AppendVerdict(std::string& out, std::string_view verdict) {
@@ -65,4 +70,12 @@ void AppendVerdict(std::string& out, std::string_view verdict) {
         return;
     }
     AppendDefinitionText(out, verdict);
+}
+
+void AppendNumber(std::string& out, long number, std::size_t width) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    const auto size = static_cast<std::size_t>(end - digits);
+    if (size < width) out.append(width - size, ' ');
+    out.append(digits, size);
 }

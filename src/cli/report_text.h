@@ -14,3 +14,5 @@ std::size_t MessageTextWidth(std::string_view bytes);
 void AppendDefinitionText(std::string& out, std::string_view text);
 // A verdict: the system's own words as definition text, the MTI it names as message bytes.
 void AppendVerdict(std::string& out, std::string_view verdict);
+// A number in decimal, right-aligned in width characters (printf's "%*ld").
+void AppendNumber(std::string& out, long number, std::size_t width = 0);
