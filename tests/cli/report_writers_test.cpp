@@ -18,6 +18,8 @@
 
 #include "acquirer_corpus.h"
 #include "cli/checker.h"
+#include "cli/diagnose_report.h"
+#include "cli/diagnose_sink.h"
 #include "cli/json_writer.h"
 #include "cli/report_json.h"
 #include "cli/report_json_tree.h"
@@ -413,6 +415,39 @@ TEST(ReportWriters, RowsWithoutPrintfOrHexWriteTheSameBytes) {
             ASSERT_TRUE(after == before)
                 << corpus.name << ", " << run.name << ": " << FirstDifference(after, before);
         }
+    }
+}
+
+// diagnose --json without its map's rows, which it never showed, and without a tree.
+TEST(ReportWriters, StreamingDiagnoseJsonWritesTheTreesBytes) {
+    for (const Corpus& corpus : Corpora()) {
+        auto def = std::make_unique<ProtocolDef>();
+        LoadProText(corpus.definition, *def);
+        Describe(*def);
+        // Failing messages are searched for a reading that passes: a few of them do.
+        const std::size_t count = std::min<std::size_t>(corpus.messages.size(), 40);
+        std::string reports[2];
+        for (int streamed = 0; streamed < 2; ++streamed) {
+            ReportOutput output(nullptr);
+            std::unique_ptr<DiagnoseReport> writer;
+            if (streamed) {
+                writer = std::make_unique<DiagnoseJsonReport>(output);
+            } else {
+                writer = std::make_unique<DiagnoseJsonTreeReport>(output);
+            }
+            DiagnoseSink sink(*def, InspectOptions{}, corpus.header, *writer, output);
+            ASSERT_TRUE(sink.Ready());
+            std::mt19937 random(55);
+            for (std::size_t i = 0; i < count; ++i) {
+                if (random() % 20 == 0) sink.Fail(RandomBytes(random, 12));
+                LoadMessage(sink.Message(), corpus.messages[i].data(), corpus.messages[i].size());
+                sink.Take();
+            }
+            sink.Finish();
+            reports[streamed] = output.Text();
+        }
+        ASSERT_TRUE(reports[1] == reports[0])
+            << corpus.name << ": " << FirstDifference(reports[1], reports[0]);
     }
 }
 
