@@ -89,5 +89,5 @@ void DiagnoseJsonReport::Write(const DiagnosedMessage& message) {
         WriteCandidates(json, diagnosis);
     }
     json.EndObject();
-    out.Text().push_back('\n');
+    json.Raw('\n');
 }

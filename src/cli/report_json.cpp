@@ -1,6 +1,7 @@
 #include "cli/report_json.h"
 
 #include "cli/json_writer.h"
+#include "cli/report_text.h"
 #include "content/emv_bits.h"
 
 namespace {
@@ -112,6 +113,23 @@ void WriteInside(JsonWriter& json, const FieldInspection& inside) {
 
 }  // namespace
 
+JsonReport::JsonReport(const ProtocolDef& protocol, ReportOutput& output)
+    : def(protocol), out(output) {
+    // The definition does not change while the report is written: what a field's object says
+    // of the definition is written once.
+    for (int n = 0; n < kFieldCount; ++n) {
+        std::string& opening = openings[n];
+        opening = "\"number\":";
+        AppendNumber(opening, n);
+        std::string& type = types[n];
+        type = "\"type\":";
+        AppendJsonString(type, NameOf(def.fields[n].type));
+        std::string& description = descriptions[n];
+        description = "\"description\":";
+        AppendJsonString(description, def.fields[n].description);
+    }
+}
+
 void JsonReport::Write(const CheckedMessage& message) {
     JsonWriter json(out.Text());
     json.BeginObject();
@@ -122,16 +140,15 @@ void JsonReport::Write(const CheckedMessage& message) {
     json.Key("fields").BeginArray();
     for (std::size_t i = 0; i < message.rowCount; ++i) {
         const FieldRow& row = message.rows[i];
-        const FldDef& field = def.fields[row.number];
         json.BeginObject();
-        json.Key("number").Number(row.number);
+        json.Members(openings[row.number]);
         json.Key("offset").Number(row.offset);
         json.Key("consumed").Number(row.consumed);
-        json.Key("type").String(NameOf(field.type));
+        json.Members(types[row.number]);
         json.Key("length").Number(row.length);
         json.Key("value").String(row.inspection->value);
         json.Key("hex").String(row.inspection->hex);
-        json.Key("description").String(field.description);
+        json.Members(descriptions[row.number]);
         WriteInside(json, *row.inspection);
         json.EndObject();
     }
@@ -140,5 +157,5 @@ void JsonReport::Write(const CheckedMessage& message) {
     json.Key("ok").Bool(message.ok);
     if (message.error != nullptr) json.Key("error").String(message.error);
     json.EndObject();
-    out.Text().push_back('\n');
+    json.Raw('\n');
 }

@@ -25,21 +25,6 @@ bool IsTextDigit(std::uint8_t b) noexcept {
     return b >= '0' && b <= '9';
 }
 
-// What a byte can be part of: a run of text digits, of decimal nibbles through its high half,
-// its low half.
-constexpr std::uint8_t kTextDigit = 1;
-constexpr std::uint8_t kHighDigit = 2;
-constexpr std::uint8_t kLowDigit = 4;
-constexpr std::array<std::uint8_t, 256> kKinds = [] {
-    std::array<std::uint8_t, 256> kinds{};
-    for (int b = 0; b < 256; ++b) {
-        kinds[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(
-            (b >= '0' && b <= '9' ? kTextDigit : 0) | (b >> 4 <= 9 ? kHighDigit : 0) |
-            ((b & 15) <= 9 ? kLowDigit : 0));
-    }
-    return kinds;
-}();
-
 // Eight keys of consecutive starts as one word, the first in its lowest byte.
 std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
     std::uint64_t word = 0;
@@ -125,18 +110,23 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
     if (hideFrom < hideTo) hide(hideFrom, hideTo);
 }
 
-// Calls run(first, last) for each run of at least kMinCardDigits symbols of [0, count) for
-// which isDigit holds.
+// Calls run(first, last) for each maximal run of at least kMinCardDigits symbols of [0, count)
+// for which isDigit holds. Any kMinCardDigits symbols in a row take one whose index is a
+// multiple of kMinCardDigits less one: only those are looked at, and around the ones that are
+// digits, the rest of their run.
 template <typename IsDigit, typename Run>
 void ForEachLongRun(int count, IsDigit isDigit, Run run) {
-    int i = 0;
-    while (i < count) {
-        while (i < count && !isDigit(i))
-            ++i;
-        const int first = i;
-        while (i < count && isDigit(i))
-            ++i;
-        if (i - first >= kMinCardDigits) run(first, i);
+    int done = 0;  // no run left to find before this symbol
+    for (int probe = kMinCardDigits - 1; probe < count; probe += kMinCardDigits) {
+        if (probe < done || !isDigit(probe)) continue;
+        int first = probe;
+        while (first > done && isDigit(first - 1))
+            --first;
+        int last = probe + 1;
+        while (last < count && isDigit(last))
+            ++last;
+        if (last - first >= kMinCardDigits) run(first, last);
+        done = last;
     }
 }
 
@@ -233,55 +223,38 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept {
 
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
                         int at) {
-    const bool nibbles = shown != ValueShown::kTextAlone;
-    // 13 text digits take 13 bytes; 13 nibbles, 7.
-    if (bytes == nullptr || size < (nibbles ? (kMinCardDigits + 1) / 2 : kMinCardDigits)) return;
-    auto textRun = [&](int first, int last) {
-        HideCandidatesInRun(
-            first, last, [&](int k) { return bytes[k] - '0'; }, [](int, int) { return true; },
-            [&](int from, int to) { mask.Nibbles(2 * (at + from), 2 * (at + to)); });
-        // A pair "3d" is two text digits: 13 pairs need a run of 26.
-        if (last - first >= 2 * kMinCardDigits) HidePairCandidates(bytes, first, last, mask, at);
-    };
-    // Nibbles [first, last), with a byte that is no text digit among the bytes they lie in.
-    auto nibbleRun = [&](int first, int last) {
-        HideCandidatesInRun(
-            first, last, [&](int k) { return NibbleOf(bytes, k); }, OutsideTextDigits(bytes, first),
-            [&](int from, int to) {
-                if (shown == ValueShown::kHex) {
-                    return mask.Nibbles(2 * at + from, 2 * at + to);
-                }
-                mask.HexNibbles(2 * at + from, 2 * at + to);
-            });
-    };
-    // One look at each byte finds the runs of every reading: text digits, and decimal nibbles
-    // whose bytes are not all text digits (those are the hex of the digits, which the
-    // text-digit reading covers). A byte past the end ends every run.
-    int textFrom = 0;    // where the run of text digits begins
-    int nibbleFrom = 0;  // where the run of decimal nibbles begins
-    int other = -1;      // the last byte that is no text digit
-    for (int k = 0; k <= size; ++k) {
-        const std::uint8_t kind = k < size ? kKinds[bytes[k]] : 0;
-        const int otherBefore = other;
-        if ((kind & kTextDigit) == 0) {
-            if (k - textFrom >= kMinCardDigits) textRun(textFrom, k);
-            textFrom = k + 1;
-            if (k < size) other = k;
-        }
-        if (!nibbles) continue;
-        if ((kind & kHighDigit) == 0) {
-            if (2 * k - nibbleFrom >= kMinCardDigits && otherBefore >= nibbleFrom / 2) {
-                nibbleRun(nibbleFrom, 2 * k);
-            }
-            nibbleFrom = 2 * k + 1;
-        }
-        if ((kind & kLowDigit) == 0) {
-            if (2 * k + 1 - nibbleFrom >= kMinCardDigits && other >= nibbleFrom / 2) {
-                nibbleRun(nibbleFrom, 2 * k + 1);
-            }
-            nibbleFrom = 2 * k + 2;
-        }
-    }
+    if (bytes == nullptr || size < 1) return;
+    ForEachLongRun(
+        size, [&](int k) { return IsTextDigit(bytes[k]); },
+        [&](int first, int last) {
+            HideCandidatesInRun(
+                first, last, [&](int k) { return bytes[k] - '0'; }, [](int, int) { return true; },
+                [&](int from, int to) { mask.Nibbles(2 * (at + from), 2 * (at + to)); });
+            // A pair "3d" is two text digits: 13 pairs need a run of 26.
+            if (last - first >= 2 * kMinCardDigits)
+                HidePairCandidates(bytes, first, last, mask, at);
+        });
+    if (shown == ValueShown::kTextAlone) return;
+    ForEachLongRun(
+        2 * size, [&](int i) { return NibbleOf(bytes, i) <= 9; },
+        [&](int first, int last) {
+            // Nibbles that lie in text digits alone are the hex of those digits, which the
+            // text-digit reading covers.
+            const int lastByte = (last - 1) / 2;
+            int k = first / 2;
+            while (k <= lastByte && IsTextDigit(bytes[k]))
+                ++k;
+            if (k > lastByte) return;
+            HideCandidatesInRun(
+                first, last, [&](int i) { return NibbleOf(bytes, i); },
+                OutsideTextDigits(bytes, first),
+                [&](int from, int to) {
+                    if (shown == ValueShown::kHex) {
+                        return mask.Nibbles(2 * at + from, 2 * at + to);
+                    }
+                    mask.HexNibbles(2 * at + from, 2 * at + to);
+                });
+        });
 }
 
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out) {
