@@ -1,6 +1,6 @@
 // Writes the benchmark's protocol definition, or a stream of messages in hexadecimal, one per
-// line, for `iso8583 check --hex`: the typical authorisation request, or the acquirer corpus
-// of the text or the EBCDIC dialect over and over.
+// line, for `iso8583 check --hex`: the typical authorisation request, the acquirer corpus of
+// the text or the EBCDIC dialect, or the random-fields corpus, over and over.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +10,7 @@
 
 #include "acquirer_corpus.h"
 #include "model/pro_file.h"
+#include "random_fields_corpus.h"
 #include "support/text.h"
 #include "typical_message.h"
 
@@ -19,7 +20,7 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: bench_messages --pro FILE [DIALECT] | --hex COUNT [DIALECT] | --stats DIALECT\n"
-        "DIALECT: typical (the default), text or ebcdic\n");
+        "DIALECT: typical (the default), text, ebcdic or random\n");
     return 2;
 }
 
@@ -102,13 +103,18 @@ int main(int argc, char** argv) {
         std::strcpy(def->name, "Benchmark binary dialect");
     } else if (dialect == "text" || dialect == "ebcdic") {
         DefineAcquirer(*def, dialect == "text" ? CorpusDialect::kText : CorpusDialect::kEbcdic);
+    } else if (dialect == "random") {
+        DefineRandomFields(*def);
     } else {
         return Usage();
     }
     const bool typical = dialect == "typical";
     if (std::strcmp(argv[1], "--pro") == 0) return WritePro(argv[2], *def);
-    if (stats) return typical ? Usage() : WriteStats(AcquirerCorpus(*def));
-    if (std::strcmp(argv[1], "--hex") != 0) return Usage();
+    if (typical && (stats || std::strcmp(argv[1], "--hex") != 0)) return Usage();
     if (typical) return WriteHex(std::atol(argv[2]), *def);
-    return WriteCorpusHex(std::atol(argv[2]), AcquirerCorpus(*def));
+    const std::vector<std::string> corpus =
+        dialect == "random" ? RandomFieldsCorpus(*def) : AcquirerCorpus(*def);
+    if (stats) return WriteStats(corpus);
+    if (std::strcmp(argv[1], "--hex") != 0) return Usage();
+    return WriteCorpusHex(std::atol(argv[2]), corpus);
 }

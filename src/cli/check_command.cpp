@@ -41,6 +41,8 @@ std::unique_ptr<ReportWriter> MakeReport(const CheckOptions& options, const Prot
 InspectOptions InspectionOf(const CheckOptions& options) {
     InspectOptions inspect;
     inspect.mask = !options.noMask;
+    // Only --json shows the hex of text values.
+    inspect.hexShown = options.json;
     for (int n : options.tlvFields)
         SetBit(inspect.tlvFields, n);
     for (int n : options.maskFields)

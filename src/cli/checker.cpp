@@ -4,7 +4,13 @@
 #include <cstring>
 
 Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput& out)
-    : def(protocol), writer(report), output(out), index(protocol.messages), plan(protocol) {
+    : def(protocol),
+      writer(report),
+      output(out),
+      index(protocol.messages),
+      plan(protocol),
+      inspections(std::make_unique<FieldInspection[]>(kFieldCount)) {
+    rows.reserve(kFieldCount);
     scratch.index = &index;
     scratch.plan = &plan;
     if (writer.WantsFields()) {
@@ -13,7 +19,7 @@ Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput
 }
 
 bool Checker::Take() {
-    rowCount = 0;
+    rows.clear();
     CheckedMessage checked;
     if (headerUnits >= 0) {
         const int length = message.Length();
@@ -39,7 +45,7 @@ bool Checker::Take() {
 }
 
 bool Checker::Fail(std::string_view why) {
-    rowCount = 0;
+    rows.clear();
     if (why.data() != reason.data()) reason.assign(why);
     CheckedMessage checked;
     checked.error = reason.c_str();
@@ -50,7 +56,7 @@ bool Checker::Deliver(CheckedMessage& checked) {
     checked.number = ++counts.read;
     ++(checked.ok ? counts.passed : counts.failed);
     checked.rows = rows.data();
-    checked.rowCount = rowCount;
+    checked.rowCount = rows.size();
     if (writer.WantsFields()) {
         // Behind a header nobody declared, the bitmap is read from the header's units.
         const int size = static_cast<int>(checked.header.bitmap.size());
@@ -71,8 +77,7 @@ bool Checker::Finish() {
 }
 
 bool Checker::TakeField(const DecodedField& field) {
-    if (rowCount == rows.size()) rows.emplace_back();
-    FieldRow& row = rows[rowCount++];
+    FieldRow& row = rows.emplace_back();
     row.number = field.number;
     // Offsets count from the first unit of the message as read, its header included: so do
     // those of what is inside the field.
@@ -81,9 +86,11 @@ bool Checker::TakeField(const DecodedField& field) {
     if (row.offset <= INT16_MAX) placed.offset = static_cast<std::int16_t>(row.offset);
     row.consumed = field.consumed;
     row.length = field.value->Length();
-    InspectField(def, placed, inspect, row.inspection);
-    // Swapped, not copied: both strings keep their storage for the next message.
-    row.value.swap(row.inspection.value);
-    row.hex.swap(row.inspection.hex);
+    // A bitmap hands each field over once a message; a number outside the bitmap's is no data
+    // element, which InspectField leaves empty.
+    const bool known = field.number >= 0 && field.number < kFieldCount;
+    FieldInspection& inspection = inspections[known ? field.number : 0];
+    InspectField(def, placed, inspect, inspection);
+    row.inspection = &inspection;
     return true;
 }

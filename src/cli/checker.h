@@ -2,6 +2,7 @@
 // hands the result to a report writer.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,9 @@ class Checker : public MessageSink {
     AutoBuff message;
     AutoBuff verdict;
     std::vector<FieldRow> rows;
-    std::size_t rowCount = 0;
+    // One per field number, so that a field's inspection keeps the storage the same field took
+    // in the messages before: chip data its data objects, track data its parts.
+    std::unique_ptr<FieldInspection[]> inspections;
     std::string reason;
     int headerUnits = -1;  // none
     std::string header;

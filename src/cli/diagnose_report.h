@@ -11,12 +11,16 @@ struct DiagnosedMessage {
     long number = 0;                       // counted from 1 over all inputs
     const char* error = nullptr;           // why the message could not be prepared; null otherwise
     const Diagnosis* diagnosis = nullptr;  // with error null
-    const std::vector<MapRow>* rows = nullptr;  // one per entry of the diagnosis's map
+    // One per entry of the diagnosis's map, for a writer that wants them; null otherwise.
+    const std::vector<MapRow>* rows = nullptr;
 };
 
 class DiagnoseReport {
   public:
     virtual ~DiagnoseReport() = default;
+    // Whether Write needs the map's rows (hex and values, masked), which take longer than the
+    // diagnosis itself.
+    virtual bool WantsRows() const { return true; }
     virtual void Write(const DiagnosedMessage& message) = 0;
     virtual void Finish(const CheckCounts& counts) = 0;
 };
@@ -37,6 +41,20 @@ class DiagnoseTextReport : public DiagnoseReport {
 class DiagnoseJsonReport : public DiagnoseReport {
   public:
     explicit DiagnoseJsonReport(ReportOutput& output) : out(output) {}
+    bool WantsRows() const override { return false; }
+    void Write(const DiagnosedMessage& message) override;
+    void Finish(const CheckCounts&) override {}
+
+  private:
+    ReportOutput& out;
+};
+
+// The same report written through a tree of nlohmann::json, kept while the streaming writer is
+// compared with it.
+class DiagnoseJsonTreeReport : public DiagnoseReport {
+  public:
+    explicit DiagnoseJsonTreeReport(ReportOutput& output) : out(output) {}
+    bool WantsRows() const override { return false; }
     void Write(const DiagnosedMessage& message) override;
     void Finish(const CheckCounts&) override {}
 

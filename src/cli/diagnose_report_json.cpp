@@ -1,82 +1,93 @@
-#include <nlohmann/json.hpp>
-
 #include "cli/diagnose_report.h"
+#include "cli/json_writer.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json MapOf(const Diagnosis& diagnosis) {
-    Json map = Json::array();
+void WriteMap(JsonWriter& json, const Diagnosis& diagnosis) {
+    json.BeginArray();
     for (const MapEntry& entry : diagnosis.map) {
-        Json item = {
-            {"offset", entry.offset}, {"units", entry.units}, {"part", NameOf(entry.part)}};
-        if (entry.part == MapPart::kField) item["field"] = entry.field;
+        json.BeginObject();
+        json.Key("offset").Number(entry.offset);
+        json.Key("units").Number(entry.units);
+        json.Key("part").String(NameOf(entry.part));
+        if (entry.part == MapPart::kField) json.Key("field").Number(entry.field);
         if (!entry.subfields.empty()) {
-            Json subfields = Json::array();
+            json.Key("subfields").BeginArray();
             for (const MapSubfield& subfield : entry.subfields) {
-                subfields.push_back(
-                    {{"id", subfield.id}, {"offset", subfield.offset}, {"units", subfield.units}});
+                json.BeginObject();
+                json.Key("id").String(subfield.id);
+                json.Key("offset").Number(subfield.offset);
+                json.Key("units").Number(subfield.units);
+                json.EndObject();
             }
-            item["subfields"] = std::move(subfields);
+            json.EndArray();
         }
-        map.push_back(std::move(item));
+        json.EndObject();
     }
-    return map;
+    json.EndArray();
 }
 
-Json WarningsOf(const Diagnosis& diagnosis) {
-    Json warnings = Json::array();
+void WriteWarnings(JsonWriter& json, const Diagnosis& diagnosis) {
+    json.BeginArray();
     for (const Finding& finding : diagnosis.warnings) {
-        Json item = Json::object();
-        if (finding.field != 0) item["field"] = finding.field;
-        item["offset"] = finding.offset;
-        item["text"] = finding.text;
-        warnings.push_back(std::move(item));
+        json.BeginObject();
+        if (finding.field != 0) json.Key("field").Number(finding.field);
+        json.Key("offset").Number(finding.offset);
+        json.Key("text").String(finding.text);
+        json.EndObject();
     }
-    return warnings;
+    json.EndArray();
 }
 
-Json CandidatesOf(const Diagnosis& diagnosis) {
-    Json candidates = Json::array();
+void WriteCandidates(JsonWriter& json, const Diagnosis& diagnosis) {
+    json.BeginArray();
     for (const Reading& reading : diagnosis.readings) {
-        Json changes = Json::object();
-        if (reading.headerChanged) changes["header"] = reading.header;
+        json.BeginObject();
+        json.Key("changes").BeginObject();
+        if (reading.headerChanged) json.Key("header").Number(reading.header);
         if (reading.change && reading.change->emptyFields) {
-            changes["EMPTY_FIELDS"] = "Y";
+            json.Key("EMPTY_FIELDS").String("Y");
         } else if (reading.change) {
-            if (reading.change->field != 0) changes["field"] = reading.change->field;
-            changes[KeyOf(reading.change->role)] = NameOf(reading.change->value);
+            if (reading.change->field != 0) json.Key("field").Number(reading.change->field);
+            json.Key(KeyOf(reading.change->role)).String(NameOf(reading.change->value));
         }
-        candidates.push_back({{"changes", std::move(changes)},
-                              {"verdict", reading.verdict},
-                              {"ok", reading.ok},
-                              {"warnings", reading.warnings}});
+        json.EndObject();
+        json.Key("verdict").String(reading.verdict);
+        json.Key("ok").Bool(reading.ok);
+        json.Key("warnings").Number(reading.warnings);
+        json.EndObject();
     }
-    return candidates;
+    json.EndArray();
 }
 
 }  // namespace
 
 void DiagnoseJsonReport::Write(const DiagnosedMessage& message) {
-    Json line = {{"message", message.number}};
+    JsonWriter json(out.Text());
+    json.BeginObject();
+    json.Key("message").Number(message.number);
     if (message.error != nullptr) {
-        line["verdict"] = "";
-        line["ok"] = false;
-        line["error"] = message.error;
+        json.Key("verdict").String("");
+        json.Key("ok").Bool(false);
+        json.Key("error").String(message.error);
     } else {
         const Diagnosis& diagnosis = *message.diagnosis;
-        line["verdict"] = diagnosis.verdict;
-        line["ok"] = diagnosis.ok;
-        line["map"] = MapOf(diagnosis);
+        json.Key("verdict").String(diagnosis.verdict);
+        json.Key("ok").Bool(diagnosis.ok);
+        json.Key("map");
+        WriteMap(json, diagnosis);
         if (diagnosis.stopped) {
-            line["stopped"] = {{"field", diagnosis.stopped->field},
-                               {"offset", diagnosis.stopped->offset},
-                               {"reason", diagnosis.stopped->text}};
+            json.Key("stopped").BeginObject();
+            json.Key("field").Number(diagnosis.stopped->field);
+            json.Key("offset").Number(diagnosis.stopped->offset);
+            json.Key("reason").String(diagnosis.stopped->text);
+            json.EndObject();
         }
-        line["warnings"] = WarningsOf(diagnosis);
-        line["candidates"] = CandidatesOf(diagnosis);
+        json.Key("warnings");
+        WriteWarnings(json, diagnosis);
+        json.Key("candidates");
+        WriteCandidates(json, diagnosis);
     }
-    out.Text().append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-    out.Text().push_back('\n');
+    json.EndObject();
+    json.Raw('\n');
 }

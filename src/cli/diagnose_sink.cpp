@@ -12,13 +12,15 @@ bool DiagnoseSink::Take() {
         return Fail(reason);
     }
     diagnoser.Diagnose(message, headerUnits > 0 ? headerUnits : 0, diagnosis);
-    mapRows.Build(message, diagnosis, rows);
+    DiagnosedMessage diagnosed;
+    if (writer.WantsRows()) {
+        mapRows.Build(message, diagnosis, rows);
+        diagnosed.rows = &rows;
+    }
     for (Reading& reading : diagnosis.readings)
         reading.headerHex =
             ReadingHeaderHex(message.Data(), message.Length(), reading, mapRows.Masks());
-    DiagnosedMessage diagnosed;
     diagnosed.diagnosis = &diagnosis;
-    diagnosed.rows = &rows;
     return Deliver(diagnosed, diagnosis.ok);
 }
 

@@ -1,119 +1,161 @@
 #include "cli/report_json.h"
 
-#include <nlohmann/json.hpp>
-
+#include "cli/json_writer.h"
+#include "cli/report_text.h"
 #include "content/emv_bits.h"
-#include "support/text.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json TrackJson(const TrackParts& track) {
-    Json out = {{"account", track.account}};
-    if (track.track == 1) out["name"] = track.name;
-    out["expiry"] = track.expiry;
-    out["service_code"] = track.serviceCode;
-    out["discretionary"] = track.discretionary;
-    return out;
+void WriteTrack(JsonWriter& json, const TrackParts& track) {
+    json.BeginObject();
+    json.Key("account").String(track.account);
+    if (track.track == 1) json.Key("name").String(track.name);
+    json.Key("expiry").String(track.expiry);
+    json.Key("service_code").String(track.serviceCode);
+    json.Key("discretionary").String(track.discretionary);
+    json.EndObject();
 }
 
 // The data objects tags[first, last) at one level, each with its descendants.
-Json TagsJson(const std::vector<InspectedTag>& tags, std::size_t first, std::size_t last) {
-    Json out = Json::array();
+void WriteTags(JsonWriter& json, const std::vector<InspectedTag>& tags, std::size_t first,
+               std::size_t last) {
+    json.BeginArray();
     for (std::size_t i = first; i < last; i = static_cast<std::size_t>(tags[i].end)) {
         const InspectedTag& tag = tags[i];
-        Json object = {{"tag", tag.tagHex},
-                       {"name", tag.name},
-                       {"offset", tag.offset},
-                       {"length", tag.length},
-                       {"hex", tag.hex}};
-        if (tag.constructed) object["children"] = TagsJson(tags, i + 1, tag.end);
-        if (HasBitTexts(tag.tag)) object["bits"] = tag.bits;
-        if (tag.track.track != 0) {
-            object["track"] = TrackJson(tag.track);
-            object["luhn"] = tag.track.luhn;
+        json.BeginObject();
+        json.Key("tag").String(tag.tagHex);
+        json.Key("name").String(tag.name);
+        json.Key("offset").Number(tag.offset);
+        json.Key("length").Number(tag.length);
+        json.Key("hex").String(tag.hex);
+        if (tag.constructed) {
+            json.Key("children");
+            WriteTags(json, tags, i + 1, static_cast<std::size_t>(tag.end));
         }
-        if (tag.hasLuhn) object["luhn"] = tag.luhn;
-        out.push_back(std::move(object));
+        if (HasBitTexts(tag.tag)) {
+            json.Key("bits").BeginArray();
+            for (const char* bit : tag.bits)
+                json.String(bit);
+            json.EndArray();
+        }
+        // A data object holds track data or a card number, never both: one "luhn" at most.
+        if (tag.track.track != 0) {
+            json.Key("track");
+            WriteTrack(json, tag.track);
+            json.Key("luhn").Bool(tag.track.luhn);
+        }
+        if (tag.hasLuhn) json.Key("luhn").Bool(tag.luhn);
+        json.EndObject();
     }
-    return out;
+    json.EndArray();
 }
 
 // The subfields rows[first, last) at one level, each with what is inside it.
-Json SubfieldsJson(const std::vector<SubfieldRow>& rows, std::size_t first, std::size_t last) {
-    Json out = Json::array();
+void WriteSubfields(JsonWriter& json, const std::vector<SubfieldRow>& rows, std::size_t first,
+                    std::size_t last) {
+    json.BeginArray();
     for (std::size_t i = first; i < last; i = static_cast<std::size_t>(rows[i].end)) {
         const SubfieldRow& row = rows[i];
-        Json object = {{"id", row.id}};
-        if (!row.tag.empty()) object["tag"] = row.tag;
-        object["offset"] = row.offset;
-        object["consumed"] = row.consumed;
+        json.BeginObject();
+        json.Key("id").String(row.id);
+        if (!row.tag.empty()) json.Key("tag").String(row.tag);
+        json.Key("offset").Number(row.offset);
+        json.Key("consumed").Number(row.consumed);
         if (row.nibbleOffset >= 0) {
-            object["nibble_offset"] = row.nibbleOffset;
-            object["nibbles"] = row.nibbles;
+            json.Key("nibble_offset").Number(row.nibbleOffset);
+            json.Key("nibbles").Number(row.nibbles);
         }
-        object["length"] = row.length;
-        object["value"] = row.value;
-        object["hex"] = row.hex;
-        object["description"] = row.description;
+        json.Key("length").Number(row.length);
+        json.Key("value").String(row.value);
+        json.Key("hex").String(row.hex);
+        json.Key("description").String(row.description);
         if (row.end > static_cast<int>(i) + 1) {
-            object["subfields"] = SubfieldsJson(rows, i + 1, static_cast<std::size_t>(row.end));
+            json.Key("subfields");
+            WriteSubfields(json, rows, i + 1, static_cast<std::size_t>(row.end));
         }
-        if (row.masked) object["masked"] = true;
-        if (row.unknown) object["unknown"] = true;
-        out.push_back(std::move(object));
+        if (row.masked) json.Key("masked").Bool(true);
+        if (row.unknown) json.Key("unknown").Bool(true);
+        json.EndObject();
     }
-    return out;
+    json.EndArray();
 }
 
-void AddInside(Json& field, const FieldInspection& inside) {
-    if (inside.masked) field["masked"] = true;
+void WriteInside(JsonWriter& json, const FieldInspection& inside) {
+    if (inside.masked) json.Key("masked").Bool(true);
     const SubfieldReading& subfields = inside.subfields;
     if (subfields.tried && !subfields.rows.empty()) {
-        field["subfields"] = SubfieldsJson(subfields.rows, 0, subfields.rows.size());
+        json.Key("subfields");
+        WriteSubfields(json, subfields.rows, 0, subfields.rows.size());
     }
     if (subfields.failed) {
-        field["subfield_error"] = {{"id", subfields.error.id},
-                                   {"offset", subfields.error.offset},
-                                   {"reason", subfields.error.reason}};
+        json.Key("subfield_error").BeginObject();
+        json.Key("id").String(subfields.error.id);
+        json.Key("offset").Number(subfields.error.offset);
+        json.Key("reason").String(subfields.error.reason);
+        json.EndObject();
     }
     if (inside.tlvTried) {
         if (inside.tlvError.empty()) {
-            field["tlv"] = TagsJson(inside.tags, 0, inside.tags.size());
+            json.Key("tlv");
+            WriteTags(json, inside.tags, 0, inside.tags.size());
         } else {
-            field["tlv_error"] = inside.tlvError;
+            json.Key("tlv_error").String(inside.tlvError);
         }
     }
+    // Track data (fields 35 and 45) and a card number (2 and 34) are never in one field.
     if (inside.track.track != 0) {
-        field["track"] = TrackJson(inside.track);
-        field["luhn"] = inside.track.luhn;
+        json.Key("track");
+        WriteTrack(json, inside.track);
+        json.Key("luhn").Bool(inside.track.luhn);
     }
-    if (inside.hasLuhn) field["luhn"] = inside.luhn;
+    if (inside.hasLuhn) json.Key("luhn").Bool(inside.luhn);
 }
 
 }  // namespace
 
+JsonReport::JsonReport(const ProtocolDef& protocol, ReportOutput& output)
+    : def(protocol), out(output) {
+    // The definition does not change while the report is written: what a field's object says
+    // of the definition is written once.
+    for (int n = 0; n < kFieldCount; ++n) {
+        std::string& opening = openings[n];
+        opening = "\"number\":";
+        AppendNumber(opening, n);
+        std::string& type = types[n];
+        type = "\"type\":";
+        AppendJsonString(type, NameOf(def.fields[n].type));
+        std::string& description = descriptions[n];
+        description = "\"description\":";
+        AppendJsonString(description, def.fields[n].description);
+    }
+}
+
 void JsonReport::Write(const CheckedMessage& message) {
-    Json fields = Json::array();
+    JsonWriter json(out.Text());
+    json.BeginObject();
+    json.Key("message").Number(message.number);
+    if (message.hasHeader) json.Key("header").String(message.headerHex);
+    json.Key("mti").String(message.header.mti);
+    json.Key("bitmap").String(message.bitmapHex);
+    json.Key("fields").BeginArray();
     for (std::size_t i = 0; i < message.rowCount; ++i) {
         const FieldRow& row = message.rows[i];
-        Json field = {
-            {"number", row.number},     {"offset", row.offset},
-            {"consumed", row.consumed}, {"type", NameOf(def.fields[row.number].type)},
-            {"length", row.length},     {"value", row.value},
-            {"hex", row.hex},           {"description", def.fields[row.number].description}};
-        AddInside(field, row.inspection);
-        fields.push_back(std::move(field));
+        json.BeginObject();
+        json.Members(openings[row.number]);
+        json.Key("offset").Number(row.offset);
+        json.Key("consumed").Number(row.consumed);
+        json.Members(types[row.number]);
+        json.Key("length").Number(row.length);
+        json.Key("value").String(row.inspection->value);
+        json.Key("hex").String(row.inspection->hex);
+        json.Members(descriptions[row.number]);
+        WriteInside(json, *row.inspection);
+        json.EndObject();
     }
-    Json line = {{"message", message.number}};
-    if (message.hasHeader) line["header"] = std::string(message.headerHex);
-    line["mti"] = std::string(message.header.mti);
-    line["bitmap"] = std::string(message.bitmapHex);
-    line["fields"] = std::move(fields);
-    line["verdict"] = std::string(message.verdict);
-    line["ok"] = message.ok;
-    if (message.error != nullptr) line["error"] = message.error;
-    out.Text().append(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-    out.Text().push_back('\n');
+    json.EndArray();
+    json.Key("verdict").String(message.verdict);
+    json.Key("ok").Bool(message.ok);
+    if (message.error != nullptr) json.Key("error").String(message.error);
+    json.EndObject();
+    json.Raw('\n');
 }

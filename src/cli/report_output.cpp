@@ -2,16 +2,14 @@
 
 #include <cerrno>
 
-#include "support/text.h"
+#include "cli/report_text.h"
 
 ReportOutput::ReportOutput(std::FILE* out) : stream(out) {
     text.reserve(kFlushAt + 4096);
 }
 
 void ReportOutput::Append(long number) {
-    char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%ld", number);
-    text.append(digits, n > 0 ? n : 0);
+    AppendNumber(text, number);
 }
 
 bool ReportOutput::Flush() {

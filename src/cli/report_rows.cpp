@@ -1,10 +1,11 @@
 #include "cli/report_rows.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/report_text.h"
+#include "cli/text_window.h"
 
 namespace {
 
@@ -14,149 +15,214 @@ constexpr std::size_t kValueWidth = 40;
 constexpr std::size_t kInsideIndent = 8;
 constexpr std::size_t kLevelIndent = 2;
 constexpr std::size_t kMeaningIndent = 4;
+// Room for a number and the blanks around it.
+constexpr std::size_t kNumberRoom = 24;
 
-void Indent(std::string& text, std::size_t indent) {
-    text.append(indent, ' ');
+// Characters at most of bytes from a message as the rows show them.
+std::size_t MessageRoom(std::string_view bytes) {
+    return 4 * bytes.size();
 }
 
-void AppendLuhn(std::string& text, std::size_t indent, bool valid) {
-    Indent(text, indent);
-    text.append(valid ? "Luhn ok\n" : "Luhn failed\n");
+void PutLuhn(TextWindow& window, std::size_t indent, bool valid) {
+    char* p = window.Room(indent + 16);
+    p = PutSpaces(p, indent);
+    window.Commit(Put(p, valid ? "Luhn ok\n" : "Luhn failed\n"));
 }
 
-void AppendTrack(std::string& text, std::size_t indent, const TrackParts& track) {
-    Indent(text, indent);
-    text.append("account ");
-    AppendMessageText(text, track.account);
+void PutTrack(TextWindow& window, std::size_t indent, const TrackParts& track) {
+    char* p = window.Room(indent + 64 +
+                          4 * (track.account.size() + track.name.size() + track.expiry.size() +
+                               track.serviceCode.size()));
+    p = PutSpaces(p, indent);
+    p = Put(p, "account ");
+    p = PutMessageText(p, track.account);
     if (track.track == 1) {
-        text.append("  name ");
-        AppendMessageText(text, track.name);
+        p = Put(p, "  name ");
+        p = PutMessageText(p, track.name);
     }
-    text.append("  expiry ");
-    AppendMessageText(text, track.expiry);
-    text.append("  service ");
-    AppendMessageText(text, track.serviceCode);
-    text.push_back('\n');
-    AppendLuhn(text, indent, track.luhn);
+    p = Put(p, "  expiry ");
+    p = PutMessageText(p, track.expiry);
+    p = Put(p, "  service ");
+    p = PutMessageText(p, track.serviceCode);
+    *p++ = '\n';
+    window.Commit(p);
+    PutLuhn(window, indent, track.luhn);
 }
 
-void AppendTag(std::string& text, const InspectedTag& tag) {
+void PutTag(TextWindow& window, const InspectedTag& tag) {
     const std::size_t indent = kInsideIndent + kLevelIndent * (tag.depth - 1);
-    Indent(text, indent);
-    text.append(tag.tagHex);
-    text.append("  ");
-    text.append(tag.name);
-    text.append("  ");
-    text.append(std::to_string(tag.length));
-    text.append("  ");
-    text.append(tag.hex);
-    text.push_back('\n');
+    const std::string_view name = tag.name;
+    char* p = window.Room(indent + tag.tagHex.size() + name.size() + tag.hex.size() + kNumberRoom);
+    p = PutSpaces(p, indent);
+    p = Put(p, tag.tagHex);
+    p = Put(p, "  ");
+    p = Put(p, name);
+    p = Put(p, "  ");
+    p = PutNumber(p, tag.length);
+    p = Put(p, "  ");
+    p = Put(p, tag.hex);
+    *p++ = '\n';
+    window.Commit(p);
     for (const char* bit : tag.bits) {
-        Indent(text, indent + kMeaningIndent);
-        text.append(bit);
-        text.push_back('\n');
+        const std::string_view text = bit;
+        p = window.Room(indent + kMeaningIndent + text.size() + 1);
+        p = PutSpaces(p, indent + kMeaningIndent);
+        p = Put(p, text);
+        *p++ = '\n';
+        window.Commit(p);
     }
-    if (tag.hasLuhn) AppendLuhn(text, indent + kMeaningIndent, tag.luhn);
-    if (tag.track.track != 0) AppendTrack(text, indent + kMeaningIndent, tag.track);
+    if (tag.hasLuhn) PutLuhn(window, indent + kMeaningIndent, tag.luhn);
+    if (tag.track.track != 0) PutTrack(window, indent + kMeaningIndent, tag.track);
 }
 
-void AppendSubfields(std::string& text, const SubfieldReading& reading) {
+void PutSubfields(TextWindow& window, const SubfieldReading& reading) {
     for (const SubfieldRow& row : reading.rows) {
-        Indent(text, kInsideIndent + kLevelIndent * (row.depth - 1));
-        AppendMessageText(text, row.id);  // a tag as the message writes it
-        text.append("  ");
-        AppendDefinitionText(text, row.unknown ? "unknown" : row.description);
-        text.append("  ");
-        text.append(std::to_string(row.length));
-        text.append("  ");
-        AppendMessageText(text, row.value);
-        text.push_back('\n');
+        const std::size_t indent = kInsideIndent + kLevelIndent * (row.depth - 1);
+        const std::string_view description = row.unknown ? "unknown" : row.description;
+        char* p = window.Room(indent + MessageRoom(row.id) + 4 * description.size() +
+                              MessageRoom(row.value) + kNumberRoom);
+        p = PutSpaces(p, indent);
+        p = PutMessageText(p, row.id);  // a tag as the message writes it
+        p = Put(p, "  ");
+        p = PutDefinitionText(p, description);
+        p = Put(p, "  ");
+        p = PutNumber(p, row.length);
+        p = Put(p, "  ");
+        p = PutMessageText(p, row.value);
+        *p++ = '\n';
+        window.Commit(p);
     }
     if (reading.failed) {
-        Indent(text, kInsideIndent);
-        text.append("subfields stop at ");
-        AppendMessageText(text, reading.error.id);
-        text.append(", offset ");
-        text.append(std::to_string(reading.error.offset));
-        text.append(": ");
-        AppendMessageText(text, reading.error.reason);
-        text.push_back('\n');
+        const SubfieldError& error = reading.error;
+        char* p =
+            window.Room(kInsideIndent + 64 + MessageRoom(error.id) + MessageRoom(error.reason));
+        p = PutSpaces(p, kInsideIndent);
+        p = Put(p, "subfields stop at ");
+        p = PutMessageText(p, error.id);
+        p = Put(p, ", offset ");
+        p = PutNumber(p, error.offset);
+        p = Put(p, ": ");
+        p = PutMessageText(p, error.reason);
+        *p++ = '\n';
+        window.Commit(p);
     }
 }
 
-void AppendInside(std::string& text, const FieldInspection& inside) {
-    if (inside.hasLuhn) AppendLuhn(text, kInsideIndent, inside.luhn);
+// A line of the system's own words, indented.
+void PutLine(TextWindow& window, std::string_view lead, std::string_view text) {
+    char* p = window.Room(kInsideIndent + lead.size() + text.size() + 1);
+    p = PutSpaces(p, kInsideIndent);
+    p = Put(p, lead);
+    p = Put(p, text);
+    *p++ = '\n';
+    window.Commit(p);
+}
+
+void PutInside(TextWindow& window, const FieldInspection& inside) {
+    if (inside.hasLuhn) PutLuhn(window, kInsideIndent, inside.luhn);
     if (inside.trackTried) {
         if (inside.track.track != 0) {
-            AppendTrack(text, kInsideIndent, inside.track);
+            PutTrack(window, kInsideIndent, inside.track);
         } else {
-            Indent(text, kInsideIndent);
-            text.append(inside.trackError);
-            text.push_back('\n');
+            PutLine(window, "", inside.trackError);
         }
     }
-    AppendSubfields(text, inside.subfields);
+    if (inside.subfields.tried || inside.subfields.failed) PutSubfields(window, inside.subfields);
     if (!inside.tlvTried) return;
-    if (!inside.tlvError.empty()) {
-        Indent(text, kInsideIndent);
-        text.append("not BER-TLV: ");
-        text.append(inside.tlvError);
-        text.push_back('\n');
-        return;
-    }
+    if (!inside.tlvError.empty()) return PutLine(window, "not BER-TLV: ", inside.tlvError);
     for (const InspectedTag& tag : inside.tags)
-        AppendTag(text, tag);
+        PutTag(window, tag);
 }
 
 }  // namespace
 
-void RowsReport::Write(const CheckedMessage& message) {
-    if (message.error != nullptr) {
-        out.Line("message ", message.number, ": error: ", message.error);
-        return;
-    }
-    if (message.header.mti[0] != '\0') {
-        out.Append("message ");
-        out.Append(message.number);
-        out.Append(": MTI ");
-        AppendMessageText(out.Text(), message.header.mti);
-        out.Line();
-    } else {
-        out.Line("message ", message.number, ": no MTI");
-    }
-    if (message.hasHeader) out.Line("  header ", message.headerHex);
-    std::size_t width = 0;
-    for (std::size_t i = 0; i < message.rowCount; ++i)
-        width = std::max(width, MessageTextWidth(message.rows[i].value));
-    width = std::min(width, kValueWidth);
-    for (std::size_t i = 0; i < message.rowCount; ++i)
-        WriteRow(message.rows[i], width);
-    if (message.verdict.empty()) {
-        out.Line("  no verdict: neither MTI nor bitmap could be read");
-    } else {
-        out.Append("  ");
-        AppendVerdict(out.Text(), message.verdict);
-        out.Line();
+RowsReport::RowsReport(const ProtocolDef& protocol, ReportOutput& output)
+    : def(protocol), out(output) {
+    // The definition does not change while the report is written: each field's head and
+    // description are written once.
+    for (int n = 0; n < kFieldCount; ++n) {
+        std::string& head = heads[n];
+        const char* type = NameOf(def.fields[n].type);
+        head.append("  ");
+        AppendNumber(head, n, 3);
+        head.append("  ");
+        head.append(type);
+        head.append(head.size() < 10 ? 10 - head.size() : 0, ' ');
+        head.append("  ");
+        AppendDefinitionText(descriptions[n], def.fields[n].description);
     }
 }
 
-void RowsReport::WriteRow(const FieldRow& row, std::size_t width) {
-    const FieldType type = def.fields[row.number].type;
-    std::string& text = out.Text();
-    char head[48];
-    const int n = std::snprintf(head, sizeof head, "  %3d  %-3s  %5d  ", row.number, NameOf(type),
-                                row.length);
-    text.append(head, n > 0 ? n : 0);
-    AppendMessageText(text, row.value);
-    const char* description = def.fields[row.number].description;
-    if (description[0] != '\0') {
-        const std::size_t shown = MessageTextWidth(row.value);
-        if (shown < width) text.append(width - shown, ' ');
-        text.append("  ");
-        AppendDefinitionText(text, description);
+void RowsReport::Write(const CheckedMessage& message) {
+    TextWindow window(out.Text());
+    char* p = window.Room(64 + 4 * sizeof message.header.mti);
+    p = Put(p, "message ");
+    p = PutNumber(p, message.number);
+    if (message.error != nullptr) {
+        window.Commit(p);
+        const std::string_view error = message.error;
+        p = window.Room(16 + error.size());
+        p = Put(p, ": error: ");
+        p = Put(p, error);
+        *p++ = '\n';
+        return window.Commit(p);
     }
-    text.push_back('\n');
-    AppendInside(text, row.inspection);
+    if (message.header.mti[0] != '\0') {
+        p = Put(p, ": MTI ");
+        p = PutMessageText(p, message.header.mti);
+    } else {
+        p = Put(p, ": no MTI");
+    }
+    *p++ = '\n';
+    window.Commit(p);
+    if (message.hasHeader) {
+        p = window.Room(16 + message.headerHex.size());
+        p = Put(p, "  header ");
+        p = Put(p, message.headerHex);
+        *p++ = '\n';
+        window.Commit(p);
+    }
+    widths.resize(message.rowCount);
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < message.rowCount; ++i) {
+        widths[i] = MessageTextWidth(message.rows[i].inspection->value);
+        width = std::max(width, widths[i]);
+    }
+    width = std::min(width, kValueWidth);
+    for (std::size_t i = 0; i < message.rowCount; ++i)
+        WriteRow(window, message.rows[i], widths[i], width);
+    if (message.verdict.empty()) {
+        p = window.Room(64);
+        p = Put(p, "  no verdict: neither MTI nor bitmap could be read\n");
+        return window.Commit(p);
+    }
+    p = window.Room(3 + 4 * message.verdict.size());
+    p = Put(p, "  ");
+    p = PutVerdict(p, message.verdict);
+    *p++ = '\n';
+    window.Commit(p);
+}
+
+// "  %3d  %-3s  %5d  " and the value; the description from the column after the widest value.
+void RowsReport::WriteRow(TextWindow& window, const FieldRow& row, std::size_t shown,
+                          std::size_t width) {
+    const std::string& head = heads[row.number];
+    const std::string& description = descriptions[row.number];
+    const std::string& value = row.inspection->value;
+    char* p = window.Room(head.size() + kNumberRoom + MessageRoom(value) + kValueWidth +
+                          description.size() + 3);
+    p = Put(p, head);
+    p = PutNumber(p, row.length, 5);
+    p = Put(p, "  ");
+    p = PutMessageText(p, value);
+    if (def.fields[row.number].description[0] != '\0') {
+        if (shown < width) p = PutSpaces(p, width - shown);
+        p = Put(p, "  ");
+        p = Put(p, description);
+    }
+    *p++ = '\n';
+    window.Commit(p);
+    PutInside(window, *row.inspection);
 }
 
 void RowsReport::Finish(const CheckCounts& counts) {

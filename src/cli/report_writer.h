@@ -13,11 +13,9 @@ struct FieldRow {
     int offset = 0;
     int consumed = 0;
     int length = 0;
-    std::string value;  // as shown: hex for B and Z, else text up to the first NUL; masked
-    std::string hex;    // masked unless asked otherwise
-    // What is inside the value. Its own value and hex have been moved to the row: they are
-    // left over from an earlier field.
-    FieldInspection inspection;
+    // The value as shown (hex for B and Z, else text up to the first NUL) and its hex, masked
+    // unless asked otherwise, and what is inside it.
+    const FieldInspection* inspection = nullptr;
 };
 
 struct CheckedMessage {

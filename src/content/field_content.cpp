@@ -1,5 +1,6 @@
 #include "content/field_content.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "content/card_number.h"
@@ -41,6 +42,24 @@ bool ReadTlvData(bool binary, const std::uint8_t* value, int size,
     return DecodeHex(size, data.data(), reinterpret_cast<const char*>(value), size / 2) == size / 2;
 }
 
+// The Luhn check of count packed digits from nibble first.
+bool LuhnValidNibbles(const std::uint8_t* bytes, int first, int count) noexcept {
+    char digits[kMaxCardDigits + 1];
+    if (count < 2 || count > kMaxCardDigits + 1) {
+        // A number longer than any card's is checked all the same, digit by digit.
+        int sum = 0;
+        for (int i = first + count - 1, k = 0; i >= first; --i, ++k) {
+            const int d = Nibble(bytes, i);
+            if (d > 9) return false;
+            sum += k % 2 == 0 ? d : (d * 2 > 9 ? d * 2 - 9 : d * 2);
+        }
+        return count >= 2 && sum % 10 == 0;
+    }
+    for (int i = 0; i < count; ++i)
+        digits[i] = kHexDigits[Nibble(bytes, first + i)];
+    return LuhnValid(digits, count);
+}
+
 // Decimal nibbles, then only F nibbles: the digits of a packed card number, or -1.
 int PackedDigits(const std::uint8_t* bytes, int size) noexcept {
     int n = 0;
@@ -52,51 +71,56 @@ int PackedDigits(const std::uint8_t* bytes, int size) noexcept {
     return n > 0 ? n : -1;
 }
 
-std::string NibbleDigits(const std::uint8_t* bytes, int first, int count) {
-    std::string out;
-    for (int i = first; i < first + count; ++i)
-        out.push_back(kHexDigits[Nibble(bytes, i)]);
-    return out;
+// Hex of bytes [from, from + count) with masked nibbles as '*', into hex (its storage reused).
+void HexRange(const std::uint8_t* bytes, int from, int count, const ValueMask& mask,
+              std::string& hex) {
+    hex.resize(2 * static_cast<std::size_t>(count));
+    for (int i = 0; i < 2 * count; ++i) {
+        const int nibble = 2 * from + i;
+        hex[i] = mask.NibbleMasked(nibble) ? '*' : kHexDigits[Nibble(bytes, nibble)];
+    }
 }
 
-std::string HexRange(const std::uint8_t* bytes, int from, int count, const ValueMask& mask) {
-    std::string hex;
-    for (int i = 2 * from; i < 2 * (from + count); ++i)
-        hex.push_back(mask.NibbleMasked(i) ? '*' : kHexDigits[Nibble(bytes, i)]);
-    return hex;
-}
-
-std::string TagHex(std::uint32_t tag, int size) {
-    std::string hex;
+void TagHex(std::uint32_t tag, int size, std::string& hex) {
+    hex.clear();
     for (int i = 2 * size - 1; i >= 0; --i)
         hex.push_back(kHexDigits[(tag >> (4 * i)) & 0x0F]);
-    return hex;
 }
 
-// The track's parts as shown: masked symbols as '*'. base is the track's first byte.
-TrackParts PartsOf(const TrackData& track, const std::uint8_t* data, int base,
-                   const ValueMask& mask) {
+void ClearTrack(TrackParts& parts) noexcept {
+    parts.track = 0;
+    for (std::string* part :
+         {&parts.account, &parts.name, &parts.expiry, &parts.serviceCode, &parts.discretionary})
+        part->clear();
+    parts.luhn = false;
+}
+
+// The track's parts as shown, into parts (their storage reused): masked symbols as '*'. base
+// is the track's first byte.
+void PartsOf(const TrackData& track, const std::uint8_t* data, int base, const ValueMask& mask,
+             TrackParts& parts) {
     const int first = track.packed ? 2 * base : base;
     const std::uint8_t* start = data + base;
-    auto part = [&](const TrackSpan& span, bool shown) {
-        std::string out;
+    auto part = [&](const TrackSpan& span, std::string& out) {
+        out.clear();
         for (int i = span.start; i < span.start + span.size; ++i) {
             const bool hidden =
-                shown && (track.packed ? mask.NibbleMasked(first + i) : mask.ByteMasked(first + i));
+                track.packed ? mask.NibbleMasked(first + i) : mask.ByteMasked(first + i);
             out.push_back(hidden ? '*' : TrackSymbol(start, track.packed, i));
         }
-        return out;
     };
-    TrackParts parts;
     parts.track = track.track;
-    parts.account = part(track.account, true);
-    parts.name = part(track.name, true);
-    parts.expiry = part(track.expiry, true);
-    parts.serviceCode = part(track.serviceCode, true);
-    parts.discretionary = part(track.discretionary, true);
-    const std::string digits = part(track.account, false);
-    parts.luhn = LuhnValid(digits.data(), static_cast<int>(digits.size()));
-    return parts;
+    part(track.account, parts.account);
+    part(track.name, parts.name);
+    part(track.expiry, parts.expiry);
+    part(track.serviceCode, parts.serviceCode);
+    part(track.discretionary, parts.discretionary);
+    // An account number is at most 19 digits: the track layouts refuse a longer one.
+    char digits[kMaxCardDigits];
+    const int count = std::min(track.account.size, kMaxCardDigits);
+    for (int i = 0; i < count; ++i)
+        digits[i] = TrackSymbol(start, track.packed, track.account.start + i);
+    parts.luhn = count == track.account.size && LuhnValid(digits, count);
 }
 
 bool ParseTrackAt(std::uint32_t tag, const std::uint8_t* bytes, int size, TrackData& track) {
@@ -153,20 +177,24 @@ void DescribeTag(const TlvObject& object, const std::uint8_t* data, const ValueM
     const char* texts[kMaxBitTexts];
     const int n = ExplainBits(object.tag, value, object.length, texts, kMaxBitTexts);
     out.bits.assign(texts, texts + n);
-    out.hex = HexRange(data, object.valueOffset, object.length, shown);
-    for (int k = object.valueOffset; k < object.valueOffset + object.length; ++k) {
-        if (shown.ByteMasked(k)) out.masked = true;
+    HexRange(data, object.valueOffset, object.length, shown, out.hex);
+    out.masked = false;
+    if (shown.Any()) {
+        for (int k = object.valueOffset; k < object.valueOffset + object.length; ++k) {
+            if (shown.ByteMasked(k)) out.masked = true;
+        }
     }
-    if (object.tag == 0x5A) {
+    out.hasLuhn = object.tag == 0x5A;
+    out.luhn = false;
+    if (out.hasLuhn) {
         const int digits = PackedDigits(value, object.length);
-        const std::string pan = digits > 0 ? NibbleDigits(value, 0, digits) : std::string();
-        out.hasLuhn = true;
-        out.luhn = LuhnValid(pan.data(), static_cast<int>(pan.size()));
+        out.luhn = digits > 0 && LuhnValidNibbles(value, 0, digits);
     }
+    ClearTrack(out.track);
     TrackData track;
     if ((object.tag == 0x56 || object.tag == 0x57 || object.tag == 0x9F6B) &&
         ParseTrackAt(object.tag, value, object.length, track)) {
-        out.track = PartsOf(track, data, object.valueOffset, shown);
+        PartsOf(track, data, object.valueOffset, shown, out.track);
     }
 }
 
@@ -185,10 +213,9 @@ class Inspection {
           valueMask(out.scratch.value) {
         valueMask.Reset(size);
         result.tlvTried = false;
-        result.tags.clear();
         result.tlvError.clear();
         result.trackTried = false;
-        result.track = TrackParts{};
+        ClearTrack(result.track);
         result.trackError.clear();
         result.hasLuhn = false;
         result.luhn = false;
@@ -203,12 +230,19 @@ class Inspection {
         }
         // The data's own backstop, carried over, already covers the value's digits.
         const bool dataScanned = TlvWanted(def, n, options) && Tlv();
+        if (!result.tlvTried || !result.tlvError.empty()) ResizeTags(0);
         const bool subfieldsScanned = Subfields();
+        const ValueShown shown = binary             ? ValueShown::kHex
+                                 : options.hexShown ? ValueShown::kText
+                                                    : ValueShown::kTextAlone;
         if (options.mask && !dataScanned && !subfieldsScanned) {
-            MaskCardNumberRuns(bytes, size, binary ? ValueShown::kHex : ValueShown::kText,
-                               valueMask);
+            MaskCardNumberRuns(bytes, size, shown, valueMask);
         }
-        MaskedHex(bytes, size, valueMask, result.hex);
+        if (shown == ValueShown::kTextAlone) {
+            result.hex.clear();
+        } else {
+            MaskedHex(bytes, size, valueMask, result.hex);
+        }
         if (binary) {
             result.value = result.hex;
         } else {
@@ -224,12 +258,13 @@ class Inspection {
         const char* text = reinterpret_cast<const char*>(bytes);
         const int digits =
             binary ? PackedDigits(bytes, size) : static_cast<int>(strnlen(text, size));
-        const std::string pan = binary && digits > 0 ? NibbleDigits(bytes, 0, digits)
-                                                     : std::string(text, digits > 0 ? digits : 0);
-        result.luhn = LuhnValid(pan.data(), static_cast<int>(pan.size()));
+        result.luhn =
+            digits > 0 && (binary ? LuhnValidNibbles(bytes, 0, digits) : LuhnValid(text, digits));
         if (!options.mask) return;
+        // Packed digits are decimal to the last by PackedDigits.
         const bool digitsOnly =
-            digits > 0 && pan.find_first_not_of("0123456789") == std::string::npos;
+            digits > 0 && (binary || std::all_of(text, text + digits,
+                                                 [](char c) { return c >= '0' && c <= '9'; }));
         if (digitsOnly) {
             MaskCardNumber(valueMask, 0, digits, binary);
         } else {
@@ -250,7 +285,7 @@ class Inspection {
             return;
         }
         if (options.mask) MaskTrack(valueMask, track, 0);
-        result.track = PartsOf(track, bytes, 0, valueMask);
+        PartsOf(track, bytes, 0, valueMask, result.track);
     }
 
     // True when the declared subfields were all read, their masking and backstop included.
@@ -312,12 +347,12 @@ class Inspection {
         }
         const int unitsPerByte = UnitsPerTlvByte(def, n);
         const int first = field.offset + def.fields[n].sizeLen;
-        result.tags.resize(static_cast<std::size_t>(found));
+        ResizeTags(static_cast<std::size_t>(found));
         for (int i = 0; i < found; ++i) {
             const TlvObject& object = objects[i];
             InspectedTag& tag = result.tags[i];
             tag.tag = object.tag;
-            tag.tagHex = TagHex(object.tag, object.tagSize);
+            TagHex(object.tag, object.tagSize, tag.tagHex);
             tag.name = TagName(object.tag);
             tag.depth = object.depth;
             tag.parent = object.parent;
@@ -337,9 +372,30 @@ class Inspection {
         return options.mask;
     }
 
+    // Makes the tags count long: the tags kept keep their strings' storage, and those not
+    // needed wait among the spares with theirs, so that once enough have been made, a field of
+    // many data objects after one of few takes no memory.
+    void ResizeTags(std::size_t count) {
+        std::vector<InspectedTag>& tags = result.tags;
+        std::vector<InspectedTag>& spare = result.scratch.tags;
+        while (tags.size() > count) {
+            spare.push_back(std::move(tags.back()));
+            tags.pop_back();
+        }
+        while (tags.size() < count) {
+            if (spare.empty()) {
+                tags.emplace_back();
+                continue;
+            }
+            tags.push_back(std::move(spare.back()));
+            spare.pop_back();
+        }
+    }
+
     // A hidden nibble of the data hides the same nibble of a binary value, or the character
     // that spells it in hex text.
     void CarryOver(const ValueMask& dataMask, int count) noexcept {
+        if (!dataMask.Any()) return;
         for (int i = 0; i < 2 * count; ++i) {
             if (!dataMask.NibbleMasked(i)) continue;
             if (binary) {
@@ -359,6 +415,7 @@ class Inspection {
     bool binary;
     FieldInspection& result;
     ValueMask& valueMask;
+    std::string tagHex;
 };
 
 }  // namespace

@@ -15,6 +15,9 @@
 
 struct InspectOptions {
     bool mask = true;
+    // Whether the hex of a text value is shown: where it is not (the rows), its hex is left
+    // empty, and what only the hex would show of a card number is not looked for.
+    bool hexShown = true;
     FieldMask tlvFields = {};   // inspected as BER-TLV besides 55, binary subfield fields and
                                 // fields declared so
     FieldMask maskFields = {};  // replaced whole besides 36 and 52
@@ -63,6 +66,7 @@ struct InspectScratch {
     ValueMask data;
     std::vector<std::uint8_t> bytes;
     std::vector<TlvObject> objects;
+    std::vector<InspectedTag> tags;  // spare ones, their strings' storage kept
 };
 
 struct FieldInspection {

@@ -1,12 +1,21 @@
 #include "content/value_mask.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
 #include "content/card_number.h"
 
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The Luhn check doubles every second digit from the last, less 9 above 9.
+constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
+// The key of a digit that cannot begin a card number: no sum of digits (0 to 9) matches it.
+constexpr std::uint8_t kNoStart = 0xFF;
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
@@ -16,144 +25,235 @@ bool IsTextDigit(std::uint8_t b) noexcept {
     return b >= '0' && b <= '9';
 }
 
-// Calls found(start, count) for each candidate that ends at one of the symbols [first, last),
-// all of them decimal digits read by digitAt. Going back from each end, one sum serves every
-// length: a digit is doubled when an odd number of digits follow it.
-template <typename DigitAt, typename Found>
-void CandidatesInRun(int first, int last, DigitAt digitAt, Found found) {
-    for (int end = first + kMinCardDigits; end <= last; ++end) {
-        const int lastDigit = digitAt(end - 1);
-        bool repeated = true;
-        int sum = 0;
-        for (int count = 1; count <= kMaxCardDigits && end - count >= first; ++count) {
-            const int digit = digitAt(end - count);
-            repeated = repeated && digit == lastDigit;
-            sum += count % 2 == 0 ? (digit * 2 > 9 ? digit * 2 - 9 : digit * 2) : digit;
-            if (count >= kMinCardDigits && sum % 10 == 0 && !repeated && digit >= 2 && digit <= 6) {
-                found(end - count, count);
-            }
+// Eight keys of consecutive starts as one word, the first in its lowest byte.
+std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, keys, sizeof word);
+    } else {
+        for (int k = 7; k >= 0; --k)
+            word = word << 8 | keys[k];
+    }
+    return word;
+}
+
+// The lowest byte of word that is zero; 8 when none is.
+int FirstZeroByte(std::uint64_t word) noexcept {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t zero = ~(((word & kLow7) + kLow7) | word | kLow7);
+    return zero == 0 ? 8 : std::countr_zero(zero) / 8;
+}
+
+// The candidates among the symbols [first, last), all decimal digits read by digitAt: 13 to 19
+// digits that pass the Luhn check, begin with 2 to 6 and are not one digit repeated, which
+// keep(start, end) does not refuse. hide(from, to) is given the symbols the card-number rule
+// hides of them, overlapping ranges merged.
+//
+// Of the candidates that end at one symbol, the longest decides: the digits the rule hides of
+// a shorter one lie inside its own, and a shorter one is one digit repeated, or refused by keep,
+// whenever the longest is. The Luhn sum of [start, end) is that of the digits before end less
+// that of those before start, each digit weighted by its parity against the last one's; so
+// each start keeps the sum before it, for either parity, and an end looks for its own sum
+// among the keys of the seven starts 13 to 19 symbols back, eight bytes at a time.
+template <typename DigitAt, typename Keep, typename Hide>
+void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide hide) {
+    // The key of start s at s % 32 and again 32 further, so that eight keys from any start lie
+    // side by side; kNoStart where a start cannot be (digit 0, 1 or 7 to 9, or before first).
+    std::uint8_t keys[2][64];
+    std::memset(keys, kNoStart, sizeof keys);
+    int sums[2] = {0, 0};      // of the digits so far, mod 10, for a last digit of either parity
+    int repeatedFrom = first;  // where the digits equal to the last one begin
+    int previous = -1;
+    int hideFrom = 0;
+    int hideTo = 0;  // the range waiting to be hidden; empty when hideTo <= hideFrom
+    for (int i = first; i < last; ++i) {
+        const int digit = digitAt(i);
+        const bool starts = digit >= 2 && digit <= 6;
+        const int slot = i & 31;
+        for (int p = 0; p < 2; ++p) {
+            const std::uint8_t key = starts ? static_cast<std::uint8_t>(sums[p]) : kNoStart;
+            keys[p][slot] = key;
+            keys[p][slot + 32] = key;
         }
+        // As the last digit of its parity it is taken as it is; of the other, doubled.
+        const int parity = i & 1;
+        sums[parity] += digit;
+        sums[parity ^ 1] += kDoubled[digit];
+        for (int& sum : sums)
+            sum -= sum >= 10 ? 10 : 0;
+        if (digit != previous) repeatedFrom = i;
+        previous = digit;
+        const int end = i + 1;
+        if (end - first < kMinCardDigits) continue;
+        // Starts end - 19 to end - 12; the last of them leaves too few digits.
+        const int from = end - kMaxCardDigits;
+        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sums[parity]);
+        word |= 0xFFULL << 56;
+        const int k = FirstZeroByte(word);
+        if (k == 8) continue;
+        const int start = from + k;
+        if (repeatedFrom <= start || !keep(start, end)) continue;
+        int hideStart = 0;
+        int hideEnd = 0;
+        MaskedDigits(end - start, hideStart, hideEnd);
+        hideStart += start;
+        hideEnd += start;
+        if (hideFrom < hideTo && hideStart <= hideTo) {
+            hideFrom = std::min(hideFrom, hideStart);
+            hideTo = std::max(hideTo, hideEnd);
+            continue;
+        }
+        if (hideFrom < hideTo) hide(hideFrom, hideTo);
+        hideFrom = hideStart;
+        hideTo = hideEnd;
+    }
+    if (hideFrom < hideTo) hide(hideFrom, hideTo);
+}
+
+// Calls run(first, last) for each maximal run of at least kMinCardDigits symbols of [0, count)
+// for which isDigit holds. Any kMinCardDigits symbols in a row take one whose index is a
+// multiple of kMinCardDigits less one: only those are looked at, and around the ones that are
+// digits, the rest of their run.
+template <typename IsDigit, typename Run>
+void ForEachLongRun(int count, IsDigit isDigit, Run run) {
+    int done = 0;  // no run left to find before this symbol
+    for (int probe = kMinCardDigits - 1; probe < count; probe += kMinCardDigits) {
+        if (probe < done || !isDigit(probe)) continue;
+        int first = probe;
+        while (first > done && isDigit(first - 1))
+            --first;
+        int last = probe + 1;
+        while (last < count && isDigit(last))
+            ++last;
+        if (last - first >= kMinCardDigits) run(first, last);
+        done = last;
     }
 }
 
-// Every candidate among the symbols [0, count), each read by digitAt (-1 for a symbol that is
-// no decimal digit).
-template <typename DigitAt, typename Found>
-void ForEachCandidate(int count, DigitAt digitAt, Found found) {
-    int i = 0;
-    while (i < count) {
-        while (i < count && digitAt(i) < 0)
-            ++i;
-        int end = i;
-        while (end < count && digitAt(end) >= 0)
-            ++end;
-        if (end - i >= kMinCardDigits) CandidatesInRun(i, end, digitAt, found);
-        i = end;
+// The hex of text digits written as characters ("3431..." for "41"): in a run of text digits
+// [first, last), symbol j of an alignment is the pair of characters from align + 2j.
+void HidePairCandidates(const std::uint8_t* bytes, int first, int last, ValueMask& mask, int at) {
+    for (int align = 0; align < 2; ++align) {
+        const int firstPair = (first - align + 1) / 2;
+        const int lastPair = (last - align) / 2;
+        auto digitAt = [&](int j) { return bytes[align + 2 * j + 1] - '0'; };
+        auto isDigit = [&](int j) { return bytes[align + 2 * (firstPair + j)] == '3'; };
+        ForEachLongRun(lastPair - firstPair, isDigit, [&](int from, int to) {
+            HideCandidatesInRun(
+                firstPair + from, firstPair + to, digitAt, [](int, int) { return true; },
+                [&](int hideFrom, int hideTo) {
+                    mask.Nibbles(2 * (at + align + 2 * hideFrom), 2 * (at + align + 2 * hideTo));
+                });
+        });
     }
 }
 
-// Calls hide(i) for each digit of a card number of count digits from start that the
-// card-number rule hides.
-template <typename Hide>
-void HideCardDigits(int start, int count, Hide hide) {
-    int from = 0;
-    int to = 0;
-    MaskedDigits(count, from, to);
-    for (int i = start + from; i < start + to; ++i)
-        hide(i);
-}
+// Nibbles [start, end) stand for a number only where they do not lie in text digits alone:
+// there they are the hex of those digits, which the text-digit reading covers. The bytes are
+// looked at once each, as the ends of the candidates move on.
+class OutsideTextDigits {
+  public:
+    OutsideTextDigits(const std::uint8_t* value, int firstNibble)
+        : bytes(value), next(firstNibble / 2) {}
 
-// Nibbles [start, start + count) lie in text digits only: they are the hex of those digits.
-bool SpellsTextDigits(const std::uint8_t* bytes, int start, int count) noexcept {
-    for (int k = start / 2; k <= (start + count - 1) / 2; ++k) {
-        if (!IsTextDigit(bytes[k])) return false;
+    bool operator()(int start, int end) noexcept {
+        for (; next <= (end - 1) / 2; ++next) {
+            if (!IsTextDigit(bytes[next])) other = next;
+        }
+        return other >= start / 2;
     }
-    return true;
-}
+
+  private:
+    const std::uint8_t* bytes;
+    int next;        // the first byte not looked at
+    int other = -1;  // the last byte looked at that is no text digit
+};
 
 }  // namespace
 
 void ValueMask::Reset(int bytes) {
-    nibbles.assign(bytes > 0 ? 2 * static_cast<std::size_t>(bytes) : 0, 0);
+    const std::size_t size = bytes > 0 ? 2 * static_cast<std::size_t>(bytes) : 0;
+    if (any) std::fill(nibbles.begin(), nibbles.begin() + std::min(size, nibbles.size()), kShown);
+    nibbles.resize(size, kShown);
+    any = false;
 }
 
-bool ValueMask::Any() const noexcept {
-    return std::any_of(nibbles.begin(), nibbles.end(), [](std::uint8_t n) { return n != kShown; });
+void ValueMask::Nibbles(int from, int to) noexcept {
+    from = std::max(from, 0);
+    to = std::min(to, static_cast<int>(nibbles.size()));
+    if (from >= to) return;
+    std::fill(nibbles.begin() + from, nibbles.begin() + to, kHidden);
+    any = true;
 }
 
-void ValueMask::Nibble(int i) noexcept {
-    if (i >= 0 && i < static_cast<int>(nibbles.size())) nibbles[i] = kHidden;
-}
-
-void ValueMask::Byte(int k) noexcept {
-    Nibble(2 * k);
-    Nibble(2 * k + 1);
-}
-
-void ValueMask::All() noexcept {
-    std::fill(nibbles.begin(), nibbles.end(), kHidden);
-}
-
-void ValueMask::HexNibble(int i) noexcept {
-    if (i >= 0 && i < static_cast<int>(nibbles.size()) && nibbles[i] == kShown) {
-        nibbles[i] = kHiddenInHex;
+void ValueMask::HexNibbles(int from, int to) noexcept {
+    from = std::max(from, 0);
+    to = std::min(to, static_cast<int>(nibbles.size()));
+    for (int i = from; i < to; ++i) {
+        if (nibbles[i] == kShown) nibbles[i] = kHiddenInHex;
     }
+    any = any || from < to;
 }
 
 void MaskCardNumber(ValueMask& mask, int start, int count, bool packed) noexcept {
-    if (packed) return HideCardDigits(start, count, [&](int i) { mask.Nibble(i); });
-    HideCardDigits(start, count, [&](int i) { mask.Byte(i); });
+    int from = 0;
+    int to = 0;
+    MaskedDigits(count, from, to);
+    if (packed) return mask.Nibbles(start + from, start + to);
+    mask.Nibbles(2 * (start + from), 2 * (start + to));
 }
 
 void MaskTrack(ValueMask& mask, const TrackData& track, int base) noexcept {
     const int start = track.packed ? 2 * base : base;
     MaskCardNumber(mask, start + track.account.start, track.account.size, track.packed);
     for (const TrackSpan& span : {track.name, track.discretionary}) {
-        for (int i = start + span.start; i < start + span.start + span.size; ++i) {
-            if (track.packed) {
-                mask.Nibble(i);
-            } else {
-                mask.Byte(i);
-            }
+        const int from = start + span.start;
+        const int to = from + span.size;
+        if (track.packed) {
+            mask.Nibbles(from, to);
+        } else {
+            mask.Nibbles(2 * from, 2 * to);
         }
     }
 }
 
 void MaskBytes(ValueMask& mask, int first, int count) noexcept {
-    for (int k = first; k < first + count; ++k)
-        mask.Byte(k);
+    if (count > 0) mask.Nibbles(2 * first, 2 * (first + count));
 }
 
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
                         int at) {
     if (bytes == nullptr || size < 1) return;
-    ForEachCandidate(
-        size, [&](int i) { return IsTextDigit(bytes[i]) ? bytes[i] - '0' : -1; },
-        [&](int start, int count) { MaskCardNumber(mask, at + start, count, false); });
-    for (int align = 0; align < 2; ++align) {
-        // Symbol j is the pair of characters from align + 2j: "34" for the digit 4.
-        ForEachCandidate((size - align) / 2,
-                         [&](int j) {
-                             const std::uint8_t* pair = bytes + align + 2 * j;
-                             return pair[0] == '3' && IsTextDigit(pair[1]) ? pair[1] - '0' : -1;
-                         },
-                         [&](int start, int count) {
-                             HideCardDigits(start, count, [&](int j) {
-                                 mask.Byte(at + align + 2 * j);
-                                 mask.Byte(at + align + 2 * j + 1);
-                             });
-                         });
-    }
-    ForEachCandidate(
-        2 * size,
-        [&](int i) {
-            const int v = NibbleOf(bytes, i);
-            return v <= 9 ? v : -1;
-        },
-        [&](int start, int count) {
-            if (SpellsTextDigits(bytes, start, count)) return;
-            if (shown == ValueShown::kHex) return MaskCardNumber(mask, 2 * at + start, count, true);
-            HideCardDigits(start, count, [&](int i) { mask.HexNibble(2 * at + i); });
+    ForEachLongRun(
+        size, [&](int k) { return IsTextDigit(bytes[k]); },
+        [&](int first, int last) {
+            HideCandidatesInRun(
+                first, last, [&](int k) { return bytes[k] - '0'; }, [](int, int) { return true; },
+                [&](int from, int to) { mask.Nibbles(2 * (at + from), 2 * (at + to)); });
+            // A pair "3d" is two text digits: 13 pairs need a run of 26.
+            if (last - first >= 2 * kMinCardDigits)
+                HidePairCandidates(bytes, first, last, mask, at);
+        });
+    if (shown == ValueShown::kTextAlone) return;
+    ForEachLongRun(
+        2 * size, [&](int i) { return NibbleOf(bytes, i) <= 9; },
+        [&](int first, int last) {
+            // Nibbles that lie in text digits alone are the hex of those digits, which the
+            // text-digit reading covers.
+            const int lastByte = (last - 1) / 2;
+            int k = first / 2;
+            while (k <= lastByte && IsTextDigit(bytes[k]))
+                ++k;
+            if (k > lastByte) return;
+            HideCandidatesInRun(
+                first, last, [&](int i) { return NibbleOf(bytes, i); },
+                OutsideTextDigits(bytes, first),
+                [&](int from, int to) {
+                    if (shown == ValueShown::kHex) {
+                        return mask.Nibbles(2 * at + from, 2 * at + to);
+                    }
+                    mask.HexNibbles(2 * at + from, 2 * at + to);
+                });
         });
 }
 
@@ -161,14 +261,22 @@ void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::
     out.clear();
     if (bytes == nullptr || size < 1) return;
     out.resize(2 * static_cast<std::size_t>(size));
-    for (int i = 0; i < 2 * size; ++i)
-        out[i] = mask.NibbleMasked(i) ? '*' : kHexDigits[NibbleOf(bytes, i)];
+    char* hex = out.data();
+    for (int k = 0; k < size; ++k) {
+        hex[2 * k] = kHexDigits[bytes[k] >> 4];
+        hex[2 * k + 1] = kHexDigits[bytes[k] & 0x0F];
+    }
+    if (!mask.Any()) return;
+    for (int i = 0; i < 2 * size; ++i) {
+        if (mask.NibbleMasked(i)) hex[i] = '*';
+    }
 }
 
 void MaskedText(const char* text, int size, const ValueMask& mask, std::string& out) {
     out.clear();
     if (text == nullptr || size < 1) return;
     out.assign(text, static_cast<std::size_t>(size));
+    if (!mask.Any()) return;
     for (int k = 0; k < size; ++k) {
         if (mask.ByteMasked(k)) out[k] = '*';
     }

@@ -14,12 +14,15 @@ class ValueMask {
   public:
     void Reset(int bytes);
     int Bytes() const noexcept { return static_cast<int>(nibbles.size() / 2); }
-    bool Any() const noexcept;
+    bool Any() const noexcept { return any; }
 
-    void Nibble(int i) noexcept;
-    void HexNibble(int i) noexcept;  // hidden in hex only
-    void Byte(int k) noexcept;
-    void All() noexcept;
+    void Nibble(int i) noexcept { Nibbles(i, i + 1); }
+    void HexNibble(int i) noexcept { HexNibbles(i, i + 1); }  // hidden in hex only
+    void Byte(int k) noexcept { Nibbles(2 * k, 2 * k + 2); }
+    void All() noexcept { Nibbles(0, static_cast<int>(nibbles.size())); }
+    // Nibbles [from, to), as far as the value reaches.
+    void Nibbles(int from, int to) noexcept;
+    void HexNibbles(int from, int to) noexcept;
     // Whether hex shows nibble i as '*'.
     bool NibbleMasked(int i) const noexcept {
         return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] != kShown;
@@ -37,11 +40,15 @@ class ValueMask {
     }
 
     std::vector<std::uint8_t> nibbles;
+    // Whether some nibble is not shown: nothing shows again until Reset, which then has only
+    // what was hidden to clear.
+    bool any = false;
 };
 
-// How a value reaches the reader: as hex (binary values, units outside the fields), or as its
-// characters with its hex beside them.
-enum class ValueShown { kHex, kText };
+// How a value reaches the reader: as hex (binary values, units outside the fields), as its
+// characters with its hex beside them, or as its characters alone, where what only hex would
+// show need not be looked for.
+enum class ValueShown { kHex, kText, kTextAlone };
 
 // A card number of count digits from start: characters (both nibbles of each byte) or, when
 // packed, nibbles. Positions count from the start of the masked value.
@@ -57,8 +64,8 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 // Every candidate is masked by the card-number rule, overlapping ones included, in each form a
 // reader could see it: text digits, the hex of text digits written as characters ("3431..."),
 // and nibbles at either alignment. Nibbles that spell text digits are left to the text-digit
-// reading. In a value shown as text, a candidate found in the nibbles alone is hidden in hex.
-// The value's first byte is byte at of mask.
+// reading. In a value shown as text, a candidate found in the nibbles alone is hidden in hex;
+// shown as text alone, it is not looked for. The value's first byte is byte at of mask.
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
                         int at = 0);
 

@@ -403,6 +403,25 @@ bool PutMessageLines(std::FILE* stream, const ProtocolDef& def) noexcept {
     return true;
 }
 
+// Reads the stream into text, at most limit bytes: the bytes read. A file is read into room of
+// its size (one byte more, to see that it ended); a device or a FIFO, which tells no size, and
+// a file that grew, into room that doubles as they go on, so that the limit stays a bound on
+// what is read and never a size set aside.
+std::size_t ReadAtMost(std::FILE* stream, std::size_t size, long limit, std::vector<char>& text) {
+    constexpr std::size_t kFirstRoom = 1 << 16;
+    const auto most = static_cast<std::size_t>(limit);
+    std::size_t room = std::min(size > 0 ? size + 1 : kFirstRoom, most);
+    std::size_t got = 0;
+    for (;;) {
+        text.resize(room);
+        got += std::fread(text.data() + got, 1, room - got, stream);
+        if (got < room || room == most) break;
+        room = std::min(2 * room, most);
+    }
+    text.resize(got);
+    return got;
+}
+
 }  // namespace
 
 bool ReadProtocolFile(const char* path, ProtocolDef& def) {
@@ -432,15 +451,15 @@ bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& er
     };
     std::FILE* stream = std::fopen(path.c_str(), "rb");
     if (stream == nullptr) return fail("cannot open", errno);
-    struct stat st;
+    struct stat st {};
     if (::fstat(::fileno(stream), &st) == 0 && S_ISDIR(st.st_mode)) {
         std::fclose(stream);
         return fail("cannot open", EISDIR);
     }
-    // Devices and FIFOs report no size: read at most one byte past the limit and look.
-    std::vector<char> text(static_cast<std::size_t>(kProtocolFileMax) + 1);
+    const std::size_t size = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+    std::vector<char> text;
     errno = 0;
-    const std::size_t got = std::fread(text.data(), 1, text.size(), stream);
+    const std::size_t got = ReadAtMost(stream, size, kProtocolFileMax + 1, text);
     const bool readFailed = std::ferror(stream) != 0;
     const int readError = errno;
     std::fclose(stream);
@@ -450,7 +469,8 @@ bool LoadProtocolFile(const std::string& path, ProtocolDef& def, std::string& er
         return false;
     }
     // fmemopen refuses a size of 0; an empty text is one NUL byte, which holds no line.
-    std::FILE* memory = ::fmemopen(text.data(), got > 0 ? got : 1, "r");
+    if (got == 0) text.assign(1, '\0');
+    std::FILE* memory = ::fmemopen(text.data(), text.size(), "r");
     if (memory == nullptr) return fail("cannot read", errno);
     ReadProtocolStream(memory, def, findings);
     std::fclose(memory);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -526,6 +527,50 @@ TEST_F(ProFileSaveTest, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(ReadAll(target), "the user's work\n");
     EXPECT_EQ(Entries(), std::vector<std::string>{"keep.pro"});
+}
+
+using ProFileLoadTest = TempDir;
+
+// A definition of size bytes whose last line names it: comment lines, then "NAME= last".
+std::string DefinitionOfSize(std::size_t size) {
+    const std::string last = "NAME= last\n";
+    std::string text;
+    while (text.size() + last.size() < size) {
+        const std::size_t room = size - last.size() - text.size();
+        text += room > 80 ? "//" + std::string(77, '.') + "\n" : std::string(room - 1, '/') + "\n";
+    }
+    return text + last;
+}
+
+// The file is read into room of its size and a FIFO, which tells none, into room that grows:
+// either way the whole definition is read, its last line too, at the sizes where the room
+// runs out, and the bound refuses one byte more than it allows.
+TEST_F(ProFileLoadTest, ReadsTheWholeDefinitionWhetherItsSizeIsKnownOrNot) {
+    const std::size_t sizes[] = {12, 65535, 65536, 65537, 131073, 300000};
+    const std::string file = (dir / "def.pro").string();
+    const std::string fifo = (dir / "def.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (std::size_t size : sizes) {
+        const std::string text = DefinitionOfSize(size);
+        ASSERT_EQ(text.size(), size);
+        WriteAll(file, text);
+        for (const std::string& path : {file, fifo}) {
+            std::thread writer;
+            if (path == fifo) writer = std::thread([&] { WriteAll(fifo, text); });
+            ProtocolDef def;
+            std::string error;
+            EXPECT_TRUE(LoadProtocolFile(path, def, error)) << path << " " << size << error;
+            EXPECT_STREQ(def.name, "last") << path << " " << size;
+            if (writer.joinable()) writer.join();
+        }
+    }
+    const std::string tooLarge(static_cast<std::size_t>(kProtocolFileMax) + 1, '\n');
+    std::thread writer([&] { WriteAll(fifo, tooLarge); });
+    ProtocolDef def;
+    std::string error;
+    EXPECT_FALSE(LoadProtocolFile(fifo, def, error));
+    writer.join();
+    EXPECT_EQ(error, fifo + ": too large for a protocol definition");
 }
 
 TEST_F(ProFileSaveTest, ReadOnlyFileIsNotReplaced) {

@@ -1,0 +1,49 @@
+// Writing at the end of a report's text through a pointer. Room is made ahead, a block at a
+// time, so that a write is a check and a copy rather than a call for each piece: the reports
+// write hundreds of pieces a message. The text holds what was written once the window closes
+// when it goes; nothing else may change the text while it is open.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+class TextWindow {
+  public:
+    explicit TextWindow(std::string& text) : text(text), at(text.data() + text.size()), end(at) {}
+    ~TextWindow() { text.resize(static_cast<std::size_t>(at - text.data())); }
+    TextWindow(const TextWindow&) = delete;
+    TextWindow& operator=(const TextWindow&) = delete;
+
+    // Where the next characters go, with room for at least n of them; Commit(p) once they are
+    // written up to p.
+    char* Room(std::size_t n) {
+        if (static_cast<std::size_t>(end - at) < n) Grow(n);
+        return at;
+    }
+    void Commit(char* written) noexcept { at = written; }
+
+  private:
+    static constexpr std::size_t kBlock = 4096;
+
+    void Grow(std::size_t n);
+
+    std::string& text;
+    char* at;
+    char* end;
+};
+
+inline char* Put(char* out, std::string_view text) noexcept {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+inline char* PutSpaces(char* out, std::size_t count) noexcept {
+    std::memset(out, ' ', count);
+    return out + count;
+}
+
+// A number in decimal, right-aligned in width characters (printf's "%*ld"): at most
+// max(width, 20) characters.
+char* PutNumber(char* out, long number, std::size_t width = 0) noexcept;
