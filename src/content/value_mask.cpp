@@ -18,7 +18,8 @@ constexpr std::uint8_t kNoStart = 0xFF;
 constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
-    return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
+    const auto at = static_cast<unsigned>(i);
+    return (bytes[at >> 1] >> (at & 1 ? 0 : 4)) & 0x0F;
 }
 
 bool IsTextDigit(std::uint8_t b) noexcept {
@@ -216,7 +217,16 @@ void ValueMask::HideInHex(char* hex, int firstNibble, int count) const noexcept 
     if (!any) return;
     const int first = std::max(firstNibble, 0);
     const int last = std::min(firstNibble + count, static_cast<int>(nibbles.size()));
-    for (int i = first; i < last; ++i)
+    int i = first;
+    // Most nibbles are shown: eight of them are passed over at once.
+    for (; i + 8 <= last; i += 8) {
+        std::uint64_t states;
+        std::memcpy(&states, nibbles.data() + i, sizeof states);
+        if (states == 0) continue;
+        for (int k = i; k < i + 8; ++k)
+            hex[k - firstNibble] = nibbles[k] != kShown ? '*' : hex[k - firstNibble];
+    }
+    for (; i < last; ++i)
         hex[i - firstNibble] = nibbles[i] != kShown ? '*' : hex[i - firstNibble];
 }
 
@@ -301,7 +311,9 @@ void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::
 
 void MaskedText(const char* text, int size, const ValueMask& mask, std::string& out) {
     if (text == nullptr || size < 1) return out.clear();
-    out.assign(text, static_cast<std::size_t>(size));
+    // Resized, not assigned: the next value of a field is much the size of the last.
+    out.resize(static_cast<std::size_t>(size));
+    std::memcpy(out.data(), text, static_cast<std::size_t>(size));
     if (!mask.hidden) return;
     for (int k = 0; k < size; ++k) {
         if (mask.ByteMasked(k)) out[k] = '*';

@@ -43,7 +43,7 @@ class ValueMask {
     }
 
   private:
-    static constexpr std::uint8_t kShown = 0;
+    static constexpr std::uint8_t kShown = 0;  // 0, so that eight shown nibbles read as a 0 word
     static constexpr std::uint8_t kHidden = 1;
     static constexpr std::uint8_t kHiddenInHex = 2;
 
