@@ -105,19 +105,28 @@ std::size_t PutSequence(char*& out, std::string_view text, std::size_t i) noexce
 std::size_t PlainRun(const char* bytes, std::size_t size) noexcept {
     std::size_t i = 0;
 #ifdef ISO_JSON_SSE2
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const auto special = [](__m128i v) {
         // Signed, bytes from 0x80 are below 0x20 too: UTF-8 takes the slow way.
-        const __m128i special =
-            _mm_or_si128(_mm_cmplt_epi8(v, space),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
-        const int found = _mm_movemask_epi8(special);
+        return _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')))));
+    };
+    for (; i + 16 <= size; i += 16) {
+        const int found = special(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
         if (found != 0) {
             return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
         }
+    }
+    // The last bytes through a copy padded with letters, which are plain: no read past the end.
+    if (i < size) {
+        char last[16];
+        std::memset(last, 'a', sizeof last);
+        std::memcpy(last, bytes + i, size - i);
+        const int found = special(_mm_loadu_si128(reinterpret_cast<const __m128i*>(last)));
+        return found != 0
+                   ? i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)))
+                   : size;
     }
 #endif
     while (i < size && kPlain[static_cast<std::uint8_t>(bytes[i])])

@@ -19,7 +19,14 @@ constexpr std::size_t JsonStringRoom(std::size_t size) {
 }
 
 // Objects and arrays with the commas between their members; the caller writes them in order.
-// Nothing else may write to the text while the writer is there.
+// Nothing else may write to the text while the writer is there. Its pieces are inlined: each is
+// a few stores then, where a call would cost more than the piece, and names of known length.
+#if defined(__GNUC__) || defined(__clang__)
+#define ISO_JSON_INLINE __attribute__((always_inline))
+#else
+#define ISO_JSON_INLINE
+#endif
+
 class JsonWriter {
   public:
     explicit JsonWriter(std::string& text) : window(text) {}
@@ -29,7 +36,7 @@ class JsonWriter {
     void BeginArray() { Open('['); }
     void EndArray() { Close(']'); }
     // A member's name, one of the writer's own: plain ASCII, written as it is.
-    JsonWriter& Key(std::string_view name) {
+    ISO_JSON_INLINE JsonWriter& Key(std::string_view name) {
         char* p = Next(name.size() + 3);
         *p++ = '"';
         p = Put(p, name);
@@ -39,31 +46,33 @@ class JsonWriter {
         afterKey = true;
         return *this;
     }
-    void String(std::string_view text) {
+    ISO_JSON_INLINE void String(std::string_view text) {
         window.Commit(PutJsonString(Next(JsonStringRoom(text.size())), text));
     }
-    void Number(long value) { window.Commit(PutNumber(Next(24), value)); }
-    void Bool(bool value) { window.Commit(Put(Next(5), value ? "true" : "false")); }
+    ISO_JSON_INLINE void Number(long value) { window.Commit(PutNumber(Next(24), value)); }
+    ISO_JSON_INLINE void Bool(bool value) { window.Commit(Put(Next(5), value ? "true" : "false")); }
     // Members of an object written as JSON already ("\"type\":\"N\""), in their place.
-    void Members(std::string_view json) { window.Commit(Put(Next(json.size()), json)); }
+    ISO_JSON_INLINE void Members(std::string_view json) {
+        window.Commit(Put(Next(json.size()), json));
+    }
     // A character outside the document: the line end after it.
     void Raw(char c) { Close(c); }
 
   private:
-    void Open(char bracket) {
+    ISO_JSON_INLINE void Open(char bracket) {
         char* p = Next(1);
         *p++ = bracket;
         window.Commit(p);
         first = true;
     }
-    void Close(char bracket) {
+    ISO_JSON_INLINE void Close(char bracket) {
         char* p = window.Room(1);
         *p++ = bracket;
         window.Commit(p);
         first = false;
     }
     // Room for n characters and a comma before them, which it writes when one is due.
-    char* Next(std::size_t n) {
+    ISO_JSON_INLINE char* Next(std::size_t n) {
         char* p = window.Room(n + 1);
         if (!first && !afterKey) *p++ = ',';
         first = false;

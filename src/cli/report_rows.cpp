@@ -214,7 +214,8 @@ void RowsReport::WriteRow(TextWindow& window, const FieldRow& row, std::size_t s
     p = Put(p, head);
     p = PutNumber(p, row.length, 5);
     p = Put(p, "  ");
-    p = PutMessageText(p, value);
+    // As wide as it is long, the value is shown as it is.
+    p = shown == value.size() ? Put(p, value) : PutMessageText(p, value);
     if (def.fields[row.number].description[0] != '\0') {
         if (shown < width) p = PutSpaces(p, width - shown);
         p = Put(p, "  ");

@@ -34,19 +34,29 @@ bool IsControl(unsigned char c) {
 std::size_t ShownRun(const char* bytes, std::size_t size) noexcept {
     std::size_t i = 0;
 #ifdef ISO_TEXT_SSE2
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i del = _mm_set1_epi8(0x7F);
-    const __m128i backslash = _mm_set1_epi8('\\');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const auto escaped = [](__m128i v) {
         // Signed, bytes from 0x80 are below 0x20 too.
-        const __m128i escaped =
-            _mm_or_si128(_mm_cmplt_epi8(v, space),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, del), _mm_cmpeq_epi8(v, backslash)));
-        const int found = _mm_movemask_epi8(escaped);
+        return _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)),
+                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')))));
+    };
+    for (; i + 16 <= size; i += 16) {
+        const int found = escaped(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
         if (found != 0) {
             return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
         }
+    }
+    // The last bytes through a copy padded with letters, which are shown as they are: no
+    // read past the end.
+    if (i < size) {
+        char last[16];
+        std::memset(last, 'a', sizeof last);
+        std::memcpy(last, bytes + i, size - i);
+        const int found = escaped(_mm_loadu_si128(reinterpret_cast<const __m128i*>(last)));
+        return found != 0
+                   ? i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)))
+                   : size;
     }
 #endif
     while (i < size && kMessageWidth[static_cast<unsigned char>(bytes[i])] == 1)

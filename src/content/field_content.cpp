@@ -75,16 +75,18 @@ int PackedDigits(const std::uint8_t* bytes, int size) noexcept {
 void HexRange(const std::uint8_t* bytes, int from, int count, const ValueMask& mask,
               std::string& hex) {
     hex.resize(2 * static_cast<std::size_t>(count));
-    for (int i = 0; i < 2 * count; ++i) {
-        const int nibble = 2 * from + i;
-        hex[i] = mask.NibbleMasked(nibble) ? '*' : kHexDigits[Nibble(bytes, nibble)];
-    }
+    PutHex(hex.data(), bytes + from, count);
+    mask.HideInHex(hex.data(), 2 * from, 2 * count);
 }
 
 void TagHex(std::uint32_t tag, int size, std::string& hex) {
-    hex.clear();
-    for (int i = 2 * size - 1; i >= 0; --i)
-        hex.push_back(kHexDigits[(tag >> (4 * i)) & 0x0F]);
+    hex.resize(2 * static_cast<std::size_t>(size));
+    for (int i = 0; i < 2 * size; ++i)
+        hex[i] = kHexDigits[(tag >> (4 * (2 * size - 1 - i))) & 0x0F];
+}
+
+bool HoldsTrack(std::uint32_t tag) noexcept {
+    return tag == 0x56 || tag == 0x57 || tag == 0x9F6B;
 }
 
 void ClearTrack(TrackParts& parts) noexcept {
@@ -128,10 +130,10 @@ bool ParseTrackAt(std::uint32_t tag, const std::uint8_t* bytes, int size, TrackD
     return ParseTrack2Packed(bytes, size, track);
 }
 
-// Marks what masking hides of one primitive data object.
-void MaskTag(const TlvObject& object, const std::uint8_t* data, ValueMask& mask) {
+// Marks what masking hides of one primitive data object; track is its track data as read.
+void MaskTag(const TlvObject& object, const std::uint8_t* data, const TlvTrack& track,
+             ValueMask& mask) {
     const std::uint8_t* value = data + object.valueOffset;
-    TrackData track;
     switch (object.tag) {
         case 0x5A: {
             const int digits = PackedDigits(value, object.length);
@@ -141,9 +143,7 @@ void MaskTag(const TlvObject& object, const std::uint8_t* data, ValueMask& mask)
         case 0x56:
         case 0x57:
         case 0x9F6B:
-            if (ParseTrackAt(object.tag, value, object.length, track)) {
-                return MaskTrack(mask, track, object.valueOffset);
-            }
+            if (track.fits) return MaskTrack(mask, track.data, object.valueOffset);
             return MaskBytes(mask, object.valueOffset, object.length);
         case 0x9F1F:
         case 0x9F20:
@@ -171,31 +171,22 @@ void MaskHeldTag(const TlvObject& object, SubfieldHolds holds, const std::uint8_
     MaskBytes(mask, object.valueOffset, object.length);
 }
 
-void DescribeTag(const TlvObject& object, const std::uint8_t* data, const ValueMask& shown,
-                 InspectedTag& out) {
+void DescribeTag(const TlvObject& object, const std::uint8_t* data, const TlvTrack& track,
+                 const ValueMask& shown, InspectedTag& out) {
     const std::uint8_t* value = data + object.valueOffset;
     const char* texts[kMaxBitTexts];
     const int n = ExplainBits(object.tag, value, object.length, texts, kMaxBitTexts);
     out.bits.assign(texts, texts + n);
     HexRange(data, object.valueOffset, object.length, shown, out.hex);
-    out.masked = false;
-    if (shown.Any()) {
-        for (int k = object.valueOffset; k < object.valueOffset + object.length; ++k) {
-            if (shown.ByteMasked(k)) out.masked = true;
-        }
-    }
+    out.masked = shown.HidesText(object.valueOffset, object.length);
     out.hasLuhn = object.tag == 0x5A;
     out.luhn = false;
     if (out.hasLuhn) {
         const int digits = PackedDigits(value, object.length);
         out.luhn = digits > 0 && LuhnValidNibbles(value, 0, digits);
     }
-    ClearTrack(out.track);
-    TrackData track;
-    if ((object.tag == 0x56 || object.tag == 0x57 || object.tag == 0x9F6B) &&
-        ParseTrackAt(object.tag, value, object.length, track)) {
-        PartsOf(track, data, object.valueOffset, shown, out.track);
-    }
+    if (out.track.track != 0) ClearTrack(out.track);
+    if (track.fits) PartsOf(track.data, data, object.valueOffset, shown, out.track);
 }
 
 class Inspection {
@@ -215,7 +206,7 @@ class Inspection {
         result.tlvTried = false;
         result.tlvError.clear();
         result.trackTried = false;
-        ClearTrack(result.track);
+        if (result.track.track != 0) ClearTrack(result.track);
         result.trackError.clear();
         result.hasLuhn = false;
         result.luhn = false;
@@ -324,13 +315,22 @@ class Inspection {
             result.tlvError = reason;
             return false;
         }
+        // Track data is read once, for masking and for showing.
+        std::vector<TlvTrack>& tracks = result.scratch.tracks;
+        tracks.resize(static_cast<std::size_t>(found));
+        for (int i = 0; i < found; ++i) {
+            const TlvObject& object = objects[i];
+            tracks[i].fits = !object.constructed && HoldsTrack(object.tag) &&
+                             ParseTrackAt(object.tag, data.data() + object.valueOffset,
+                                          object.length, tracks[i].data);
+        }
         ValueMask& dataMask = result.scratch.data;
         dataMask.Reset(count);
         if (options.mask) {
             const SubfieldNode* declared = def.subfields.Field(n);
             for (int i = 0; i < found; ++i) {
                 if (objects[i].constructed) continue;
-                MaskTag(objects[i], data.data(), dataMask);
+                MaskTag(objects[i], data.data(), tracks[i], dataMask);
                 const SubfieldNode* held = declared != nullptr
                                                ? DeclaredDataObject(*declared, objects.data(), i)
                                                : nullptr;
@@ -366,9 +366,9 @@ class Inspection {
                          (objectEnd - object.offset) * unitsPerByte};
             tag.valueUnits = {first + object.valueOffset * unitsPerByte,
                               object.length * unitsPerByte};
-            DescribeTag(object, data.data(), dataMask, tag);
+            DescribeTag(object, data.data(), tracks[i], dataMask, tag);
         }
-        CarryOver(dataMask, count);
+        CarryOver(dataMask);
         return options.mask;
     }
 
@@ -394,16 +394,14 @@ class Inspection {
 
     // A hidden nibble of the data hides the same nibble of a binary value, or the character
     // that spells it in hex text.
-    void CarryOver(const ValueMask& dataMask, int count) noexcept {
-        if (!dataMask.Any()) return;
-        for (int i = 0; i < 2 * count; ++i) {
-            if (!dataMask.NibbleMasked(i)) continue;
+    void CarryOver(const ValueMask& dataMask) noexcept {
+        dataMask.ForEachMasked([this](int i) {
             if (binary) {
                 valueMask.Nibble(i);
             } else {
                 valueMask.Byte(i);
             }
-        }
+        });
     }
 
     const ProtocolDef& def;

@@ -60,12 +60,19 @@ struct InspectedTag {
     TrackParts track;  // tags 56, 57 and 9F6B
 };
 
+// Track data in a data object as read: whether it fits a track layout, and where its parts lie.
+struct TlvTrack {
+    bool fits = false;
+    TrackData data;
+};
+
 // Working storage kept from call to call, so that inspecting message after message reuses it.
 struct InspectScratch {
     ValueMask value;
     ValueMask data;
     std::vector<std::uint8_t> bytes;
     std::vector<TlvObject> objects;
+    std::vector<TlvTrack> tracks;    // one per data object
     std::vector<InspectedTag> tags;  // spare ones, their strings' storage kept
 };
 

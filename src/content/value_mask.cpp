@@ -18,7 +18,8 @@ constexpr std::uint8_t kNoStart = 0xFF;
 constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
-    return (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2]) & 0x0F;
+    const auto at = static_cast<unsigned>(i);
+    return (bytes[at >> 1] >> (at & 1 ? 0 : 4)) & 0x0F;
 }
 
 bool IsTextDigit(std::uint8_t b) noexcept {
@@ -171,11 +172,27 @@ class OutsideTextDigits {
 
 }  // namespace
 
+char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept {
+    static constexpr char kPairs[] =
+        "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
+        "202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F"
+        "404142434445464748494A4B4C4D4E4F505152535455565758595A5B5C5D5E5F"
+        "606162636465666768696A6B6C6D6E6F707172737475767778797A7B7C7D7E7F"
+        "808182838485868788898A8B8C8D8E8F909192939495969798999A9B9C9D9E9F"
+        "A0A1A2A3A4A5A6A7A8A9AAABACADAEAFB0B1B2B3B4B5B6B7B8B9BABBBCBDBEBF"
+        "C0C1C2C3C4C5C6C7C8C9CACBCCCDCECFD0D1D2D3D4D5D6D7D8D9DADBDCDDDEDF"
+        "E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEFF0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF";
+    for (int k = 0; k < size; ++k)
+        std::memcpy(out + 2 * k, kPairs + 2 * bytes[k], 2);
+    return out + 2 * (size > 0 ? size : 0);
+}
+
 void ValueMask::Reset(int bytes) {
     const std::size_t size = bytes > 0 ? 2 * static_cast<std::size_t>(bytes) : 0;
     if (any) std::fill(nibbles.begin(), nibbles.begin() + std::min(size, nibbles.size()), kShown);
     nibbles.resize(size, kShown);
     any = false;
+    hidden = false;
 }
 
 void ValueMask::Nibbles(int from, int to) noexcept {
@@ -184,6 +201,7 @@ void ValueMask::Nibbles(int from, int to) noexcept {
     if (from >= to) return;
     std::fill(nibbles.begin() + from, nibbles.begin() + to, kHidden);
     any = true;
+    hidden = true;
 }
 
 void ValueMask::HexNibbles(int from, int to) noexcept {
@@ -193,6 +211,31 @@ void ValueMask::HexNibbles(int from, int to) noexcept {
         if (nibbles[i] == kShown) nibbles[i] = kHiddenInHex;
     }
     any = any || from < to;
+}
+
+void ValueMask::HideInHex(char* hex, int firstNibble, int count) const noexcept {
+    if (!any) return;
+    const int first = std::max(firstNibble, 0);
+    const int last = std::min(firstNibble + count, static_cast<int>(nibbles.size()));
+    int i = first;
+    // Most nibbles are shown: eight of them are passed over at once.
+    for (; i + 8 <= last; i += 8) {
+        std::uint64_t states;
+        std::memcpy(&states, nibbles.data() + i, sizeof states);
+        if (states == 0) continue;
+        for (int k = i; k < i + 8; ++k)
+            hex[k - firstNibble] = nibbles[k] != kShown ? '*' : hex[k - firstNibble];
+    }
+    for (; i < last; ++i)
+        hex[i - firstNibble] = nibbles[i] != kShown ? '*' : hex[i - firstNibble];
+}
+
+bool ValueMask::HidesText(int first, int count) const noexcept {
+    if (!hidden) return false;
+    for (int k = first; k < first + count; ++k) {
+        if (ByteMasked(k)) return true;
+    }
+    return false;
 }
 
 void MaskCardNumber(ValueMask& mask, int start, int count, bool packed) noexcept {
@@ -258,25 +301,20 @@ void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, V
 }
 
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out) {
-    out.clear();
-    if (bytes == nullptr || size < 1) return;
+    if (bytes == nullptr || size < 1) return out.clear();
+    // Resized, not cleared first: the next value of a field is much the size of the last.
     out.resize(2 * static_cast<std::size_t>(size));
     char* hex = out.data();
-    for (int k = 0; k < size; ++k) {
-        hex[2 * k] = kHexDigits[bytes[k] >> 4];
-        hex[2 * k + 1] = kHexDigits[bytes[k] & 0x0F];
-    }
-    if (!mask.Any()) return;
-    for (int i = 0; i < 2 * size; ++i) {
-        if (mask.NibbleMasked(i)) hex[i] = '*';
-    }
+    PutHex(hex, bytes, size);
+    mask.HideInHex(hex, 0, 2 * size);
 }
 
 void MaskedText(const char* text, int size, const ValueMask& mask, std::string& out) {
-    out.clear();
-    if (text == nullptr || size < 1) return;
-    out.assign(text, static_cast<std::size_t>(size));
-    if (!mask.Any()) return;
+    if (text == nullptr || size < 1) return out.clear();
+    // Resized, not assigned: the next value of a field is much the size of the last.
+    out.resize(static_cast<std::size_t>(size));
+    std::memcpy(out.data(), text, static_cast<std::size_t>(size));
+    if (!mask.hidden) return;
     for (int k = 0; k < size; ++k) {
         if (mask.ByteMasked(k)) out[k] = '*';
     }

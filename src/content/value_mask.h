@@ -29,9 +29,21 @@ class ValueMask {
     }
     // Whether text shows character k as '*'.
     bool ByteMasked(int k) const noexcept { return Hidden(2 * k) || Hidden(2 * k + 1); }
+    // '*' over hex[i] for each nibble firstNibble + i (i < count) that hex shows as '*'.
+    void HideInHex(char* hex, int firstNibble, int count) const noexcept;
+    // Whether text shows some character of bytes [first, first + count) as '*'.
+    bool HidesText(int first, int count) const noexcept;
+    // Calls visit(i) for each nibble i that hex shows as '*', in order.
+    template <typename Visit>
+    void ForEachMasked(Visit visit) const {
+        if (!any) return;
+        for (std::size_t i = 0; i < nibbles.size(); ++i) {
+            if (nibbles[i] != kShown) visit(static_cast<int>(i));
+        }
+    }
 
   private:
-    static constexpr std::uint8_t kShown = 0;
+    static constexpr std::uint8_t kShown = 0;  // 0, so that eight shown nibbles read as a 0 word
     static constexpr std::uint8_t kHidden = 1;
     static constexpr std::uint8_t kHiddenInHex = 2;
 
@@ -40,9 +52,13 @@ class ValueMask {
     }
 
     std::vector<std::uint8_t> nibbles;
-    // Whether some nibble is not shown: nothing shows again until Reset, which then has only
-    // what was hidden to clear.
+    // Whether some nibble is not shown, and whether some is hidden in text too: nothing shows
+    // again until Reset, which then has only what was hidden to clear.
     bool any = false;
+    bool hidden = false;
+
+    friend void MaskedHex(const std::uint8_t*, int, const ValueMask&, std::string&);
+    friend void MaskedText(const char*, int, const ValueMask&, std::string&);
 };
 
 // How a value reaches the reader: as hex (binary values, units outside the fields), as its
@@ -69,6 +85,8 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
                         int at = 0);
 
+// Upper-case hex of the bytes at out, which has room for two characters a byte; where it ends.
+char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept;
 // Upper-case hex of the bytes with masked nibbles as '*', into out (its storage is reused).
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out);
 // The characters with masked ones as '*', into out.
