@@ -15,7 +15,6 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 // The key of a digit that cannot begin a card number: no sum of digits (0 to 9) matches it.
 constexpr std::uint8_t kNoStart = 0xFF;
-constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     const auto at = static_cast<unsigned>(i);
@@ -25,6 +24,8 @@ int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
 bool IsTextDigit(std::uint8_t b) noexcept {
     return b >= '0' && b <= '9';
 }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 // Eight keys of consecutive starts as one word, the first in its lowest byte.
 std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
@@ -45,6 +46,39 @@ int FirstZeroByte(std::uint64_t word) noexcept {
     return zero == 0 ? 8 : std::countr_zero(zero) / 8;
 }
 
+// The ranges of symbols to hide, in the order of their ends: one that meets the range before is
+// merged with it, so that hide is called once for each stretch.
+template <typename Hide>
+class HiddenRanges {
+  public:
+    explicit HiddenRanges(Hide& hide) : hide(hide) {}
+    ~HiddenRanges() {
+        if (from < to) hide(from, to);
+    }
+
+    // The digits the card-number rule hides of the candidate [start, end).
+    void Candidate(int start, int end) {
+        int first = 0;
+        int last = 0;
+        MaskedDigits(end - start, first, last);
+        first += start;
+        last += start;
+        if (from < to && first <= to) {
+            from = std::min(from, first);
+            to = std::max(to, last);
+            return;
+        }
+        if (from < to) hide(from, to);
+        from = first;
+        to = last;
+    }
+
+  private:
+    Hide& hide;
+    int from = 0;
+    int to = 0;  // the range waiting to be hidden; empty when to <= from
+};
+
 // The candidates among the symbols [first, last), all decimal digits read by digitAt: 13 to 19
 // digits that pass the Luhn check, begin with 2 to 6 and are not one digit repeated, which
 // keep(start, end) does not refuse. hide(from, to) is given the symbols the card-number rule
@@ -54,19 +88,19 @@ int FirstZeroByte(std::uint64_t word) noexcept {
 // a shorter one lie inside its own, and a shorter one is one digit repeated, or refused by keep,
 // whenever the longest is. The Luhn sum of [start, end) is that of the digits before end less
 // that of those before start, each digit weighted by its parity against the last one's; so
-// each start keeps the sum before it, for either parity, and an end looks for its own sum
-// among the keys of the seven starts 13 to 19 symbols back, eight bytes at a time.
+// each start keeps the sum before it, for either parity, as its key, and an end looks for its
+// own sum among the keys of the starts 13 to 19 symbols back.
+// The key of start s lies at s % 32 and again 32 further, so that the keys of eight starts in a
+// row lie side by side and are compared with an end's sum as one word. (Sixteen ends at a time
+// in SSE2 took more time: the runs are short, and the sums are a chain from digit to digit.)
 template <typename DigitAt, typename Keep, typename Hide>
 void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide hide) {
-    // The key of start s at s % 32 and again 32 further, so that eight keys from any start lie
-    // side by side; kNoStart where a start cannot be (digit 0, 1 or 7 to 9, or before first).
     std::uint8_t keys[2][64];
     std::memset(keys, kNoStart, sizeof keys);
     int sums[2] = {0, 0};      // of the digits so far, mod 10, for a last digit of either parity
     int repeatedFrom = first;  // where the digits equal to the last one begin
     int previous = -1;
-    int hideFrom = 0;
-    int hideTo = 0;  // the range waiting to be hidden; empty when hideTo <= hideFrom
+    HiddenRanges<Hide> hidden(hide);
     for (int i = first; i < last; ++i) {
         const int digit = digitAt(i);
         const bool starts = digit >= 2 && digit <= 6;
@@ -94,21 +128,8 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
         if (k == 8) continue;
         const int start = from + k;
         if (repeatedFrom <= start || !keep(start, end)) continue;
-        int hideStart = 0;
-        int hideEnd = 0;
-        MaskedDigits(end - start, hideStart, hideEnd);
-        hideStart += start;
-        hideEnd += start;
-        if (hideFrom < hideTo && hideStart <= hideTo) {
-            hideFrom = std::min(hideFrom, hideStart);
-            hideTo = std::max(hideTo, hideEnd);
-            continue;
-        }
-        if (hideFrom < hideTo) hide(hideFrom, hideTo);
-        hideFrom = hideStart;
-        hideTo = hideEnd;
+        hidden.Candidate(start, end);
     }
-    if (hideFrom < hideTo) hide(hideFrom, hideTo);
 }
 
 // Calls run(first, last) for each maximal run of at least kMinCardDigits symbols of [0, count)
