@@ -61,13 +61,11 @@ class HiddenRanges {
         if (from < to) hide(from, to);
     }
 
-    // The digits the card-number rule hides of the candidate [start, end).
+    // The digits the card-number rule hides of the candidate [start, end): all but the first 6
+    // and the last 4 (MaskedDigits, for the 13 digits and more a candidate has).
     void Candidate(int start, int end) {
-        int first = 0;
-        int last = 0;
-        MaskedDigits(end - start, first, last);
-        first += start;
-        last += start;
+        const int first = start + 6;
+        const int last = end - 4;
         if (from < to && first <= to) {
             from = std::min(from, first);
             to = std::max(to, last);
@@ -102,7 +100,10 @@ template <typename DigitAt, typename Keep, typename Hide>
 void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide hide) {
     std::uint8_t keys[2][64];
     std::memset(keys, kNoStart, sizeof keys);
-    int sums[2] = {0, 0};      // of the digits so far, mod 10, for a last digit of either parity
+    // The sums of the digits so far, mod 10, for a last digit of even and of odd position: two
+    // variables, not an array indexed by parity, so that they stay in registers.
+    int even = 0;
+    int odd = 0;
     int repeatedFrom = first;  // where the digits equal to the last one begin
     int previous = -1;
     HiddenRanges<Hide> hidden(hide);
@@ -110,24 +111,28 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
         const int digit = digitAt(i);
         const bool starts = digit >= 2 && digit <= 6;
         const int slot = i & 31;
-        for (int p = 0; p < 2; ++p) {
-            const std::uint8_t key = starts ? static_cast<std::uint8_t>(sums[p]) : kNoStart;
-            keys[p][slot] = key;
-            keys[p][slot + 32] = key;
-        }
+        const auto evenKey = starts ? static_cast<std::uint8_t>(even) : kNoStart;
+        const auto oddKey = starts ? static_cast<std::uint8_t>(odd) : kNoStart;
+        keys[0][slot] = evenKey;
+        keys[0][slot + 32] = evenKey;
+        keys[1][slot] = oddKey;
+        keys[1][slot + 32] = oddKey;
         // As the last digit of its parity it is taken as it is; of the other, doubled.
         const int parity = i & 1;
-        sums[parity] += digit;
-        sums[parity ^ 1] += kDoubled[digit];
-        for (int& sum : sums)
-            sum -= sum >= 10 ? 10 : 0;
+        const int plain = digit;
+        const int doubled = kDoubled[digit];
+        even += parity == 0 ? plain : doubled;
+        odd += parity == 0 ? doubled : plain;
+        even -= even >= 10 ? 10 : 0;
+        odd -= odd >= 10 ? 10 : 0;
         if (digit != previous) repeatedFrom = i;
         previous = digit;
         const int end = i + 1;
         if (end - first < kMinCardDigits) continue;
         // Starts end - 19 to end - 12; the last of them leaves too few digits.
         const int from = end - kMaxCardDigits;
-        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sums[parity]);
+        const int sum = parity == 0 ? even : odd;
+        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum);
         word |= 0xFFULL << 56;
         const int k = FirstZeroByte(word);
         if (k == 8) continue;
