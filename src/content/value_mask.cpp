@@ -11,6 +11,11 @@
 #include <emmintrin.h>
 #define ISO_MASK_SSE2 1
 #endif
+#if defined(__GNUC__) || defined(__clang__)
+#define ISO_MASK_INLINE __attribute__((always_inline))
+#else
+#define ISO_MASK_INLINE
+#endif
 
 namespace {
 
@@ -107,7 +112,9 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
     int repeatedFrom = first;  // where the digits equal to the last one begin
     int previous = -1;
     HiddenRanges<Hide> hidden(hide);
-    for (int i = first; i < last; ++i) {
+    // Unrolled by two, so that each step knows which sum takes its digit as it is.
+    int i = first;
+    auto step = [&](const int parity) ISO_MASK_INLINE {
         const int digit = digitAt(i);
         const bool starts = digit >= 2 && digit <= 6;
         const int slot = i & 31;
@@ -118,28 +125,32 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
         keys[1][slot] = oddKey;
         keys[1][slot + 32] = oddKey;
         // As the last digit of its parity it is taken as it is; of the other, doubled.
-        const int parity = i & 1;
-        const int plain = digit;
         const int doubled = kDoubled[digit];
-        even += parity == 0 ? plain : doubled;
-        odd += parity == 0 ? doubled : plain;
+        even += parity == 0 ? digit : doubled;
+        odd += parity == 0 ? doubled : digit;
         even -= even >= 10 ? 10 : 0;
         odd -= odd >= 10 ? 10 : 0;
         if (digit != previous) repeatedFrom = i;
         previous = digit;
-        const int end = i + 1;
-        if (end - first < kMinCardDigits) continue;
+        const int end = ++i;
+        if (end - first < kMinCardDigits) return;
         // Starts end - 19 to end - 12; the last of them leaves too few digits.
         const int from = end - kMaxCardDigits;
         const int sum = parity == 0 ? even : odd;
         std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum);
         word |= 0xFFULL << 56;
         const int k = FirstZeroByte(word);
-        if (k == 8) continue;
+        if (k == 8) return;
         const int start = from + k;
-        if (repeatedFrom <= start || !keep(start, end)) continue;
+        if (repeatedFrom <= start || !keep(start, end)) return;
         hidden.Candidate(start, end);
+    };
+    if (i < last && i % 2 == 1) step(1);
+    while (i + 1 < last) {
+        step(0);
+        step(1);
     }
+    if (i < last) step(0);
 }
 
 // Calls run(first, last) for each maximal run of at least kMinCardDigits symbols of [0, count)
