@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // The Luhn check doubles every second digit from the last, less 9 above 9.
 constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
