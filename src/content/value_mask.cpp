@@ -19,7 +19,6 @@
 
 namespace {
 
-
 // The Luhn check doubles every second digit from the last, less 9 above 9.
 constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 // The key of a digit that cannot begin a card number: no sum of digits (0 to 9) matches it.
@@ -68,6 +67,7 @@ class HiddenRanges {
     // The digits the card-number rule hides of the candidate [start, end): all but the first 6
     // and the last 4 (MaskedDigits, for the 13 digits and more a candidate has).
     void Candidate(int start, int end) {
+        static_assert(kMinCardDigits > 12, "a candidate keeps its first 6 digits shown");
         const int first = start + 6;
         const int last = end - 4;
         if (from < to && first <= to) {
@@ -97,6 +97,7 @@ class HiddenRanges {
 // that of those before start, each digit weighted by its parity against the last one's; so
 // each start keeps the sum before it, for either parity, as its key, and an end looks for its
 // own sum among the keys of the starts 13 to 19 symbols back.
+//
 // The key of start s lies at s % 32 and again 32 further, so that the keys of eight starts in a
 // row lie side by side and are compared with an end's sum as one word. (Sixteen ends at a time
 // in SSE2 took more time: the runs are short, and the sums are a chain from digit to digit.)
