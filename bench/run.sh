@@ -18,7 +18,7 @@ build=${1:-build}
 count=${2:-200000}
 before=${3:-}
 after=$build/src/cli/iso8583
-calls=2000  # messages of a callgrind run
+calls=1000  # messages of a callgrind run
 
 cmake --build "$build" -j2 --target decode_bench diagnose_bench bench_messages cpu_time iso8583 \
     >/dev/null

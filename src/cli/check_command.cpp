@@ -83,7 +83,9 @@ int CheckInParallel(const CheckOptions& options, const ProtocolDef& def, ReportW
     if (auto* summary = dynamic_cast<SummaryReport*>(&report)) {
         merge = [summary](const MessageBlock& block) { summary->AddTallies(block.tallies); };
     }
-    ParallelSink sink(std::move(workers), output, merge);
+    const std::size_t blockMessages =
+        options.summary ? MessageBlock::kMessages : MessageBlock::kReportMessages;
+    ParallelSink sink(std::move(workers), output, merge, blockMessages);
     const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
     const bool drained = sink.Drain();
     report.Finish(sink.Counts());

@@ -57,7 +57,7 @@ bool Checker::Deliver(CheckedMessage& checked) {
     ++(checked.ok ? counts.passed : counts.failed);
     checked.rows = rows.data();
     checked.rowCount = rows.size();
-    if (writer.WantsFields()) {
+    if (writer.WantsBitmap()) {
         // Behind a header nobody declared, the bitmap is read from the header's units.
         const int size = static_cast<int>(checked.header.bitmap.size());
         bitmapMask.Reset(size);

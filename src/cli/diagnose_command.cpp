@@ -62,7 +62,7 @@ int DiagnoseInParallel(const DiagnoseOptions& options, const ProtocolDef& def,
         if (!worker->Ready()) return NoMemory(options);
         workers.push_back(std::move(worker));
     }
-    ParallelSink sink(std::move(workers), output, nullptr);
+    ParallelSink sink(std::move(workers), output, nullptr, MessageBlock::kReportMessages);
     const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
     const bool drained = sink.Drain();
     report.Finish(sink.Counts());

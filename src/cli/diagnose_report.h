@@ -48,16 +48,3 @@ class DiagnoseJsonReport : public DiagnoseReport {
   private:
     ReportOutput& out;
 };
-
-// The same report written through a tree of nlohmann::json, kept while the streaming writer is
-// compared with it.
-class DiagnoseJsonTreeReport : public DiagnoseReport {
-  public:
-    explicit DiagnoseJsonTreeReport(ReportOutput& output) : out(output) {}
-    bool WantsRows() const override { return false; }
-    void Write(const DiagnosedMessage& message) override;
-    void Finish(const CheckCounts&) override {}
-
-  private:
-    ReportOutput& out;
-};

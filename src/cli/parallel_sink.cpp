@@ -9,10 +9,11 @@ constexpr int kMaxJobs = 64;
 }  // namespace
 
 ParallelSink::ParallelSink(std::vector<std::unique_ptr<BlockChecker>> workers, ReportOutput& out,
-                           Merge merger)
+                           Merge merger, std::size_t messages)
     : checkers(std::move(workers)),
       output(out),
       merge(std::move(merger)),
+      blockMessages(std::clamp<std::size_t>(messages, 1, MessageBlock::kMessages)),
       // Enough for every worker to find a block waiting while the writer waits on the oldest;
       // no more, so that memory stays flat however far the reader is ahead.
       maxInFlight(2 * checkers.size() + 2) {
@@ -66,7 +67,7 @@ bool ParallelSink::Add(std::string_view reason, bool failed) {
 }
 
 bool ParallelSink::Full() const {
-    return filling->entries.size() >= MessageBlock::kMessages ||
+    return filling->entries.size() >= blockMessages ||
            filling->units + filling->reasons.size() >= MessageBlock::kUnits;
 }
 

@@ -26,6 +26,9 @@ struct MessageBlock {
     // A block is handed on at whichever limit it reaches first.
     static constexpr std::size_t kMessages = 2048;
     static constexpr std::size_t kUnits = 1 << 20;
+    // A report of every message is some kilobytes a message: blocks of fewer messages keep
+    // the texts in flight, and the memory they take, small.
+    static constexpr std::size_t kReportMessages = 256;
 
     struct Entry {
         std::size_t offset = 0;  // of a failure's reason, into reasons
@@ -78,9 +81,10 @@ class ParallelSink : public MessageSink {
     using Merge = std::function<void(const MessageBlock&)>;
 
     // The reading thread checks with the first checker, a worker thread with each other one;
-    // output is where the blocks' texts are written.
+    // output is where the blocks' texts are written. A block takes at most blockMessages
+    // messages (at most MessageBlock::kMessages).
     ParallelSink(std::vector<std::unique_ptr<BlockChecker>> checkers, ReportOutput& output,
-                 Merge merge);
+                 Merge merge, std::size_t blockMessages = MessageBlock::kMessages);
     ~ParallelSink() override;
     ParallelSink(const ParallelSink&) = delete;
     ParallelSink& operator=(const ParallelSink&) = delete;
@@ -108,6 +112,7 @@ class ParallelSink : public MessageSink {
     std::vector<std::unique_ptr<BlockChecker>> checkers;
     ReportOutput& output;
     Merge merge;
+    std::size_t blockMessages;
     std::size_t maxInFlight;
     AutoBuff message;
     long taken = 0;

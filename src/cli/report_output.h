@@ -31,7 +31,9 @@ class ReportOutput {
     int Error() const { return error; }
 
   private:
-    static constexpr std::size_t kFlushAt = 1 << 16;
+    // Large writes cost the kernel less for each byte: about a quarter of the rows' CPU time
+    // went to writes of 64 KB, about a tenth to writes of 1 MB.
+    static constexpr std::size_t kFlushAt = 1 << 20;
 
     std::FILE* stream;
     std::string text;

@@ -15,6 +15,7 @@ class RowsReport : public ReportWriter {
     // The definition must not change while the report is written.
     RowsReport(const ProtocolDef& protocol, ReportOutput& output);
 
+    bool WantsBitmap() const override { return false; }
     void Write(const CheckedMessage& message) override;
     void Finish(const CheckCounts& counts) override;
 

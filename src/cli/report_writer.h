@@ -42,6 +42,8 @@ class ReportWriter {
     virtual ~ReportWriter() = default;
     // Whether Write needs the rows of the fields; a writer without them decodes faster.
     virtual bool WantsFields() const { return true; }
+    // Whether Write shows the bitmaps (CheckedMessage::bitmapHex), which are masked for it.
+    virtual bool WantsBitmap() const { return WantsFields(); }
     virtual void Write(const CheckedMessage& message) = 0;
     virtual void Finish(const CheckCounts& counts) = 0;
 };

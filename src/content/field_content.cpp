@@ -282,9 +282,7 @@ class Inspection {
     // True when the declared subfields were all read, their masking and backstop included.
     bool Subfields() {
         if (ReadableStructure(def, n) == nullptr) {
-            result.subfields.tried = false;
-            result.subfields.rows.clear();
-            result.subfields.failed = false;
+            ForgetSubfields(result.subfields);
             return false;
         }
         const int prefix = def.fields[n].sizeLen;

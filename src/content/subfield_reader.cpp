@@ -447,7 +447,10 @@ class Walker {
     bool Exact(const SubfieldNode* child, const std::string& id, const Level& level, int at,
                int count, ChildValue& value) {
         AutoBuff& buffer = *out.scratch.values[static_cast<std::size_t>(level.depth + 1)];
-        if (!buffer.Reserve(count + 1, false)) return Stop(id, level, at, "out of memory");
+        // Reserve sets the room to its size exactly: only a room too small is made anew.
+        if (buffer.Capacity() < count + 1 && !buffer.Reserve(count + 1, false)) {
+            return Stop(id, level, at, "out of memory");
+        }
         if (!level.binary || child == nullptr || count == 0) {
             std::memcpy(buffer.Data(), level.data + at, static_cast<std::size_t>(count));
             buffer.SetLength(count);
@@ -473,8 +476,7 @@ class Walker {
         ValueMask& childMask = out.scratch.masks[static_cast<std::size_t>(depth)];
         childMask.Reset(value.length);
         const std::size_t index = out.rows.size();
-        out.rows.emplace_back();
-        SubfieldRow& row = out.rows.back();
+        SubfieldRow& row = NewRow();
         row.id = id;
         row.tag = tag;
         row.depth = depth;
@@ -544,7 +546,7 @@ class Walker {
     }
 
     bool BerTlv(const SubfieldNode& node, const Level& level) {
-        std::vector<std::uint8_t> data;
+        std::vector<std::uint8_t>& data = out.scratch.tlvBytes;
         int unitsPerByte = 1;
         if (level.binary) {
             data.assign(level.data, level.data + level.size);
@@ -568,7 +570,7 @@ class Walker {
             return Stop(level.path, level, failure.offset * unitsPerByte,
                         std::string("not BER-TLV: ") + reason);
         }
-        ValueMask dataMask;
+        ValueMask& dataMask = out.scratch.tlvMask;
         dataMask.Reset(count);
         const std::size_t first = out.rows.size();
         for (int i = 0; i < found; ++i) {
@@ -580,12 +582,12 @@ class Walker {
                 id.insert(level.path.size(), "." + TagHex(objects[static_cast<std::size_t>(p)]));
             const SubfieldNode* child = DeclaredDataObject(node, objects.data(), i);
             if (mask && !object.constructed) {
-                ValueMask own;
+                ValueMask& own = out.scratch.objectMask;
                 own.Reset(object.length);
                 MaskLeaf(child, data.data() + object.valueOffset, object.length, true, own);
                 CarryUp(own, {2 * object.valueOffset, 2, 0}, dataMask);
             }
-            SubfieldRow row;
+            SubfieldRow& row = NewRow();
             row.id = std::move(id);
             row.tag = tag;
             row.depth = level.depth + object.depth;
@@ -599,7 +601,6 @@ class Walker {
                      (object.valueOffset + object.length) * unitsPerByte, row);
             PlaceValue(Compose(level.place, {2 * object.valueOffset * unitsPerByte, 2, 0}),
                        object.length * unitsPerByte, row);
-            out.rows.push_back(std::move(row));
         }
         for (int i = 0; i < found; ++i) {
             const TlvObject& object = objects[static_cast<std::size_t>(i)];
@@ -615,6 +616,21 @@ class Walker {
         }
         CarryUp(dataMask, {0, 2 * unitsPerByte, 0}, *level.mask);
         return true;
+    }
+
+    // A row at the end of out.rows, as a new one is, on the storage of a spare one if any.
+    SubfieldRow& NewRow() {
+        std::vector<SubfieldRow>& spare = out.scratch.spare;
+        if (spare.empty()) return out.rows.emplace_back();
+        SubfieldRow& row = out.rows.emplace_back();
+        SubfieldRow& old = spare.back();
+        for (auto part :
+             {&SubfieldRow::id, &SubfieldRow::tag, &SubfieldRow::value, &SubfieldRow::hex}) {
+            (row.*part).swap(old.*part);
+            (row.*part).clear();
+        }
+        spare.pop_back();
+        return row;
     }
 
     const ProtocolDef& def;
@@ -646,6 +662,14 @@ const SubfieldNode* DeclaredDataObject(const SubfieldNode& node, const TlvObject
     return ExactChild(node, tag);
 }
 
+void ForgetSubfields(SubfieldReading& out) {
+    out.tried = false;
+    for (SubfieldRow& row : out.rows)
+        out.scratch.spare.push_back(std::move(row));
+    out.rows.clear();
+    out.failed = false;
+}
+
 const SubfieldNode* ReadableStructure(const ProtocolDef& def, int n) noexcept {
     const SubfieldNode* node = def.subfields.Field(n);
     if (node == nullptr) return nullptr;
@@ -656,10 +680,10 @@ const SubfieldNode* ReadableStructure(const ProtocolDef& def, int n) noexcept {
 
 void ReadSubfields(const ProtocolDef& def, int n, const std::uint8_t* value, int size, bool binary,
                    const Placement& place, bool mask, ValueMask& fieldMask, SubfieldReading& out) {
-    out.tried = false;
-    out.rows.clear();
-    out.failed = false;
-    out.error = SubfieldError{};
+    ForgetSubfields(out);
+    out.error.id.clear();
+    out.error.offset = 0;
+    out.error.reason.clear();
     const SubfieldNode* node = ReadableStructure(def, n);
     if (node == nullptr) return;
     out.tried = true;

@@ -54,10 +54,14 @@ struct SubfieldError {
     std::string reason;
 };
 
-// Working storage kept from field to field.
+// Working storage kept from field to field, so that a warm reading takes no memory of its own.
 struct SubfieldScratch {
     std::vector<std::unique_ptr<AutoBuff>> values;  // one per level
     std::vector<ValueMask> masks;                   // one per level
+    std::vector<SubfieldRow> spare;                 // rows of earlier readings, storage kept
+    std::vector<std::uint8_t> tlvBytes;             // the data of BER-TLV subfields
+    ValueMask tlvMask;
+    ValueMask objectMask;
 };
 
 struct SubfieldReading {
@@ -67,6 +71,9 @@ struct SubfieldReading {
     SubfieldError error;
     SubfieldScratch scratch;
 };
+
+// Empties out; the rows' storage waits among its spares for the next reading.
+void ForgetSubfields(SubfieldReading& out);
 
 // The field's declared structure, when it is one the subfield reader reads: positional,
 // tagged or bitmapped. A field declared BER-TLV is the data-object reader's.

@@ -7,15 +7,22 @@
 
 #include "content/card_number.h"
 
-namespace {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <emmintrin.h>
+#define ISO_MASK_SSE2 1
+#endif
+#if defined(__GNUC__) || defined(__clang__)
+#define ISO_MASK_INLINE __attribute__((always_inline))
+#else
+#define ISO_MASK_INLINE
+#endif
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
+namespace {
 
 // The Luhn check doubles every second digit from the last, less 9 above 9.
 constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 // The key of a digit that cannot begin a card number: no sum of digits (0 to 9) matches it.
 constexpr std::uint8_t kNoStart = 0xFF;
-constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     const auto at = static_cast<unsigned>(i);
@@ -25,6 +32,8 @@ int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
 bool IsTextDigit(std::uint8_t b) noexcept {
     return b >= '0' && b <= '9';
 }
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
 
 // Eight keys of consecutive starts as one word, the first in its lowest byte.
 std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
@@ -45,6 +54,38 @@ int FirstZeroByte(std::uint64_t word) noexcept {
     return zero == 0 ? 8 : std::countr_zero(zero) / 8;
 }
 
+// The ranges of symbols to hide, in the order of their ends: one that meets the range before is
+// merged with it, so that hide is called once for each stretch.
+template <typename Hide>
+class HiddenRanges {
+  public:
+    explicit HiddenRanges(Hide& hide) : hide(hide) {}
+    ~HiddenRanges() {
+        if (from < to) hide(from, to);
+    }
+
+    // The digits the card-number rule hides of the candidate [start, end): all but the first 6
+    // and the last 4 (MaskedDigits, for the 13 digits and more a candidate has).
+    void Candidate(int start, int end) {
+        static_assert(kMinCardDigits > 12, "a candidate keeps its first 6 digits shown");
+        const int first = start + 6;
+        const int last = end - 4;
+        if (from < to && first <= to) {
+            from = std::min(from, first);
+            to = std::max(to, last);
+            return;
+        }
+        if (from < to) hide(from, to);
+        from = first;
+        to = last;
+    }
+
+  private:
+    Hide& hide;
+    int from = 0;
+    int to = 0;  // the range waiting to be hidden; empty when to <= from
+};
+
 // The candidates among the symbols [first, last), all decimal digits read by digitAt: 13 to 19
 // digits that pass the Luhn check, begin with 2 to 6 and are not one digit repeated, which
 // keep(start, end) does not refuse. hide(from, to) is given the symbols the card-number rule
@@ -54,61 +95,62 @@ int FirstZeroByte(std::uint64_t word) noexcept {
 // a shorter one lie inside its own, and a shorter one is one digit repeated, or refused by keep,
 // whenever the longest is. The Luhn sum of [start, end) is that of the digits before end less
 // that of those before start, each digit weighted by its parity against the last one's; so
-// each start keeps the sum before it, for either parity, and an end looks for its own sum
-// among the keys of the seven starts 13 to 19 symbols back, eight bytes at a time.
+// each start keeps the sum before it, for either parity, as its key, and an end looks for its
+// own sum among the keys of the starts 13 to 19 symbols back.
+//
+// The key of start s lies at s % 32 and again 32 further, so that the keys of eight starts in a
+// row lie side by side and are compared with an end's sum as one word. (Sixteen ends at a time
+// in SSE2 took more time: the runs are short, and the sums are a chain from digit to digit.)
 template <typename DigitAt, typename Keep, typename Hide>
 void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide hide) {
-    // The key of start s at s % 32 and again 32 further, so that eight keys from any start lie
-    // side by side; kNoStart where a start cannot be (digit 0, 1 or 7 to 9, or before first).
     std::uint8_t keys[2][64];
     std::memset(keys, kNoStart, sizeof keys);
-    int sums[2] = {0, 0};      // of the digits so far, mod 10, for a last digit of either parity
+    // The sums of the digits so far, mod 10, for a last digit of even and of odd position: two
+    // variables, not an array indexed by parity, so that they stay in registers.
+    int even = 0;
+    int odd = 0;
     int repeatedFrom = first;  // where the digits equal to the last one begin
     int previous = -1;
-    int hideFrom = 0;
-    int hideTo = 0;  // the range waiting to be hidden; empty when hideTo <= hideFrom
-    for (int i = first; i < last; ++i) {
+    HiddenRanges<Hide> hidden(hide);
+    // Unrolled by two, so that each step knows which sum takes its digit as it is.
+    int i = first;
+    auto step = [&](const int parity) ISO_MASK_INLINE {
         const int digit = digitAt(i);
         const bool starts = digit >= 2 && digit <= 6;
         const int slot = i & 31;
-        for (int p = 0; p < 2; ++p) {
-            const std::uint8_t key = starts ? static_cast<std::uint8_t>(sums[p]) : kNoStart;
-            keys[p][slot] = key;
-            keys[p][slot + 32] = key;
-        }
+        const auto evenKey = starts ? static_cast<std::uint8_t>(even) : kNoStart;
+        const auto oddKey = starts ? static_cast<std::uint8_t>(odd) : kNoStart;
+        keys[0][slot] = evenKey;
+        keys[0][slot + 32] = evenKey;
+        keys[1][slot] = oddKey;
+        keys[1][slot + 32] = oddKey;
         // As the last digit of its parity it is taken as it is; of the other, doubled.
-        const int parity = i & 1;
-        sums[parity] += digit;
-        sums[parity ^ 1] += kDoubled[digit];
-        for (int& sum : sums)
-            sum -= sum >= 10 ? 10 : 0;
+        const int doubled = kDoubled[digit];
+        even += parity == 0 ? digit : doubled;
+        odd += parity == 0 ? doubled : digit;
+        even -= even >= 10 ? 10 : 0;
+        odd -= odd >= 10 ? 10 : 0;
         if (digit != previous) repeatedFrom = i;
         previous = digit;
-        const int end = i + 1;
-        if (end - first < kMinCardDigits) continue;
+        const int end = ++i;
+        if (end - first < kMinCardDigits) return;
         // Starts end - 19 to end - 12; the last of them leaves too few digits.
         const int from = end - kMaxCardDigits;
-        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sums[parity]);
+        const int sum = parity == 0 ? even : odd;
+        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum);
         word |= 0xFFULL << 56;
         const int k = FirstZeroByte(word);
-        if (k == 8) continue;
+        if (k == 8) return;
         const int start = from + k;
-        if (repeatedFrom <= start || !keep(start, end)) continue;
-        int hideStart = 0;
-        int hideEnd = 0;
-        MaskedDigits(end - start, hideStart, hideEnd);
-        hideStart += start;
-        hideEnd += start;
-        if (hideFrom < hideTo && hideStart <= hideTo) {
-            hideFrom = std::min(hideFrom, hideStart);
-            hideTo = std::max(hideTo, hideEnd);
-            continue;
-        }
-        if (hideFrom < hideTo) hide(hideFrom, hideTo);
-        hideFrom = hideStart;
-        hideTo = hideEnd;
+        if (repeatedFrom <= start || !keep(start, end)) return;
+        hidden.Candidate(start, end);
+    };
+    if (i < last && i % 2 == 1) step(1);
+    while (i + 1 < last) {
+        step(0);
+        step(1);
     }
-    if (hideFrom < hideTo) hide(hideFrom, hideTo);
+    if (i < last) step(0);
 }
 
 // Calls run(first, last) for each maximal run of at least kMinCardDigits symbols of [0, count)
@@ -126,6 +168,42 @@ void ForEachLongRun(int count, IsDigit isDigit, Run run) {
         int last = probe + 1;
         while (last < count && isDigit(last))
             ++last;
+        if (last - first >= kMinCardDigits) run(first, last);
+        done = last;
+    }
+}
+
+// Both nibbles of the byte are decimal digits.
+constexpr std::array<bool, 256> kDecimalNibbles = [] {
+    std::array<bool, 256> both{};
+    for (int b = 0; b < 256; ++b)
+        both[static_cast<std::size_t>(b)] = b >> 4 <= 9 && (b & 15) <= 9;
+    return both;
+}();
+
+// ForEachLongRun over the nibbles of bytes[0, size): a run is followed to its ends a byte of two
+// digits at a time, a nibble at a time at the edges.
+template <typename Run>
+void ForEachLongNibbleRun(const std::uint8_t* bytes, int size, Run run) {
+    const int count = 2 * size;
+    const auto digit = [bytes](int i) { return NibbleOf(bytes, i) <= 9; };
+    int done = 0;  // no run left to find before this nibble
+    for (int probe = kMinCardDigits - 1; probe < count; probe += kMinCardDigits) {
+        if (probe < done || !digit(probe)) continue;
+        int first = probe;
+        if (first % 2 == 1 && first - 1 >= done && digit(first - 1)) --first;
+        if (first % 2 == 0) {
+            while (first - 2 >= done && kDecimalNibbles[bytes[first / 2 - 1]])
+                first -= 2;
+            if (first - 1 >= done && digit(first - 1)) --first;
+        }
+        int last = probe + 1;
+        if (last % 2 == 1 && last < count && digit(last)) ++last;
+        if (last % 2 == 0) {
+            while (last + 2 <= count && kDecimalNibbles[bytes[last / 2]])
+                last += 2;
+            if (last < count && digit(last)) ++last;
+        }
         if (last - first >= kMinCardDigits) run(first, last);
         done = last;
     }
@@ -173,6 +251,25 @@ class OutsideTextDigits {
 }  // namespace
 
 char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept {
+    int k = 0;
+#ifdef ISO_MASK_SSE2
+    // Sixteen bytes at a time: each nibble plus '0', and 7 more past 9.
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const auto digits = [](__m128i nibbles) {
+        const __m128i letters =
+            _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
+        return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
+    };
+    for (; k + 16 <= size; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
+        const __m128i high = digits(_mm_and_si128(_mm_srli_epi16(v, 4), low));
+        const __m128i lowDigits = digits(_mm_and_si128(v, low));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k),
+                         _mm_unpacklo_epi8(high, lowDigits));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * k + 16),
+                         _mm_unpackhi_epi8(high, lowDigits));
+    }
+#endif
     static constexpr char kPairs[] =
         "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
         "202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F"
@@ -182,7 +279,7 @@ char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept {
         "A0A1A2A3A4A5A6A7A8A9AAABACADAEAFB0B1B2B3B4B5B6B7B8B9BABBBCBDBEBF"
         "C0C1C2C3C4C5C6C7C8C9CACBCCCDCECFD0D1D2D3D4D5D6D7D8D9DADBDCDDDEDF"
         "E0E1E2E3E4E5E6E7E8E9EAEBECEDEEEFF0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF";
-    for (int k = 0; k < size; ++k)
+    for (; k < size; ++k)
         std::memcpy(out + 2 * k, kPairs + 2 * bytes[k], 2);
     return out + 2 * (size > 0 ? size : 0);
 }
@@ -278,26 +375,23 @@ void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, V
                 HidePairCandidates(bytes, first, last, mask, at);
         });
     if (shown == ValueShown::kTextAlone) return;
-    ForEachLongRun(
-        2 * size, [&](int i) { return NibbleOf(bytes, i) <= 9; },
-        [&](int first, int last) {
-            // Nibbles that lie in text digits alone are the hex of those digits, which the
-            // text-digit reading covers.
-            const int lastByte = (last - 1) / 2;
-            int k = first / 2;
-            while (k <= lastByte && IsTextDigit(bytes[k]))
-                ++k;
-            if (k > lastByte) return;
-            HideCandidatesInRun(
-                first, last, [&](int i) { return NibbleOf(bytes, i); },
-                OutsideTextDigits(bytes, first),
-                [&](int from, int to) {
-                    if (shown == ValueShown::kHex) {
-                        return mask.Nibbles(2 * at + from, 2 * at + to);
-                    }
-                    mask.HexNibbles(2 * at + from, 2 * at + to);
-                });
-        });
+    ForEachLongNibbleRun(bytes, size, [&](int first, int last) {
+        // Nibbles that lie in text digits alone are the hex of those digits, which the
+        // text-digit reading covers.
+        const int lastByte = (last - 1) / 2;
+        int k = first / 2;
+        while (k <= lastByte && IsTextDigit(bytes[k]))
+            ++k;
+        if (k > lastByte) return;
+        HideCandidatesInRun(
+            first, last, [&](int i) { return NibbleOf(bytes, i); }, OutsideTextDigits(bytes, first),
+            [&](int from, int to) {
+                if (shown == ValueShown::kHex) {
+                    return mask.Nibbles(2 * at + from, 2 * at + to);
+                }
+                mask.HexNibbles(2 * at + from, 2 * at + to);
+            });
+    });
 }
 
 void MaskedHex(const std::uint8_t* bytes, int size, const ValueMask& mask, std::string& out) {

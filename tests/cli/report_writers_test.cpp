@@ -1,14 +1,17 @@
-// The streaming report writers against the writers they replace (the nlohmann tree for --json,
-// printf for the rows), byte for byte, on random messages: the examples' messages mutated at
-// random, the benchmark corpora, and text messages rich in card numbers, tracks, subfields,
-// data objects, control characters and bytes that are no ASCII; and the JSON escaping against
-// nlohmann's dump on random bytes.
+// The reports byte for byte as the writers before the streaming ones wrote them (golden files
+// those wrote), on random messages: the examples' messages mutated at random, the benchmark
+// corpora, and text messages rich in card numbers, tracks, subfields, data objects, control
+// characters and bytes that are no ASCII. The JSON escaping against nlohmann's dump on random
+// bytes, and every JSON line against nlohmann's reading of it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -22,10 +25,8 @@
 #include "cli/diagnose_sink.h"
 #include "cli/json_writer.h"
 #include "cli/report_json.h"
-#include "cli/report_json_tree.h"
 #include "cli/report_output.h"
 #include "cli/report_rows.h"
-#include "cli/report_rows_before.h"
 #include "model/pro_text_io.h"
 #include "random_fields_corpus.h"
 #include "support/text.h"
@@ -311,11 +312,17 @@ std::vector<Corpus> Corpora() {
     for (CorpusDialect dialect : {CorpusDialect::kText, CorpusDialect::kEbcdic}) {
         auto def = std::make_unique<ProtocolDef>();
         DefineAcquirer(*def, dialect);
-        corpora.push_back({"acquirer", WrittenProText(*def), AcquirerCorpus(*def, 60)});
+        corpora.push_back({dialect == CorpusDialect::kText ? "acquirer, text" : "acquirer, EBCDIC",
+                           WrittenProText(*def), AcquirerCorpus(*def, 60)});
     }
     auto def = std::make_unique<ProtocolDef>();
     DefineRandomFields(*def);
     corpora.push_back({"random fields", WrittenProText(*def), RandomFieldsCorpus(*def, 60)});
+    // Few enough messages to keep their reports whole as golden files.
+    Corpus few = text;
+    few.name = "golden";
+    few.messages.resize(12);
+    corpora.push_back(few);
     return corpora;
 }
 
@@ -376,78 +383,124 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
     return "longer";
 }
 
-TEST(ReportWriters, StreamingJsonWritesTheTreesBytes) {
-    for (const Corpus& corpus : Corpora()) {
-        auto def = std::make_unique<ProtocolDef>();
-        LoadProText(corpus.definition, *def);
-        Describe(*def);
-        for (const Options& run : Runs()) {
-            const std::string tree = Report(corpus, *def, run.inspect, [&](ReportOutput& out) {
-                return std::make_unique<JsonTreeReport>(*def, out);
-            });
-            const std::string streamed = Report(corpus, *def, run.inspect, [&](ReportOutput& out) {
-                return std::make_unique<JsonReport>(*def, out);
-            });
-            ASSERT_EQ(streamed.size(), tree.size())
-                << corpus.name << ", " << run.name << ": " << FirstDifference(streamed, tree);
-            ASSERT_TRUE(streamed == tree)
-                << corpus.name << ", " << run.name << ": " << FirstDifference(streamed, tree);
-        }
+// The diagnose report a writer made by make writes of the corpus's first messages: failing
+// messages are searched for a reading that passes, and a few of them are.
+std::string Diagnosed(const Corpus& corpus, const ProtocolDef& def,
+                      const std::function<std::unique_ptr<DiagnoseReport>(ReportOutput&)>& make) {
+    const std::size_t count = std::min<std::size_t>(corpus.messages.size(), 40);
+    ReportOutput output(nullptr);
+    const std::unique_ptr<DiagnoseReport> writer = make(output);
+    DiagnoseSink sink(def, InspectOptions{}, corpus.header, *writer, output);
+    EXPECT_TRUE(sink.Ready());
+    std::mt19937 random(55);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (random() % 20 == 0) sink.Fail(RandomBytes(random, 12));
+        LoadMessage(sink.Message(), corpus.messages[i].data(), corpus.messages[i].size());
+        sink.Take();
     }
+    sink.Finish();
+    return output.Text();
 }
 
-// The rows show no hex of text values: the new writer's inspection leaves it out, and with it
-// what only hex would show; the rows are the same.
-TEST(ReportWriters, RowsWithoutPrintfOrHexWriteTheSameBytes) {
+// FNV-1a of 64 bits: a digest of a report, the same on every platform.
+std::uint64_t Digest(const std::string& text) {
+    std::uint64_t hash = 0xCBF29CE484222325ULL;
+    for (const char c : text) {
+        hash ^= static_cast<std::uint8_t>(c);
+        hash *= 0x100000001B3ULL;
+    }
+    return hash;
+}
+
+// Every report of the corpora, keyed "corpus; options; report", in the order they are made.
+std::vector<std::pair<std::string, std::string>> AllReports() {
+    std::vector<std::pair<std::string, std::string>> reports;
     for (const Corpus& corpus : Corpora()) {
         auto def = std::make_unique<ProtocolDef>();
         LoadProText(corpus.definition, *def);
         Describe(*def);
         for (const Options& run : Runs()) {
-            const std::string before = Report(corpus, *def, run.inspect, [&](ReportOutput& out) {
-                return std::make_unique<RowsReportBefore>(*def, out);
-            });
+            const std::string key = corpus.name + "; " + run.name + "; ";
+            // The rows show no hex of text values: check leaves it out of their inspection.
             InspectOptions rows = run.inspect;
             rows.hexShown = false;
-            const std::string after = Report(corpus, *def, rows, [&](ReportOutput& out) {
-                return std::make_unique<RowsReport>(*def, out);
-            });
-            ASSERT_TRUE(after == before)
-                << corpus.name << ", " << run.name << ": " << FirstDifference(after, before);
+            reports.emplace_back(key + "rows", Report(corpus, *def, rows, [&](ReportOutput& out) {
+                                     return std::make_unique<RowsReport>(*def, out);
+                                 }));
+            reports.emplace_back(key + "json",
+                                 Report(corpus, *def, run.inspect, [&](ReportOutput& out) {
+                                     return std::make_unique<JsonReport>(*def, out);
+                                 }));
+        }
+        reports.emplace_back(corpus.name + "; masked; diagnose json",
+                             Diagnosed(corpus, *def, [](ReportOutput& out) {
+                                 return std::make_unique<DiagnoseJsonReport>(out);
+                             }));
+    }
+    return reports;
+}
+
+// Writes the golden reports anew, for a change of output that is meant: their digests, and the
+// golden corpus's masked reports whole.
+void WriteGolden() {
+    const std::filesystem::path golden = ISO_GOLDEN_DIR;
+    std::ofstream digests(golden / "report_digests.txt", std::ios::binary);
+    digests << "# corpus; options; report, then FNV-1a of its bytes and their count\n";
+    for (const auto& [key, text] : AllReports()) {
+        char line[64];
+        std::snprintf(line, sizeof line, " %016llx %zu\n",
+                      static_cast<unsigned long long>(Digest(text)), text.size());
+        digests << key << line;
+        if (key.rfind("golden; masked; ", 0) == 0) {
+            std::string name = key.substr(16);
+            for (char& c : name)
+                c = c == ' ' ? '_' : c;
+            std::ofstream(golden / (name + ".txt"), std::ios::binary) << text;
         }
     }
 }
 
-// diagnose --json without its map's rows, which it never showed, and without a tree.
-TEST(ReportWriters, StreamingDiagnoseJsonWritesTheTreesBytes) {
-    for (const Corpus& corpus : Corpora()) {
-        auto def = std::make_unique<ProtocolDef>();
-        LoadProText(corpus.definition, *def);
-        Describe(*def);
-        // Failing messages are searched for a reading that passes: a few of them do.
-        const std::size_t count = std::min<std::size_t>(corpus.messages.size(), 40);
-        std::string reports[2];
-        for (int streamed = 0; streamed < 2; ++streamed) {
-            ReportOutput output(nullptr);
-            std::unique_ptr<DiagnoseReport> writer;
-            if (streamed) {
-                writer = std::make_unique<DiagnoseJsonReport>(output);
-            } else {
-                writer = std::make_unique<DiagnoseJsonTreeReport>(output);
-            }
-            DiagnoseSink sink(*def, InspectOptions{}, corpus.header, *writer, output);
-            ASSERT_TRUE(sink.Ready());
-            std::mt19937 random(55);
-            for (std::size_t i = 0; i < count; ++i) {
-                if (random() % 20 == 0) sink.Fail(RandomBytes(random, 12));
-                LoadMessage(sink.Message(), corpus.messages[i].data(), corpus.messages[i].size());
-                sink.Take();
-            }
-            sink.Finish();
-            reports[streamed] = output.Text();
+// The reports byte for byte as the writers the streaming ones replaced (a tree of nlohmann::json,
+// printf) wrote them: their digests and sizes (tests/cli/golden/report_digests.txt), and the
+// reports of the golden corpus whole. With ISO_WRITE_GOLDEN set, it writes them anew instead.
+TEST(ReportWriters, WriteTheGoldenReports) {
+    if (std::getenv("ISO_WRITE_GOLDEN") != nullptr) return WriteGolden();
+    const std::filesystem::path golden = ISO_GOLDEN_DIR;
+    std::map<std::string, std::string> expected;  // key: " digest size"
+    std::istringstream digests(ReadAll(golden / "report_digests.txt"));
+    for (std::string line; std::getline(digests, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t digest = line.rfind(' ', line.rfind(' ') - 1);
+        expected[line.substr(0, digest)] = line.substr(digest);
+    }
+    const auto reports = AllReports();
+    ASSERT_EQ(reports.size(), expected.size());
+    for (const auto& [key, text] : reports) {
+        char found[64];
+        std::snprintf(found, sizeof found, " %016llx %zu",
+                      static_cast<unsigned long long>(Digest(text)), text.size());
+        EXPECT_EQ(found, expected[key]) << key;
+        if (key.rfind("golden; masked; ", 0) != 0) continue;
+        std::string name = key.substr(16);
+        for (char& c : name)
+            c = c == ' ' ? '_' : c;
+        const std::string whole = ReadAll(golden / (name + ".txt"));
+        EXPECT_TRUE(text == whole) << key << ": " << FirstDifference(text, whole);
+    }
+}
+
+// Each line of every JSON report is one document that nlohmann reads and writes back to the
+// same bytes: keys, numbers, nesting and every string as its dump has them.
+TEST(ReportWriters, JsonLinesAreWhatNlohmannReadsAndWrites) {
+    for (const auto& [key, text] : AllReports()) {
+        if (key.find("json") == std::string::npos) continue;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const nlohmann::ordered_json document = nlohmann::ordered_json::parse(line);
+            ASSERT_TRUE(document.is_object()) << key;
+            ASSERT_EQ(document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), line)
+                << key;
         }
-        ASSERT_TRUE(reports[1] == reports[0])
-            << corpus.name << ": " << FirstDifference(reports[1], reports[0]);
     }
 }
 

@@ -116,7 +116,15 @@ std::vector<std::uint8_t> RandomValue(std::mt19937& random) {
     const int pieces = static_cast<int>(random() % 12);
     for (int p = 0; p < pieces; ++p) {
         const std::string number = CardNumber(random);
-        switch (random() % 8) {
+        switch (random() % 9) {
+            case 8:
+                // Long runs, in digits and in letters whose nibbles are digits, across many
+                // of the blocks the search takes at a time.
+                for (int i = 100 + static_cast<int>(random() % 300); i > 0; --i) {
+                    value.push_back(static_cast<std::uint8_t>(
+                        p % 2 == 0 ? '0' + random() % 10 : "ABCDEFGHI"[random() % 9]));
+                }
+                break;
             case 0:
                 value.insert(value.end(), number.begin(), number.end());
                 break;
