@@ -98,6 +98,10 @@ struct PipeCase {
     int status;
 };
 
+void PrintTo(const PipeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CheckIntoBuild : public BuildCommand, public testing::WithParamInterface<PipeCase> {};
 
 TEST_P(CheckIntoBuild, ReproducesEveryMessageThatDecodesExactly) {
@@ -170,6 +174,10 @@ struct ErrorCase {
     std::string err;  // the first line on standard error
     std::string out;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BuildErrors : public BuildCommand, public testing::WithParamInterface<ErrorCase> {};
 
@@ -248,6 +256,10 @@ struct FramingCase {
     std::string bytes;         // written for kGood twice
     const char* readBackWith;  // check's framing options
 };
+
+void PrintTo(const FramingCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BuildFramings : public BuildCommand, public testing::WithParamInterface<FramingCase> {};
 

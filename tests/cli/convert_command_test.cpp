@@ -195,6 +195,10 @@ struct Pair {
     int into;
 };
 
+void PrintTo(const Pair& p, std::ostream* out) {
+    *out << p.from << " into " << p.into;
+}
+
 class ConvertRoundTrip : public ConvertCommand, public testing::WithParamInterface<Pair> {};
 
 TEST_P(ConvertRoundTrip, ThereAndBackGivesTheSameBytesAndTheSameValues) {
@@ -299,6 +303,10 @@ struct HeaderCase {
     const char* options;
     const char* expected;  // before the message
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ConvertHeader : public ConvertCommand, public testing::WithParamInterface<HeaderCase> {};
 
