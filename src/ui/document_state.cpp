@@ -1,5 +1,6 @@
 #include "ui/document_state.h"
 
+#include <cstdio>
 #include <utility>
 
 #include <QAction>
@@ -37,15 +38,18 @@ void CommitFocusedEdit(HWND window) {
                 reinterpret_cast<LPARAM>(edit));
 }
 
-// The protocol file that a drag carries: one local file named *.pro, else empty.
+// The protocol file that a drag carries: one local file named *.pro, or another tool's
+// definition (*.xml, *.json), else empty.
 QString ProtocolFileOf(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return {};
     const QUrl url = mime->urls().first();
     if (!url.isLocalFile()) return {};
     const QString path = url.toLocalFile();
-    if (QFileInfo(path).suffix().compare(QStringLiteral("pro"), Qt::CaseInsensitive) != 0)
-        return {};
-    return path;
+    const QString suffix = QFileInfo(path).suffix();
+    for (const char* taken : {"pro", "xml", "json"}) {
+        if (suffix.compare(QLatin1String(taken), Qt::CaseInsensitive) == 0) return path;
+    }
+    return {};
 }
 
 // Takes a dropped protocol file wherever in the window it lands, before an edit box would
@@ -193,6 +197,9 @@ bool DocumentState::MayDiscard(HWND owner) {
 }
 
 bool DocumentState::Read(HWND owner, const std::string& path) {
+    if (foreignReader) {
+        if (const std::optional<bool> read = foreignReader(owner, path)) return *read;
+    }
     // A file that cannot be read leaves the definition as it was; the user chose it, so the
     // user learns why nothing changed.
     std::string error;
@@ -202,6 +209,7 @@ bool DocumentState::Read(HWND owner, const std::string& path) {
         return false;
     }
     currentFile = path;
+    untitledName.clear();
     if (refresh) refresh();
     TakeBaseline();
     if (fileUsed) fileUsed(path);
@@ -211,6 +219,22 @@ bool DocumentState::Read(HWND owner, const std::string& path) {
             QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString() +
             " holds no protocol definition lines; the definition is now empty.";
         MessageBox(owner, text.c_str(), programName.toStdString().c_str(), MB_ICONWARNING | MB_OK);
+    }
+    return true;
+}
+
+bool DocumentState::Adopt(const std::string& text, const QString& title, bool unsaved) {
+    std::FILE* memory = ::fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    if (memory == nullptr) return false;
+    ReadProtocolStream(memory, TheProtocol());
+    std::fclose(memory);
+    currentFile.clear();
+    untitledName = title;
+    if (refresh) refresh();
+    TakeBaseline();
+    if (unsaved) {
+        baseline.clear();
+        Check();
     }
     return true;
 }
@@ -238,8 +262,9 @@ void DocumentState::TakeBaseline() {
 
 void DocumentState::ShowTitle() {
     if (window == nullptr) return;
+    const QString untitled = untitledName.isEmpty() ? QStringLiteral("Untitled") : untitledName;
     const QString name = currentFile.empty()
-                             ? QStringLiteral("Untitled")
+                             ? untitled
                              : QFileInfo(QFile::decodeName(currentFile.c_str())).fileName();
     // The title belongs to the top-level window, whatever frame may hold the dialog.
     QWidget* top = window->window();

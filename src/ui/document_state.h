@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QString>
@@ -57,6 +58,15 @@ class DocumentState {
     bool Save(HWND owner);
     // Whether the window may close: true unless the user keeps the unsaved work.
     bool MayClose(HWND owner);
+    // Whether the definition may be replaced: the question before unsaved work is lost.
+    bool MayReplace(HWND owner) { return MayDiscard(owner); }
+    // Takes text (a definition file's lines) as a definition of no file, shown under the title;
+    // unsaved when modified, so that leaving it asks first. The caller has asked MayReplace.
+    bool Adopt(const std::string& text, const QString& title, bool modified);
+    // Tried before a file is read as a definition: a file another tool wrote is taken by it.
+    // It returns no value when the file is not one of those, else whether it was read.
+    using ForeignReader = std::function<std::optional<bool>(HWND owner, const std::string& path)>;
+    void SetForeignReader(ForeignReader reader) { foreignReader = std::move(reader); }
 
   private:
     bool MayDiscard(HWND owner);
@@ -69,6 +79,8 @@ class DocumentState {
     QObject* helper = nullptr;  // the shortcuts and the drop filter, children of the window
     std::function<void()> refresh;
     std::function<void(const std::string&)> fileUsed;
+    ForeignReader foreignReader;
+    QString untitledName;  // the title of a definition of no file
     DocumentActions actions;
     QString programName;
     std::string startFile;

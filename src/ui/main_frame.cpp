@@ -14,6 +14,7 @@
 #include <QWindow>
 
 #include "ui/common_dialogs.h"
+#include "ui/definition_commands.h"
 #include "ui/dlg_base.h"
 #include "ui/dlg_window.h"
 #include "ui/help_window.h"
@@ -56,10 +57,14 @@ void MainFrame::BuildMenus() {
     fileMenu->addSeparator();
     fileMenu->addAction(file.save);
     fileMenu->addAction(file.saveAs);
+    auto* definition = new DefinitionCommands(this, dlg);
+    definition->AddFileEntries(fileMenu);
     fileMenu->addSeparator();
     // Closing goes through the window's own close, and so through the unsaved-changes question.
     QAction* quit = fileMenu->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    definition->AddDefinitionMenu(menuBar());
 
     QMenu* message = menuBar()->addMenu(QStringLiteral("&Message"));
     message->addAction(parser.parse);

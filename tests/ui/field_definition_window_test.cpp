@@ -1,0 +1,368 @@
+// The definition windows driven as a user drives them, in the program's frame: the Field
+// definition window's boxes and tree, the Settings window, and File > Import, each checked in
+// the definition, in the title's modified mark and in what lint says of the saved file.
+#include <fstream>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include "model/pro_file.h"
+#include "model/protocol.h"
+#include "support/error_balloon.h"
+#include "ui/common_dialogs.h"
+#include "ui/controls.h"
+#include "ui/definition_commands.h"
+#include "ui/dialect_settings_window.h"
+#include "ui/dlg_window.h"
+#include "ui/encoding_overrides.h"
+#include "ui/field_definition_window.h"
+#include "ui/field_findings.h"
+#include "ui/import_report_window.h"
+#include "ui/main_dlg.h"
+#include "ui/main_frame.h"
+#include "ui/number_box.h"
+#include "ui/subfield_tree_model.h"
+
+namespace {
+
+const std::string kExamples = ISO_EXAMPLES_DIR;
+
+struct Framed {
+    MainDlg dlg;
+    MainFrame frame{dlg};
+    QStringList boxes;
+    std::string chosen;
+
+    Framed() {
+        SetMessageBoxHandler([this](HWND, const std::string& text, const std::string&, unsigned) {
+            boxes << QString::fromStdString(text);
+            return IDNO;
+        });
+        SetFileChooser([this](HWND, FileChoice, std::string& path) {
+            path = chosen;
+            return !chosen.empty();
+        });
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+    }
+    ~Framed() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QDialog*>(top) != nullptr) top->close();
+        }
+        HideErrorBalloon();
+        SetFileChooser({});
+        SetMessageBoxHandler({});
+    }
+    Framed(const Framed&) = delete;
+    Framed& operator=(const Framed&) = delete;
+
+    DefinitionCommands* Commands() const { return frame.findChild<DefinitionCommands*>(); }
+    void Open(const std::string& path) {
+        chosen = path;
+        dlg.Document().Actions().open->trigger();
+    }
+    QTableWidget* List() const {
+        return static_cast<QTableWidget*>(GetDlgItem(dlg.Page(0), IDC_LIST));
+    }
+    int RowOf(int field) const {
+        for (int row = 0; row < ListGetItemCount(List()); ++row) {
+            LPARAM data = 0;
+            if (ListGetItemData(List(), row, data) && data == field) return row;
+        }
+        return -1;
+    }
+    // The window of the field, opened as a double click on its row opens it.
+    FieldDefinitionWindow* OpenField(int field) {
+        const int row = RowOf(field);
+        if (row < 0) return nullptr;
+        const QPoint cell = List()->visualItemRect(List()->item(row, 0)).center();
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, cell);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* window = qobject_cast<FieldDefinitionWindow*>(top);
+            if (window != nullptr && window->isVisible() && window->Field() == field) return window;
+        }
+        return nullptr;
+    }
+};
+
+// Types text into the tree's cell editor one key at a time and returns the window's message
+// after the last key, before the editor is left.
+QString TypeIntoCell(FieldDefinitionWindow& window, const QModelIndex& cell, const QString& text) {
+    window.Tree()->setCurrentIndex(cell);
+    window.Tree()->edit(cell);
+    auto* editor = window.Tree()->findChild<QLineEdit*>();
+    if (editor == nullptr) return QStringLiteral("no editor");
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    return window.Message();
+}
+
+// Return, as the user closes the editor; the view commits on its next turn of the loop.
+void CommitCell(FieldDefinitionWindow& window) {
+    if (auto* editor = window.Tree()->findChild<QLineEdit*>())
+        QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+class FieldDefinitionWindowTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(settings.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QCoreApplication::setOrganizationName(QStringLiteral("iso8583-workbench-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("field_definition_window_test"));
+    }
+    void init() {
+        TheProtocol().Reset();
+        TheProtocol().messages.ClearAll();
+    }
+    void sizeIsTakenOnlyWhenValidAndLeft_data();
+    void sizeIsTakenOnlyWhenValidAndLeft();
+    void overrideTheModelContradictsIsRefused();
+    void appliedEditIsSavedAndLintFindsNothing();
+    void untickingSubfieldsKeepsTheStructureAndLintSaysSo();
+    void rowTooltipSaysWhatTheFieldHasOfItsOwn_data();
+    void rowTooltipSaysWhatTheFieldHasOfItsOwn();
+    void headerSettingMarksTheDefinitionModified();
+    void importShowsWhatDidNotCarryOver_data();
+    void importShowsWhatDidNotCarryOver();
+    void standardDialectStartsAnUntitledDefinition();
+
+  private:
+    QTemporaryDir settings;
+};
+
+// Field 48.01 of the example has size 20: a size is checked as it is typed and stored only when
+// the box is left, so the 1 of a 19 being typed never reaches the definition.
+void FieldDefinitionWindowTest::sizeIsTakenOnlyWhenValidAndLeft_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("valid") << "19" << 19 << "";
+    QTest::newRow("zero") << "0" << 20 << "size 0 is not from 1 to 9999";
+    QTest::newRow("too large") << "10000" << 20 << "size 10000 is not from 1 to 9999";
+    QTest::newRow("not a number") << "1x" << 20 << "is not a whole number";
+}
+
+void FieldDefinitionWindowTest::sizeIsTakenOnlyWhenValidAndLeft() {
+    QFETCH(QString, typed);
+    QFETCH(int, stored);
+    QFETCH(QString, message);
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(48);
+    QVERIFY(window != nullptr);
+    const QModelIndex cell =
+        window->Model()->IndexOfPath("48.01").siblingAtColumn(SubfieldTreeModel::kSize);
+    QVERIFY(cell.isValid());
+    const QString whileTyping = TypeIntoCell(*window, cell, typed);
+    QCOMPARE(TheProtocol().subfields.Find("48.01")->def.size, 20);
+    QVERIFY2(whileTyping.contains(message), qPrintable(whileTyping));
+    CommitCell(*window);
+    QCOMPARE(TheProtocol().subfields.Find("48.01")->def.size, stored);
+    QCOMPARE(w.frame.isWindowModified(), stored != 20);
+}
+
+// LEN_WHOLE reads a binary prefix; on the example's character prefix the model's rule refuses
+// it, and the window says so in the model's words.
+void FieldDefinitionWindowTest::overrideTheModelContradictsIsRefused() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(48);
+    QVERIFY(window != nullptr);
+    auto* whole = window->FieldEncodings()->findChildren<QCheckBox*>().at(2);
+    QVERIFY(whole->text().contains(QStringLiteral("LEN_WHOLE")));
+    whole->click();
+    QVERIFY(!TheProtocol().settings[48].prefixNumber);
+    QVERIFY2(window->Message().contains(QStringLiteral("LEN_WHOLE applies to a BIGEND")),
+             qPrintable(window->Message()));
+    QVERIFY(!whole->isChecked());
+    QVERIFY(!w.frame.isWindowModified());
+}
+
+// An element added under field 48, given a card number mark and an own description, and the
+// field's character set: saved through File > Save As, the file reads back without findings.
+void FieldDefinitionWindowTest::appliedEditIsSavedAndLintFindsNothing() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(48);
+    QVERIFY(window != nullptr);
+    QCOMPARE(window->Model()->rowCount(), 4);  // 01, 10, 42, 61
+    window->Tree()->setCurrentIndex(window->Model()->IndexOfPath("48.61"));
+    QPushButton* add = nullptr;
+    for (QPushButton* b : window->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("&Add")) add = b;
+    QVERIFY(add != nullptr);
+    add->click();
+    const QModelIndex added = window->Tree()->currentIndex().siblingAtColumn(0);
+    QCOMPARE(QString::fromStdString(window->Model()->Path(added)), QStringLiteral("48.62"));
+    TypeIntoCell(*window, added.siblingAtColumn(SubfieldTreeModel::kDescription), "Loyalty id");
+    CommitCell(*window);
+    window->Tree()->setCurrentIndex(window->Model()->IndexOfPath("48.62"));
+    window->Holds()->setCurrentIndex(window->Holds()->findText(QStringLiteral("Secret data")));
+    Q_EMIT window->Holds()->activated(window->Holds()->currentIndex());
+    QComboBox* charset = window->FieldEncodings()->Combo(EncodingRole::kCharacter);
+    charset->setCurrentIndex(charset->findText(QStringLiteral("EBCDIC")));
+    Q_EMIT charset->activated(charset->currentIndex());
+    QVERIFY(w.frame.isWindowModified());
+    QCOMPARE(window->Findings()->item(0)->text(), QStringLiteral("Nothing to say."));
+
+    QTemporaryDir dir;
+    w.chosen = dir.filePath(QStringLiteral("edited.pro")).toStdString();
+    window->close();
+    QVERIFY(w.dlg.Document().SaveAs(w.dlg.Page(0)));
+    auto read = std::make_unique<ProtocolDef>();
+    std::string error;
+    ProFindings findings;
+    QVERIFY(LoadProtocolFile(w.chosen, *read, error, &findings));
+    QVERIFY2(findings.empty(), findings.empty() ? "" : findings.front().text.c_str());
+    const SubfieldNode* node = read->subfields.Find("48.62");
+    QVERIFY(node != nullptr);
+    QCOMPARE(node->def.description, std::string("Loyalty id"));
+    QCOMPARE(node->def.holds, SubfieldHolds::kSecret);
+    QCOMPARE(read->settings[48].charset, std::optional<Encoding>(Encoding::EBCDIC));
+    QVERIFY(!w.frame.isWindowModified());
+}
+
+// The page's Subfields box unticked and applied: the structure stays, unused, and lint says so.
+void FieldDefinitionWindowTest::untickingSubfieldsKeepsTheStructureAndLintSaysSo() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    const QPoint cell = w.List()->visualItemRect(w.List()->item(w.RowOf(48), 0)).center();
+    QTest::mouseClick(w.List()->viewport(), Qt::LeftButton, {}, cell);
+    SetCheck(GetDlgItem(w.dlg.Page(0), IDC_SUBFIELDS), BST_UNCHECKED);
+    QTest::mouseClick(GetDlgItem(w.dlg.Page(0), IDC_APPLY), Qt::LeftButton);
+    QVERIFY(!TheProtocol().fields[48].subfield);
+    QCOMPARE(TheProtocol().subfields.Field(48)->structure.layout, SubfieldLayout::kTagged);
+    QCOMPARE(TheProtocol().subfields.Field(48)->children.size(), std::size_t{4});
+    const auto findings = FieldLintFindings(TheProtocol(), 48);
+    QCOMPARE(findings.size(), std::size_t{1});
+    QVERIFY(findings[0].find("subfield flag is N") != std::string::npos);
+}
+
+void FieldDefinitionWindowTest::rowTooltipSaysWhatTheFieldHasOfItsOwn_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("tagged with a card number") << 48 << "tagged subfields, holds card numbers";
+    QTest::newRow("prefix of six units") << 127 << "LEN_UNITS 6, bitmapped subfields";
+    QTest::newRow("nothing of its own") << 41 << "";
+}
+
+void FieldDefinitionWindowTest::rowTooltipSaysWhatTheFieldHasOfItsOwn() {
+    QFETCH(int, field);
+    QFETCH(QString, says);
+    std::string error;
+    QVERIFY(LoadProtocolFile(kExamples + "/subfields.pro", TheProtocol(), error));
+    const QString summary = QString::fromStdString(OwnSettingsSummary(TheProtocol(), field));
+    if (says.isEmpty())
+        QVERIFY2(summary.isEmpty(), qPrintable(summary));
+    else
+        QVERIFY2(summary.endsWith(says), qPrintable(summary));
+}
+
+// A header's units are taken when the box is left, and only while the header is ticked.
+void FieldDefinitionWindowTest::headerSettingMarksTheDefinitionModified() {
+    Framed w;
+    w.Open(kExamples + "/demo.pro");
+    w.Commands()->SettingsAction()->trigger();
+    auto* window = w.frame.findChild<DialectSettingsWindow*>();
+    QVERIFY(window != nullptr);
+    QVERIFY(!window->HeaderUnits()->isEnabled());
+    window->HasHeader()->click();
+    QCOMPARE(TheProtocol().options.header, 0);
+    QLineEdit* units = window->HeaderUnits()->Edit();
+    units->selectAll();
+    QTest::keyClicks(units, "5x");
+    QVERIFY(window->HeaderUnits()->Message().contains(QStringLiteral("not a whole number")));
+    QTest::keyClick(units, Qt::Key_Return);
+    QCOMPARE(TheProtocol().options.header, 0);
+    QTest::keyClick(units, Qt::Key_Backspace);
+    QTest::keyClick(units, Qt::Key_Return);
+    QCOMPARE(TheProtocol().options.header, 5);
+    QVERIFY(w.frame.isWindowModified());
+    window->HasHeader()->click();
+    QCOMPARE(TheProtocol().options.header, -1);
+}
+
+// Small files in each tool's shape, each with one thing its reader cannot carry over.
+void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("jPOS packager")
+        << "acme.xml"
+        << "<?xml version=\"1.0\"?>\n<isopackager>\n"
+           "<isofield id=\"0\" length=\"4\" name=\"MTI\" class=\"org.jpos.iso.IFA_NUMERIC\"/>\n"
+           "<isofield id=\"1\" length=\"16\" name=\"BITMAP\" class=\"org.jpos.iso.IFA_BITMAP\"/>\n"
+           "<isofield id=\"2\" length=\"19\" name=\"PAN\" class=\"org.jpos.iso.IFA_LLNUM\"/>\n"
+           "<isofield id=\"3\" length=\"6\" name=\"PROC\" class=\"org.jpos.iso.IFA_NUMERIC\"/>\n"
+           "<isofield id=\"52\" length=\"8\" name=\"PIN\" class=\"org.example.MyPinPackager\"/>\n"
+           "</isopackager>\n"
+        << "field 52: class org.example.MyPinPackager"
+        << "acme (imported)";
+    QTest::newRow("moov field list") << "moov.json"
+                                     << R"({"name": "Moov test", "fields": {
+        "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
+        "1": {"type": "Bitmap", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"},
+        "2": {"type": "Numeric", "length": 19, "enc": "ASCII", "prefix": "ASCII.LL"},
+        "3": {"type": "Numeric", "length": 6, "enc": "ASCII", "prefix": "ASCII.Fixed"},
+        "52": {"type": "Mystery", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"}}})"
+                                     << "field 52"
+                                     << "Moov test (imported)";
+}
+
+void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, note);
+    QFETCH(QString, title);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    std::ofstream(path.toStdString(), std::ios::binary) << text.toStdString();
+    Framed w;
+    // Open takes it too: the content, not the name, says what it is.
+    w.Open(path.toStdString());
+    auto* report = w.frame.findChild<ImportReportWindow*>();
+    QVERIFY(report != nullptr);
+    const QString said = report->Text()->toPlainText();
+    QVERIFY2(said.contains(note), qPrintable(said));
+    QCOMPARE(TheProtocol().fields[2].type, FieldType::N);
+    QCOMPARE(TheProtocol().fields[2].size, 19);
+    QVERIFY(TheProtocol().fields[2].sizeLen > 0);
+    QVERIFY(w.frame.windowTitle().startsWith(title + QStringLiteral("[*]")));
+    QVERIFY(w.frame.isWindowModified());
+    // Save goes through Save As: the imported definition has no file yet.
+    QTemporaryDir out;
+    w.chosen = out.filePath(QStringLiteral("imported.pro")).toStdString();
+    QVERIFY(w.dlg.Document().Save(w.dlg.Page(0)));
+    QVERIFY(QFileInfo::exists(QString::fromStdString(w.chosen)));
+    QVERIFY(!w.frame.isWindowModified());
+}
+
+void FieldDefinitionWindowTest::standardDialectStartsAnUntitledDefinition() {
+    const QStringList dialects = DefinitionCommands::InstalledDialects();
+    QVERIFY2(dialects.size() >= 4, qPrintable(dialects.join(QLatin1Char(' '))));
+    Framed w;
+    QVERIFY(w.Commands()->NewFromDialect(dialects.first()));
+    QVERIFY(w.frame.windowTitle().startsWith(QStringLiteral("iso8583-1987-ascii (new)")));
+    QVERIFY(TheProtocol().fields[2].type != FieldType::U);
+    QVERIFY(w.dlg.Document().CurrentFile().empty());
+}
+
+QTEST_MAIN(FieldDefinitionWindowTest)
+#include "field_definition_window_test.moc"
