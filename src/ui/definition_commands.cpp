@@ -260,15 +260,21 @@ bool DefinitionCommands::Export(const QString& path) {
 }
 
 QStringList DefinitionCommands::InstalledDialects() {
-    const QString examples =
-        FindDocument(QStringLiteral("examples"), QCoreApplication::applicationDirPath());
-    if (examples.isEmpty()) return {};
-    QStringList paths;
-    const QDir dir(QDir(examples).filePath(QStringLiteral("dialects")));
-    for (const QFileInfo& info :
-         dir.entryInfoList({QStringLiteral("*.pro")}, QDir::Files, QDir::Name))
-        paths << info.absoluteFilePath();
-    return paths;
+    // The package puts them in share/iso8583-workbench/dialects beside bin/; the build tree
+    // has them with the examples it lays out as the package lays out its documents.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QStringList folders{QDir::cleanPath(
+        QDir(programDir).filePath(QStringLiteral("../share/iso8583-workbench/dialects")))};
+    const QString examples = FindDocument(QStringLiteral("examples"), programDir);
+    if (!examples.isEmpty()) folders << QDir(examples).filePath(QStringLiteral("dialects"));
+    for (const QString& folder : folders) {
+        QStringList paths;
+        for (const QFileInfo& info :
+             QDir(folder).entryInfoList({QStringLiteral("*.pro")}, QDir::Files, QDir::Name))
+            paths << info.absoluteFilePath();
+        if (!paths.isEmpty()) return paths;
+    }
+    return {};
 }
 
 void DefinitionCommands::FillDialects() {

@@ -183,7 +183,9 @@ void DiagnosisWindow::ShowMessage(const ProtocolDef& protocol,
             std::copy(units.begin(), units.end(), buffer.Data());
             buffer.SetLength(n);
             buffer.Terminate();
-            diagnosis = DiagnoseMessage(buffer, 0, protocol);
+            // The definition's header is set aside as the Parser page sets it aside.
+            const int header = std::clamp(protocol.options.header, 0, n);
+            diagnosis = DiagnoseMessage(buffer, header, protocol);
             MapRows(protocol, InspectOptions{}).Build(buffer, diagnosis, maskedRows);
             InspectOptions clear;
             clear.mask = false;

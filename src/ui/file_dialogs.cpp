@@ -44,7 +44,10 @@ bool ShowProtocolFileDialog(HWND owner, FileChoice choice, std::string& path) {
     QFileDialog dialog(owner, title, StartFolder(path));
     if (WidgetDialogs()) dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setNameFilter(QStringLiteral("Protocol definition file (*.pro)"));
+    // Open also takes other tools' definitions, told apart by their content.
+    QStringList filters{QStringLiteral("Protocol definition file (*.pro)")};
+    if (!save) filters << QStringLiteral("Other tools' definitions (*.xml *.json)");
+    dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QStringLiteral("pro"));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

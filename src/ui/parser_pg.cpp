@@ -77,6 +77,23 @@ std::string ValueText(const ProtocolDef& def, int n, const AutoBuff& value) {
     return ToModelText(FromRawBytes(text, static_cast<int>(std::strlen(text))));
 }
 
+// The row of the units the definition sets aside before the MTI: first, as they come first.
+constexpr LPARAM kHeaderRow = -1;
+
+bool AppendHeaderRow(HWND list, const AutoBuff& message, int units) {
+    const int row = ListInsertItem(list, 0, "Header", kHeaderRow);
+    if (row < 0) return false;
+    std::string hex;
+    for (int i = 0; i < units; ++i) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02X", message.Data()[i]);
+        hex += digits;
+    }
+    ListSetItemText(list, row, 3, std::to_string(units).c_str());
+    ListSetItemText(list, row, 4, hex.c_str());
+    return true;
+}
+
 bool AppendFieldRow(HWND list, const ProtocolDef& def, const DecodedField& field) {
     const FldDef& fld = def.fields[field.number];
     const int row = ListInsertItem(list, ListGetItemCount(list), fld.description, field.number);
@@ -209,10 +226,32 @@ bool ParserPg::Parse() {
 
     std::fill(std::begin(fieldOffsets), std::end(fieldOffsets), 0);
     const ProtocolDef& def = TheProtocol();
+    // The definition's header is set aside and shown before the fields; offsets still count
+    // from the message's first unit.
+    headerUnits = std::max(0, def.options.header);
+    AutoBuff body;
+    if (headerUnits > 0) {
+        if (message.Length() < headerUnits) {
+            const std::string text = "The message is shorter than the definition's header of " +
+                                     std::to_string(headerUnits) + " units";
+            SetWindowText(statusText, text.c_str());
+            RefreshDetails();
+            UpdateActions();
+            return false;
+        }
+        AppendHeaderRow(fieldList, message, headerUnits);
+        const int rest = message.Length() - headerUnits;
+        if (!body.Reserve(rest + 1, false)) return false;
+        if (rest > 0) std::memcpy(body.Data(), message.Data() + headerUnits, rest);
+        body.SetLength(rest);
+        body.Terminate();
+    }
     AutoBuff verdict;
     const bool passed = DecodeMessage(
-        message, def,
-        [&](const DecodedField& field) {
+        headerUnits > 0 ? body : message, def,
+        [&](const DecodedField& decoded) {
+            DecodedField field = decoded;
+            field.offset = static_cast<std::int16_t>(decoded.offset + headerUnits);
             fieldOffsets[field.number] = static_cast<std::uint16_t>(field.offset);
             fieldLengths[field.number] = static_cast<std::uint16_t>(field.consumed);
             if (!AppendFieldRow(fieldList, def, field)) return false;
@@ -230,7 +269,13 @@ bool ParserPg::SelectFieldText() {
     const int row = ListGetNextSelected(fieldList);
     if (row < 0) return false;
     LPARAM field = 0;
-    if (!ListGetItemData(fieldList, row, field) || field < 0 || field >= kFieldCount) return false;
+    if (!ListGetItemData(fieldList, row, field)) return false;
+    if (field == kHeaderRow) {
+        SelectUnits(0, headerUnits);
+        SetFocus(messageEdit);
+        return true;
+    }
+    if (field < 0 || field >= kFieldCount) return false;
     SelectUnits(fieldOffsets[field], fieldLengths[field]);
     SetFocus(messageEdit);
     return true;
@@ -293,7 +338,8 @@ void ParserPg::UseReading(const Reading& reading) {
         }
         if (definitionChanged) definitionChanged();
     }
-    if (reading.headerChanged) RemoveLeadingUnits(reading.header);
+    // The definition's own header stays in the box: the reading's is counted from the first unit.
+    if (reading.headerChanged) RemoveLeadingUnits(reading.header - headerUnits);
     // The reading is of the message as it was parsed, in the mode it was parsed in.
     SetCheck(hexaCheck, hexMode ? BST_CHECKED : BST_UNCHECKED);
     Parse();

@@ -93,6 +93,8 @@ class ParserPg : public DlgBase {
     bool hexMode = false;
     // Characters before the first hex digit: the box keeps them, the message does not.
     int hexLead = 0;
+    // Units the definition sets aside before the MTI (OPTION= HEADER), as last parsed.
+    int headerUnits = 0;
     ParsedMessage parsed;
     QPointer<FieldDetailsWindow> details;
     QPointer<DiagnosisWindow> diagnosis;

@@ -20,6 +20,7 @@
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
 #include "ui/definition_commands.h"
+#include "ui/diagnosis_window.h"
 #include "ui/dialect_settings_window.h"
 #include "ui/dlg_window.h"
 #include "ui/encoding_overrides.h"
@@ -30,6 +31,7 @@
 #include "ui/main_frame.h"
 #include "ui/number_box.h"
 #include "ui/subfield_tree_model.h"
+#include "ui/window_text.h"
 
 namespace {
 
@@ -141,6 +143,7 @@ class FieldDefinitionWindowTest : public QObject {
     void importShowsWhatDidNotCarryOver_data();
     void importShowsWhatDidNotCarryOver();
     void standardDialectStartsAnUntitledDefinition();
+    void parserAndDiagnosisSetTheHeaderAside();
 
   private:
     QTemporaryDir settings;
@@ -362,6 +365,46 @@ void FieldDefinitionWindowTest::standardDialectStartsAnUntitledDefinition() {
     QVERIFY(w.frame.windowTitle().startsWith(QStringLiteral("iso8583-1987-ascii (new)")));
     QVERIFY(TheProtocol().fields[2].type != FieldType::U);
     QVERIFY(w.dlg.Document().CurrentFile().empty());
+}
+
+// OPTION= HEADER; 3: the units come first in the list, the fields parse as without them, their
+// offsets counted from the message's first unit; the Diagnosis window sets them aside too.
+void FieldDefinitionWindowTest::parserAndDiagnosisSetTheHeaderAside() {
+    Framed w;
+    w.Open(kExamples + "/demo.pro");
+    std::ifstream messages(kExamples + "/demo-messages.hex");
+    std::string line;
+    std::getline(messages, line);
+    HWND parser = w.dlg.Page(2);
+    SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), line.c_str());
+    QVERIFY(w.dlg.Parser().Parse());
+    const int plainOffset = w.dlg.Parser().FieldOffset(2);
+
+    TheProtocol().options.header = 3;
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), ("600001" + line).c_str());
+    QVERIFY(w.dlg.Parser().Parse());
+    HWND list = GetDlgItem(parser, IDC_LIST);
+    QCOMPARE(ListGetItemText(list, 0, 0), std::string("Header"));
+    QCOMPARE(ListGetItemText(list, 0, 3), std::string("3"));
+    QCOMPARE(ListGetItemText(list, 0, 4), std::string("600001"));
+    QCOMPARE(w.dlg.Parser().FieldOffset(2), plainOffset + 3);
+    QCOMPARE(GetWindowText(GetDlgItem(parser, IDC_STATUS)), std::string("... Parsing OK ..."));
+
+    w.dlg.Parser().OpenDiagnosis();
+    DiagnosisWindow* diagnosis = w.dlg.Parser().DiagnosisView();
+    QVERIFY(diagnosis != nullptr);
+    QVERIFY(diagnosis->Result().ok);
+    QVERIFY(!diagnosis->Result().map.empty());
+    QCOMPARE(diagnosis->Result().map.front().part, MapPart::kHeader);
+    QCOMPARE(diagnosis->Result().map.front().units, 3);
+
+    // Shorter than its header: said, and nothing parsed.
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), "6000");
+    QVERIFY(!w.dlg.Parser().Parse());
+    QCOMPARE(ListGetItemCount(list), 0);
+    QVERIFY(GetWindowText(GetDlgItem(parser, IDC_STATUS)).find("header of 3 units") !=
+            std::string::npos);
 }
 
 QTEST_MAIN(FieldDefinitionWindowTest)

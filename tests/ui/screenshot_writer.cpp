@@ -1,6 +1,7 @@
 // Writes PNGs of the main window for people to look at: each tab empty and with the demo
 // definition loaded, a parse of a demo message, the Field details window of chip data, the
-// Diagnosis window of two failing messages, and an input error balloon. Run by
+// Diagnosis window of two failing messages, an input error balloon, the Field definition window
+// of a tagged field and an import report. Run by
 // scripts/screenshots.sh; it checks nothing.
 #include <cstdio>
 #include <fstream>
@@ -8,19 +9,26 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "model/pro_file.h"
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
+#include "ui/definition_commands.h"
 #include "ui/diagnosis_window.h"
 #include "ui/dlg_window.h"
+#include "ui/field_definition_window.h"
 #include "ui/field_details_window.h"
+#include "ui/import_report_window.h"
 #include "ui/main_dlg.h"
+#include "ui/main_frame.h"
+#include "ui/subfield_tree_model.h"
 #include "ui/window_text.h"
 
 namespace {
@@ -102,6 +110,43 @@ bool SaveDiagnoses(MainDlg& dlg, QWidget* main, const QString& dir) {
     return ok;
 }
 
+// The Field definition window of the example's tagged field 48, its nested element 48.42.01
+// picked; then a jPOS packager with a class no reader knows, imported through File > Import.
+bool SaveDefinitionWindows(const QString& dir) {
+    MainDlg dlg;
+    MainFrame frame(dlg);
+    frame.show();
+    if (!QTest::qWaitForWindowExposed(&frame)) return false;
+    // Read without the document, which would add the example to the user's recent files.
+    std::string error;
+    if (!LoadProtocolFile(ISO_EXAMPLES_DIR "/subfields.pro", TheProtocol(), error)) return false;
+    FieldDefinitionWindow window(TheProtocol(), 48, &frame);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) return false;
+    window.Tree()->setCurrentIndex(window.Model()->IndexOfPath("48.42.01"));
+    bool ok = Save(&window, dir, QStringLiteral("field-definition"));
+    window.close();
+
+    const QString packager = dir + QStringLiteral("/acme-packager.xml");
+    std::ofstream(packager.toStdString())
+        << "<?xml version=\"1.0\"?>\n<isopackager>\n"
+           "<isofield id=\"0\" length=\"4\" name=\"MTI\" class=\"org.jpos.iso.IFA_NUMERIC\"/>\n"
+           "<isofield id=\"1\" length=\"16\" name=\"BITMAP\" class=\"org.jpos.iso.IFA_BITMAP\"/>\n"
+           "<isofield id=\"2\" length=\"19\" name=\"PAN\" class=\"org.jpos.iso.IFA_LLNUM\"/>\n"
+           "<isofield id=\"4\" length=\"12\" name=\"AMOUNT\" class=\"org.jpos.iso.IFA_NUMERIC\"/>\n"
+           "<isofield id=\"52\" length=\"8\" name=\"PIN\" class=\"org.example.MyPinPackager\"/>\n"
+           "<isofield id=\"55\" length=\"255\" name=\"ICC\" class=\"org.example.EmvPackager\"/>\n"
+           "</isopackager>\n";
+    auto* commands = frame.findChild<DefinitionCommands*>();
+    ImportReportWindow* report = commands != nullptr ? commands->Import(packager, false) : nullptr;
+    if (report == nullptr || !QTest::qWaitForWindowExposed(report)) return false;
+    ok = Save(report, dir, QStringLiteral("import-report")) && ok;
+    report->close();
+    QFile::remove(packager);
+    frame.close();
+    return ok;
+}
+
 void ShowTab(MainDlg& dlg, int index) {
     static_cast<QTabWidget*>(dlg.Tab())->setCurrentIndex(index);
 }
@@ -158,5 +203,6 @@ int main(int argc, char** argv) {
     HideErrorBalloon();
     SetFileChooser({});
     delete wnd;
+    ok = SaveDefinitionWindows(dir) && ok;
     return ok ? 0 : 1;
 }
