@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -149,7 +151,14 @@ FieldDefinitionWindow::FieldDefinitionWindow(ProtocolDef& d, int n, QWidget* par
     ShowSelected();
     ShowFindings();
     tree->expandAll();
-    resize(sizeHint().expandedTo(QSize(980, 640)));
+    // As large as it needs within the screen; the content scrolls where the screen is smaller.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize want = (content->sizeHint() + QSize(bar, buttons->sizeHint().height()) +
+                  QSize(layout->contentsMargins().left() * 4, layout->contentsMargins().top() * 4))
+                     .expandedTo(QSize(1000, 640));
+    if (const QScreen* screen = parent != nullptr ? parent->screen() : this->screen())
+        want = want.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+    resize(want);
 }
 
 QWidget* FieldDefinitionWindow::BuildFieldSide() {
@@ -195,12 +204,16 @@ QWidget* FieldDefinitionWindow::BuildSubfieldSide() {
                           QAbstractItemView::SelectedClicked);
     tree->setAlternatingRowColors(true);
     tree->setMinimumHeight(tree->fontMetrics().height() * 12);
-    tree->header()->setStretchLastSection(true);
-    tree->setColumnWidth(SubfieldTreeModel::kId, 110);
-    tree->setColumnWidth(SubfieldTreeModel::kType, 50);
-    tree->setColumnWidth(SubfieldTreeModel::kSize, 50);
-    tree->setColumnWidth(SubfieldTreeModel::kPrefix, 50);
-    tree->setColumnWidth(SubfieldTreeModel::kDescription, 230);
+    // The description takes the room the marks leave, so that both stay in view.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(SubfieldTreeModel::kDescription, QHeaderView::Stretch);
+    tree->header()->setSectionResizeMode(SubfieldTreeModel::kMarks, QHeaderView::ResizeToContents);
+    // In characters, so that the columns keep their share at any font size.
+    const int digit = tree->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    tree->setColumnWidth(SubfieldTreeModel::kId, 9 * digit);
+    tree->setColumnWidth(SubfieldTreeModel::kType, 6 * digit);
+    tree->setColumnWidth(SubfieldTreeModel::kSize, 6 * digit);
+    tree->setColumnWidth(SubfieldTreeModel::kPrefix, 7 * digit);
     column->addWidget(tree, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -216,8 +229,17 @@ QWidget* FieldDefinitionWindow::BuildSubfieldSide() {
 
     auto* selectedBox = new QGroupBox(QStringLiteral("Selected subfield"), box);
     auto* selected = new QHBoxLayout(selectedBox);
+    auto* left = new QVBoxLayout;
     subfieldEncodings = new EncodingOverrides(def, selectedBox);
-    selected->addWidget(subfieldEncodings, 1);
+    left->addWidget(subfieldEncodings);
+    textValueNote = new QLabel(
+        QStringLiteral("Encodings of its own count inside a binary value; in a text value a "
+                       "subfield is a run of its characters."),
+        selectedBox);
+    textValueNote->setWordWrap(true);
+    left->addWidget(textValueNote);
+    left->addStretch(1);
+    selected->addLayout(left, 1);
     auto* right = new QFormLayout;
     holds = new QComboBox(selectedBox);
     for (const auto& [h, text] : kHolds)
@@ -287,6 +309,7 @@ void FieldDefinitionWindow::ShowSelected() {
     SubfieldNode* node = model->Node(current);
     const std::string path = model->Path(current);
     if (node == nullptr) {
+        textValueNote->setVisible(false);
         subfieldEncodings->Edit({}, FieldType::U, 0, {});
         subfieldStructure->Edit({}, false);
     } else {
@@ -296,6 +319,7 @@ void FieldDefinitionWindow::ShowSelected() {
         auto found = [this, path]() -> SubfieldNode* {
             return const_cast<SubfieldNode*>(def.subfields.Find(path));
         };
+        textValueNote->setVisible(!binary);
         if (binary) {
             subfieldEncodings->Edit(
                 [found]() -> FieldSettings* {

@@ -65,6 +65,7 @@ class FieldDefinitionWindow : public QDialog {
     QPushButton* upButton = nullptr;
     QPushButton* downButton = nullptr;
     EncodingOverrides* subfieldEncodings = nullptr;
+    QLabel* textValueNote = nullptr;
     QComboBox* holds = nullptr;
     QCheckBox* rest = nullptr;
     StructureEditor* subfieldStructure = nullptr;

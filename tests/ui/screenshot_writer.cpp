@@ -113,6 +113,11 @@ bool SaveDiagnoses(MainDlg& dlg, QWidget* main, const QString& dir) {
 // The Field definition window of the example's tagged field 48, its nested element 48.42.01
 // picked; then a jPOS packager with a class no reader knows, imported through File > Import.
 bool SaveDefinitionWindows(const QString& dir) {
+    // No box may wait for a click: the unsaved import is let go when the frame closes.
+    SetMessageBoxHandler([](HWND, const std::string& text, const std::string&, unsigned) {
+        std::printf("message box: %s\n", text.c_str());
+        return IDNO;
+    });
     MainDlg dlg;
     MainFrame frame(dlg);
     frame.show();
@@ -144,6 +149,7 @@ bool SaveDefinitionWindows(const QString& dir) {
     report->close();
     QFile::remove(packager);
     frame.close();
+    SetMessageBoxHandler({});
     return ok;
 }
 
@@ -155,6 +161,7 @@ void ShowTab(MainDlg& dlg, int index) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(dir);
     bool ok = true;
