@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include "interop/interop.h"
 #include "model/pro_file.h"
 #include "model/protocol.h"
 #include "support/error_balloon.h"
@@ -30,6 +31,7 @@
 #include "ui/main_dlg.h"
 #include "ui/main_frame.h"
 #include "ui/number_box.h"
+#include "ui/structure_editor.h"
 #include "ui/subfield_tree_model.h"
 #include "ui/window_text.h"
 
@@ -144,6 +146,12 @@ class FieldDefinitionWindowTest : public QObject {
     void importShowsWhatDidNotCarryOver();
     void standardDialectStartsAnUntitledDefinition();
     void parserAndDiagnosisSetTheHeaderAside();
+    void addedSubfieldIsNamedAsItsStructureNamesThem_data();
+    void addedSubfieldIsNamedAsItsStructureNamesThem();
+    void movingAPositionalSubfieldKeepsTheIds();
+    void tagTakenIsRefusedAndARenamedTagKeepsIdOrder();
+    void structurePickedForAPlainFieldSetsItsSubfieldFlag();
+    void exportWritesAMoovFieldListThatImportsBack();
 
   private:
     QTemporaryDir settings;
@@ -405,6 +413,130 @@ void FieldDefinitionWindowTest::parserAndDiagnosisSetTheHeaderAside() {
     QCOMPARE(ListGetItemCount(list), 0);
     QVERIFY(GetWindowText(GetDlgItem(parser, IDC_STATUS)).find("header of 3 units") !=
             std::string::npos);
+}
+
+// Each structure names a new subfield its way: the next number, or a tag of the structure's
+// width that lint takes (a tag of the wrong width would be a finding on its path).
+void FieldDefinitionWindowTest::addedSubfieldIsNamedAsItsStructureNamesThem_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QString>("added");
+    QTest::newRow("positional") << 43 << ""
+                                << "43.4";
+    QTest::newRow("tagged, two characters") << 48 << ""
+                                            << "48.62";
+    QTest::newRow("nested tagged") << 48 << "48.42"
+                                   << "48.42.03";
+    QTest::newRow("bitmapped") << 127 << ""
+                               << "127.23";
+    QTest::newRow("nested, three-digit length") << 127 << "127.22"
+                                                << "127.22.03";
+    QTest::newRow("BER-TLV") << 55 << ""
+                             << "55.DF01";
+}
+
+void FieldDefinitionWindowTest::addedSubfieldIsNamedAsItsStructureNamesThem() {
+    QFETCH(int, field);
+    QFETCH(QString, parent);
+    QFETCH(QString, added);
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(field);
+    QVERIFY(window != nullptr);
+    const QModelIndex above = window->Model()->IndexOfPath(parent.toStdString());
+    QCOMPARE(above.isValid(), !parent.isEmpty());
+    const QModelIndex index = window->Model()->AddChild(above);
+    QCOMPARE(QString::fromStdString(window->Model()->Path(index)), added);
+    QVERIFY(TheProtocol().subfields.Find(added.toStdString()) != nullptr);
+    // lint may say the field is now too small for its parts, but nothing of the new id.
+    for (const std::string& finding : FieldLintFindings(TheProtocol(), field))
+        QVERIFY2(finding.find(added.toStdString()) == std::string::npos, finding.c_str());
+    QVERIFY(w.frame.isWindowModified());
+}
+
+// Positions are the data's order: moving trades the definitions, the ids stay; a tagged element
+// is found by its tag and does not move.
+void FieldDefinitionWindowTest::movingAPositionalSubfieldKeepsTheIds() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(43);
+    QVERIFY(window != nullptr);
+    const QModelIndex city = window->Model()->IndexOfPath("43.2");
+    QVERIFY(!window->Model()->CanMove(window->Model()->IndexOfPath("43.1"), -1));
+    const QModelIndex moved = window->Model()->Move(city, -1);
+    QCOMPARE(window->Model()->Path(moved), std::string("43.1"));
+    QCOMPARE(TheProtocol().subfields.Find("43.1")->def.description, std::string("City"));
+    QCOMPARE(TheProtocol().subfields.Find("43.2")->def.description,
+             std::string("Card acceptor name"));
+    QCOMPARE(TheProtocol().subfields.Find("43.1")->def.size, 13);
+    window->close();
+    FieldDefinitionWindow* tagged = w.OpenField(48);
+    QVERIFY(tagged != nullptr);
+    QVERIFY(!tagged->Model()->CanMove(tagged->Model()->IndexOfPath("48.10"), -1));
+}
+
+void FieldDefinitionWindowTest::tagTakenIsRefusedAndARenamedTagKeepsIdOrder() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(48);
+    QVERIFY(window != nullptr);
+    const QModelIndex id = window->Model()->IndexOfPath("48.10");
+    QVERIFY(window->Model()->flags(id) & Qt::ItemIsEditable);
+    QVERIFY(!window->Model()->setData(id, QStringLiteral("01"), Qt::EditRole));
+    QVERIFY2(window->Message().contains(QStringLiteral("01 is taken")),
+             qPrintable(window->Message()));
+    QVERIFY(TheProtocol().subfields.Find("48.10") != nullptr);
+    QVERIFY(window->Model()->setData(id, QStringLiteral("50"), Qt::EditRole));
+    const SubfieldNode* field = TheProtocol().subfields.Field(48);
+    std::vector<std::string> ids;
+    for (const SubfieldNode& child : field->children)
+        ids.push_back(child.id);
+    QCOMPARE(ids, (std::vector<std::string>{"01", "42", "50", "61"}));
+    QCOMPARE(field->Child("50")->def.holds, SubfieldHolds::kCardNumber);
+    QVERIFY(window->Model()->flags(window->Model()->IndexOfPath("48.42.01")) & Qt::ItemIsEditable);
+    window->close();
+    // A positional subfield's id is its place: not the user's to type.
+    FieldDefinitionWindow* positional = w.OpenField(43);
+    QVERIFY(!(positional->Model()->flags(positional->Model()->IndexOfPath("43.1")) &
+              Qt::ItemIsEditable));
+}
+
+// Field 41 has no structure: picking one gives it the subfield flag its line must carry, and
+// the page's row shows the flag.
+void FieldDefinitionWindowTest::structurePickedForAPlainFieldSetsItsSubfieldFlag() {
+    Framed w;
+    w.Open(kExamples + "/subfields.pro");
+    FieldDefinitionWindow* window = w.OpenField(41);
+    QVERIFY(window != nullptr);
+    QComboBox* kind = window->FieldStructure()->Kind();
+    kind->setCurrentIndex(kind->findData(static_cast<int>(SubfieldLayout::kPositional)));
+    Q_EMIT kind->activated(kind->currentIndex());
+    QVERIFY(TheProtocol().fields[41].subfield);
+    QCOMPARE(TheProtocol().subfields.Field(41)->structure.layout, SubfieldLayout::kPositional);
+    QCOMPARE(ListGetItemText(w.List(), w.RowOf(41), 4), std::string("S"));
+    QVERIFY(w.frame.isWindowModified());
+}
+
+void FieldDefinitionWindowTest::exportWritesAMoovFieldListThatImportsBack() {
+    Framed w;
+    w.Open(kExamples + "/demo.pro");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("demo.json"));
+    QVERIFY(w.Commands()->Export(path));
+    QVERIFY(w.frame.findChild<ImportReportWindow*>() != nullptr);
+    std::ifstream in(path.toStdString());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QCOMPARE(RecogniseFormat(text), ForeignFormat::kMoov);
+    auto back = std::make_unique<ProtocolDef>();
+    back->Reset();
+    InteropNotes notes;
+    std::string error;
+    QVERIFY(ImportDefinition(ForeignFormat::kMoov, text, *back, notes, error));
+    for (int n : {2, 3, 4, 11, 41}) {
+        QCOMPARE(back->fields[n].type, TheProtocol().fields[n].type);
+        QCOMPARE(back->fields[n].size, TheProtocol().fields[n].size);
+    }
+    QVERIFY(!w.frame.isWindowModified());
 }
 
 QTEST_MAIN(FieldDefinitionWindowTest)
