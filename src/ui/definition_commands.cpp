@@ -186,9 +186,14 @@ DialectSettingsWindow* DefinitionCommands::OpenSettings() {
 std::optional<bool> DefinitionCommands::ReadIfForeign(const std::string& path) {
     std::string text;
     std::string error;
-    if (!ReadForeignFile(path, text, error) || RecogniseFormat(text) == ForeignFormat::kUnknown)
-        return std::nullopt;
-    return Import(QFile::decodeName(path.c_str()), false) != nullptr;
+    // A file named as another tool's that is none of them is refused with the reason, rather
+    // than read as a definition without lines, which would empty the user's.
+    const QString name = QFile::decodeName(path.c_str());
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    const bool named = suffix == QStringLiteral("xml") || suffix == QStringLiteral("json");
+    const bool read = ReadForeignFile(path, text, error);
+    if (!named && (!read || RecogniseFormat(text) == ForeignFormat::kUnknown)) return std::nullopt;
+    return Import(name, false) != nullptr;
 }
 
 ImportReportWindow* DefinitionCommands::Import(const QString& path, bool ask) {

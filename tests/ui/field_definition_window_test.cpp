@@ -144,6 +144,7 @@ class FieldDefinitionWindowTest : public QObject {
     void headerSettingMarksTheDefinitionModified();
     void importShowsWhatDidNotCarryOver_data();
     void importShowsWhatDidNotCarryOver();
+    void foreignNamedFileOfNoKnownShapeIsRefused();
     void standardDialectStartsAnUntitledDefinition();
     void parserAndDiagnosisSetTheHeaderAside();
     void addedSubfieldIsNamedAsItsStructureNamesThem_data();
@@ -363,6 +364,21 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver() {
     QVERIFY(w.dlg.Document().Save(w.dlg.Page(0)));
     QVERIFY(QFileInfo::exists(QString::fromStdString(w.chosen)));
     QVERIFY(!w.frame.isWindowModified());
+}
+
+// A .json that is no tool's definition leaves the user's definition as it was, and says why.
+void FieldDefinitionWindowTest::foreignNamedFileOfNoKnownShapeIsRefused() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("notes.json")).toStdString();
+    std::ofstream(path) << R"({"shopping": ["milk"]})";
+    Framed w;
+    w.Open(kExamples + "/demo.pro");
+    w.Open(path);
+    QCOMPARE(TheProtocol().fields[2].type, FieldType::N);
+    QVERIFY(w.frame.windowTitle().startsWith(QStringLiteral("demo.pro")));
+    QVERIFY(!w.boxes.isEmpty());
+    QVERIFY2(w.boxes.last().contains(QStringLiteral("not a jPOS packager")),
+             qPrintable(w.boxes.last()));
 }
 
 void FieldDefinitionWindowTest::standardDialectStartsAnUntitledDefinition() {
