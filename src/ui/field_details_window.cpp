@@ -34,8 +34,9 @@ QTreeWidgetItem* AddRow(QTreeWidget* tree, QTreeWidgetItem* parent, const QStrin
     return item;
 }
 
+// Values quote message units: escaped as the command line writes them, NULs among them.
 QString Raw(const std::string& text) {
-    return FromRawBytes(text.data(), static_cast<int>(text.size()));
+    return UnitsText(text);
 }
 
 QString LuhnText(bool passes) {

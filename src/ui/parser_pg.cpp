@@ -220,7 +220,9 @@ bool ParserPg::Parse() {
             return true;
         },
         verdict);
-    if (verdict.Length() > 0) SetWindowText(statusText, verdict.Text());
+    if (verdict.Length() > 0)
+        SetWindowQText(statusText,
+                       VerdictText({verdict.Text(), static_cast<std::size_t>(verdict.Length())}));
     RefreshDetails();
     UpdateActions();
     return passed;
