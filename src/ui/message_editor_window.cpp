@@ -90,6 +90,17 @@ QString ShownValue(const ProtocolDef& def, const ParsedField& field,
     return FromRawBytes(inspection.value.data(), static_cast<int>(inspection.value.size()));
 }
 
+// A structure that begins with a head keeps it in its value only: the reader gives no row for
+// it, and the encoder takes it as the item "head".
+void AddHead(MessageTreeModel& model, const QModelIndex& under, const SubfieldNode* node,
+             const std::string& shown, bool binary) {
+    if (node == nullptr || node->structure.head < 1) return;
+    const auto units = static_cast<std::size_t>(node->structure.head) * (binary ? 2 : 1);
+    const std::string head = shown.substr(0, std::min(units, shown.size()));
+    model.Item(model.AddChild(under, QStringLiteral("head"), false))->value =
+        FromRawBytes(head.data(), static_cast<int>(head.size()));
+}
+
 }  // namespace
 
 MessageEditorWindow::MessageEditorWindow(QWidget* owner, const ProtocolDef& definition,
@@ -122,7 +133,10 @@ MessageEditorWindow::MessageEditorWindow(QWidget* owner, const ProtocolDef& defi
             const QString why = item != nullptr ? CheckValue(*item, text) : QString();
             status->setText(why.isEmpty() ? QString() : why);
         }));
-    tree->header()->setStretchLastSection(true);
+    // Values take the room; a check's words are short, and whole in the tooltip.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(MessageTreeModel::kValue, QHeaderView::Stretch);
+    tree->header()->setSectionResizeMode(MessageTreeModel::kCheck, QHeaderView::ResizeToContents);
 
     hexView = NewHexDumpView(this);
     textView = new QPlainTextEdit(this);
@@ -251,13 +265,17 @@ void MessageEditorWindow::EditMessage(const ParsedMessage& message) {
         const SubfieldReading& reading = inspection.subfields;
         if (reading.tried && !reading.failed && !reading.rows.empty()) {
             std::vector<QModelIndex> levels{model.AddField(field.number, needed, true)};
+            AddHead(model, levels.back(), def.subfields.Field(field.number), inspection.value,
+                    ValueIsBinary(def, field.number));
             for (std::size_t i = 0; i < reading.rows.size(); ++i) {
                 const SubfieldRow& row = reading.rows[i];
                 levels.resize(static_cast<std::size_t>(std::max(row.depth, 1)));
                 const bool parentOfOthers = row.end > static_cast<int>(i) + 1;
                 const QModelIndex item =
                     model.AddChild(levels.back(), LastId(row.id), parentOfOthers);
-                if (!parentOfOthers) {
+                if (parentOfOthers) {
+                    AddHead(model, item, row.node, row.value, row.binary);
+                } else {
                     model.Item(item)->value =
                         FromRawBytes(row.value.data(), static_cast<int>(row.value.size()));
                 }
@@ -318,20 +336,19 @@ void MessageEditorWindow::Rebuild() {
     }
     const bool built = Encode(nullptr, nullptr, {}, encoded, error);
     if (!built) encoded.clear();
-    offsets.fill(0);
-    lengths.fill(0);
+    readBack.Clear();
     AutoBuff message;
     const int size = static_cast<int>(encoded.size());
     if (size > 0 && message.Reserve(size + 1, false)) {
         std::memcpy(message.Data(), encoded.data(), encoded.size());
         message.SetLength(size);
         message.Terminate();
+        readBack.units = encoded;
         AutoBuff verdict;
         DecodeMessage(
             message, def,
             [this](const DecodedField& f) {
-                offsets[f.number] = f.offset;
-                lengths[f.number] = f.consumed;
+                readBack.Add(f);
                 return true;
             },
             verdict);
@@ -363,13 +380,11 @@ void MessageEditorWindow::Rebuild() {
 
 void MessageEditorWindow::MarkCurrentField() {
     const MessageItem* item = model.Item(tree->currentIndex());
-    const int n = item != nullptr && item->field > 0 ? item->field : 0;
+    marked = item != nullptr && item->field > 0 ? UnitsOf(*item) : std::pair<int, int>{};
+    const auto [start, count] = marked;
     QTextCharFormat chosen;
     chosen.setBackground(palette().highlight());
     chosen.setForeground(palette().highlightedText());
-    const int start = offsets[n];
-    const int count = n > 0 ? lengths[n] : 0;
-    marked = {start, count};
     hexView->setExtraSelections(HexDumpMarks(hexView, start, count, chosen));
     QList<QTextEdit::ExtraSelection> text;
     if (asText && count > 0) {
@@ -386,6 +401,27 @@ void MessageEditorWindow::MarkCurrentField() {
         hexView->setTextCursor(cursor);
         hexView->ensureCursorVisible();
     }
+}
+
+// A subfield or data object where the encoded message read back puts it; the whole field when
+// the reading does not find it.
+std::pair<int, int> MessageEditorWindow::UnitsOf(const MessageItem& item) const {
+    const ParsedField* field = readBack.Find(item.field);
+    if (field == nullptr) return {};
+    const std::pair<int, int> whole{field->offset, field->consumed};
+    if (item.id.isEmpty()) return whole;
+    const std::string path = item.Path().toStdString();
+    const FieldInspection inspection = InspectParsed(def, *field, false);
+    for (const SubfieldRow& row : inspection.subfields.rows)
+        if (row.id == path) return {row.offset, row.consumed};
+    std::vector<std::string> paths;
+    for (const InspectedTag& tag : inspection.tags) {
+        paths.push_back((tag.parent >= 0 ? paths[static_cast<std::size_t>(tag.parent)]
+                                         : std::to_string(item.field)) +
+                        '.' + tag.tagHex);
+        if (paths.back() == path) return {tag.units.start, tag.units.count};
+    }
+    return whole;
 }
 
 // The message definition's optional fields first, then every other defined field.

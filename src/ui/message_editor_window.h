@@ -3,7 +3,6 @@
 // field under the cursor marked in it. The Parser page is left alone until "Use in Parser".
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -60,6 +59,7 @@ class MessageEditorWindow : public QWidget {
     void Rebuild();
     void FillFieldChoice();
     void MarkCurrentField();
+    std::pair<int, int> UnitsOf(const MessageItem& item) const;
     void AddChosenField();
     void AddItemUnder();
     void RemoveCurrent();
@@ -74,8 +74,7 @@ class MessageEditorWindow : public QWidget {
     QString mti;
     std::vector<std::uint8_t> header;
     std::vector<std::uint8_t> encoded;
-    std::array<int, kFieldCount> offsets{};
-    std::array<int, kFieldCount> lengths{};
+    ParsedMessage readBack;  // the encoded message decoded: where each field lies
     bool asText = false;
     std::pair<int, int> marked;
     bool fitted = false;

@@ -3,6 +3,7 @@
 // unchanged, and nothing reaches the Parser page before "Use in Parser".
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -69,6 +70,13 @@ QModelIndex FieldRow(MessageEditorWindow& editor, int n) {
 QString Hex(const std::vector<std::uint8_t>& units) {
     return QString::fromLatin1(
         QByteArray(reinterpret_cast<const char*>(units.data()), units.size()).toHex().toUpper());
+}
+
+// Line i of the example messages for the definition with subfields.
+QString SubfieldMessage(int i) {
+    QFile file(QString::fromStdString(kExamples + "/subfields-messages.hex"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n')).value(i).trimmed();
 }
 
 }  // namespace
@@ -182,10 +190,16 @@ void MessageEditorWindowTest::editedParsedMessageEncodesBackToItsUnits_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("hex");
     QTest::addColumn<QStringList>("chipTags");
+    QTest::addColumn<QByteArray>("firstObject");  // its tag, length and value
     QTest::newRow("binary dialect, chip data")
-        << QByteArray() << kChipMessage << true << QStringList({"9F02", "95", "5A", "70"});
-    QTest::newRow("text dialect, chip data") << QByteArray(kTextDialect) << kTextMessage << false
-                                             << QStringList({"9F02", "95", "5A", "70"});
+        << QByteArray() << QString(kChipMessage) << true << QStringList({"9F02", "95", "5A", "70"})
+        << QByteArray("9F0206000000001000");
+    QTest::newRow("declared subfields")
+        << QByteArray("subfields.pro") << SubfieldMessage(0) << true
+        << QStringList({"9F02", "95", "5A"}) << QByteArray("9F0206000000010000");
+    QTest::newRow("text dialect, chip data")
+        << QByteArray(kTextDialect) << QString(kTextMessage) << false
+        << QStringList({"9F02", "95", "5A", "70"}) << QByteArray("9F0206000000001000");
 }
 
 void MessageEditorWindowTest::editedParsedMessageEncodesBackToItsUnits() {
@@ -193,7 +207,12 @@ void MessageEditorWindowTest::editedParsedMessageEncodesBackToItsUnits() {
     QFETCH(QString, message);
     QFETCH(bool, hex);
     QFETCH(QStringList, chipTags);
-    Load(definition.isEmpty() ? nullptr : definition.constData());
+    QFETCH(QByteArray, firstObject);
+    if (definition.endsWith(".pro"))
+        QVERIFY(
+            ReadProtocolFile((kExamples + "/" + definition.toStdString()).c_str(), TheProtocol()));
+    else
+        Load(definition.isEmpty() ? nullptr : definition.constData());
     Parser parser;
     parser.Parse(message, hex);
     QVERIFY(!parser.pg.Parsed().fields.empty());
@@ -205,7 +224,13 @@ void MessageEditorWindowTest::editedParsedMessageEncodesBackToItsUnits() {
     for (const auto& item : chip->children)
         tags << item->id;
     QCOMPARE(tags, chipTags);
+    QVERIFY2(!editor.Encoded().empty(), qPrintable(editor.Status()->text()));
     QCOMPARE(editor.Encoded(), parser.pg.Parsed().units);
+    // The data object under the cursor is what is marked, not its whole field.
+    editor.Tree()->setCurrentIndex(editor.Model().IndexOf(chip->children.front().get()));
+    const auto [start, count] = editor.Marked();
+    QCOMPARE(Hex(editor.Encoded()).mid(2 * start, 2 * count),
+             QString::fromLatin1(hex ? firstObject : firstObject.toHex().toUpper()));
     // A text dialect's message is shown and handed on as its characters.
     QCOMPARE(editor.ShownAsText(), !hex);
 }

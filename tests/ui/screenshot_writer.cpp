@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "model/pro_file.h"
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
@@ -134,6 +135,29 @@ bool SaveMessageEditor(MainDlg& dlg, QWidget* main, const QString& dir) {
     return ok;
 }
 
+// Field 48 of the definition with subfields: its elements as read, then where a reading stops.
+bool SaveSubfieldDetails(MainDlg& dlg, const QString& dir) {
+    if (!ReadProtocolFile(ISO_EXAMPLES_DIR "/subfields.pro", TheProtocol())) return false;
+    std::ifstream messages(ISO_EXAMPLES_DIR "/subfields-messages.hex");
+    HWND parser = dlg.Page(2);
+    bool ok = true;
+    std::string line;
+    for (int n = 1; n <= 3 && std::getline(messages, line); ++n) {
+        if (n == 2) continue;
+        SetWindowText(GetDlgItem(parser, IDC_MESSAGE), line.c_str());
+        SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+        QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+        dlg.Parser().OpenDetails(48);
+        FieldDetailsWindow* details = dlg.Parser().Details();
+        if (details == nullptr || !QTest::qWaitForWindowExposed(details)) return false;
+        const QString name = n == 1 ? QStringLiteral("field-details-subfields")
+                                    : QStringLiteral("field-details-subfields-stopped");
+        ok = Save(details, dir, name) && ok;
+    }
+    if (FieldDetailsWindow* details = dlg.Parser().Details()) details->close();
+    return ok;
+}
+
 void ShowTab(MainDlg& dlg, int index) {
     static_cast<QTabWidget*>(dlg.Tab())->setCurrentIndex(index);
 }
@@ -189,6 +213,7 @@ int main(int argc, char** argv) {
     ok = Save(wnd, dir, QStringLiteral("data-elements-balloon")) && ok;
 
     HideErrorBalloon();
+    ok = SaveSubfieldDetails(dlg, dir) && ok;
     SetFileChooser({});
     delete wnd;
     return ok ? 0 : 1;
