@@ -51,8 +51,17 @@ class TypedValueDelegate : public QStyledItemDelegate {
         return editor;
     }
 
+    // A value the model refused leaves the tree as it was: the words stay in view.
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        if (refused) refused();
+    }
+    void SetRefused(std::function<void()> told) { refused = std::move(told); }
+
   private:
     Typed typed;
+    std::function<void()> refused;
 };
 
 // A text dialect writes its MTI, bitmap and prefixes as characters: its messages go to the
@@ -127,12 +136,15 @@ MessageEditorWindow::MessageEditorWindow(QWidget* owner, const ProtocolDef& defi
     tree->setUniformRowHeights(true);
     tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
-    tree->setItemDelegate(
+    auto* delegate =
         new TypedValueDelegate(tree, [this](const QModelIndex& at, const QString& text) {
             const MessageItem* item = model.Item(at);
-            const QString why = item != nullptr ? CheckValue(*item, text) : QString();
-            status->setText(why.isEmpty() ? QString() : why);
-        }));
+            status->setText(item != nullptr ? CheckValue(*item, text) : QString());
+        });
+    delegate->SetRefused([this] {
+        if (!model.LastRefusal().isEmpty()) status->setText(model.LastRefusal());
+    });
+    tree->setItemDelegate(delegate);
     // Values take the room; a check's words are short, and whole in the tooltip.
     tree->header()->setStretchLastSection(false);
     tree->header()->setSectionResizeMode(MessageTreeModel::kValue, QHeaderView::Stretch);

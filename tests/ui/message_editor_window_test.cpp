@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -88,6 +89,7 @@ class MessageEditorWindowTest : public QObject {
     void refusedValueKeepsTheOldOneAndSaysWhy_data();
     void refusedValueKeepsTheOldOneAndSaysWhy();
     void acceptedValueIsEncodedAndMarkedInTheHex();
+    void typedValueIsJudgedBeforeItIsCommitted();
     void newMessageListsMandatoryFieldsAsNeeded();
     void newMessageGivesTheBytesOfTheBuildCommand();
     void editedParsedMessageEncodesBackToItsUnits_data();
@@ -141,6 +143,28 @@ void MessageEditorWindowTest::acceptedValueIsEncodedAndMarkedInTheHex() {
     QVERIFY(!editor.HexView()->extraSelections().isEmpty());
     const auto [start, count] = editor.Marked();
     QCOMPARE(Hex(editor.Encoded()).mid(2 * start, 2 * count), QStringLiteral("000000001234"));
+}
+
+void MessageEditorWindowTest::typedValueIsJudgedBeforeItIsCommitted() {
+    Load(nullptr);
+    MessageEditorWindow editor(nullptr, TheProtocol(), {});
+    editor.NewMessage("0200");
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    const QModelIndex amount = FieldRow(editor, 4);
+    editor.Tree()->setCurrentIndex(amount);
+    editor.Tree()->edit(amount);
+    auto* line = editor.Tree()->findChild<QLineEdit*>();
+    QVERIFY(line != nullptr);
+    QTest::keyClicks(line, QStringLiteral("0000000010000"));
+    QCOMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, fixed at 12"));
+    QTest::keyClick(line, Qt::Key_Backspace);
+    QVERIFY(editor.Status()->text().isEmpty());
+    QTest::keyClick(line, Qt::Key_9);
+    editor.Status()->clear();
+    QTest::keyClick(line, Qt::Key_Return);  // the view commits on its next turn
+    QTRY_COMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, fixed at 12"));
+    QVERIFY(editor.Model().Item(amount)->value.isEmpty());
 }
 
 void MessageEditorWindowTest::newMessageListsMandatoryFieldsAsNeeded() {
