@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
-#include <QMessageBox>
 
+#include "ui/common_dialogs.h"
 #include "ui/main_dlg.h"
 #include "ui/message_editor_window.h"
 #include "ui/window_text.h"
@@ -44,9 +44,10 @@ void NewMessage(MainDlg& dlg, QWidget& owner) {
 void EditMessage(MainDlg& dlg, QWidget& owner) {
     const ParsedMessage& parsed = dlg.Parser().Parsed();
     if (parsed.units.empty()) {
-        QMessageBox::information(&owner, QStringLiteral("Edit message"),
-                                 QStringLiteral("No message has been parsed: parse one on the "
-                                                "Parser page first, or make a new one."));
+        MessageBox(&owner,
+                   "No message has been parsed: parse one on the Parser page first, or make a "
+                   "new one with Message \xE2\x96\xB8 New\xE2\x80\xA6.",
+                   "Edit message", MB_ICONINFORMATION | MB_OK);
         return;
     }
     MessageEditorWindow& editor = EditorOf(owner, dlg);
