@@ -19,7 +19,7 @@ MessageEditorWindow& EditorOf(QWidget& owner, MainDlg& dlg) {
     });
 }
 
-// The MTIs of the message definitions, each with its title; the user may type another.
+// The MTIs of the message definitions, each with its title.
 void NewMessage(MainDlg& dlg, QWidget& owner) {
     const ProtocolDef& def = TheProtocol();
     QStringList choices;
@@ -31,9 +31,11 @@ void NewMessage(MainDlg& dlg, QWidget& owner) {
                             : QStringLiteral("%1  %2").arg(QLatin1String(msg->mti), title));
         }
     }
+    // An MTI is typed only where the definition has no message to choose from.
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(&owner, QStringLiteral("New message"),
-                                                 QStringLiteral("MTI:"), choices, 0, true, &ok);
+    const QString chosen =
+        QInputDialog::getItem(&owner, QStringLiteral("New message"), QStringLiteral("MTI:"),
+                              choices, 0, choices.isEmpty(), &ok);
     const QString mti = chosen.trimmed().left(4);
     if (!ok || mti.isEmpty()) return;
     MessageEditorWindow& editor = EditorOf(owner, dlg);

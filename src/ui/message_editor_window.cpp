@@ -379,9 +379,11 @@ void MessageEditorWindow::Rebuild() {
     if (!built) {
         status->setText(QString::fromStdString(error));
     } else if (!missing.isEmpty()) {
-        status->setText(QStringLiteral("%1 units; needed still: field %2")
-                            .arg(size)
-                            .arg(missing.join(QStringLiteral(", "))));
+        status->setText(
+            QStringLiteral("%1 units; still needed: %2 %3")
+                .arg(size)
+                .arg(missing.size() == 1 ? QStringLiteral("field") : QStringLiteral("fields"),
+                     missing.join(QStringLiteral(", "))));
     } else {
         status->setText(QStringLiteral("%1 units").arg(size));
     }
