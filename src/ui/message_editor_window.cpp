@@ -207,14 +207,25 @@ MessageEditorWindow::MessageEditorWindow(QWidget* owner, const ProtocolDef& defi
 
     model.SetValueCheck(
         [this](const MessageItem& item, const QString& value) { return CheckValue(item, value); });
-    // Every change of the tree is a new message.
-    const auto changed = [this] { Rebuild(); };
+    // Every change of the tree is a new message; a message being filled in is one at the end.
+    const auto changed = [this] {
+        if (!filling) Rebuild();
+    };
     QObject::connect(&model, &QAbstractItemModel::dataChanged, this, changed);
     QObject::connect(&model, &QAbstractItemModel::rowsInserted, this, changed);
     QObject::connect(&model, &QAbstractItemModel::rowsRemoved, this, changed);
     QObject::connect(&model, &QAbstractItemModel::modelReset, this, changed);
-    QObject::connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                     [this] { MarkCurrentField(); });
+    // The cursor stays on the values, so that typing on a row edits its value.
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QObject::connect(
+        tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current) {
+            if (current.isValid() && current.column() != MessageTreeModel::kValue) {
+                tree->setCurrentIndex(current.siblingAtColumn(MessageTreeModel::kValue));
+                return;
+            }
+            MarkCurrentField();
+        });
 }
 
 void MessageEditorWindow::StartMessage(const QString& newMti) {
@@ -254,6 +265,7 @@ void MessageEditorWindow::EditMessage(const ParsedMessage& message) {
         DecodeMessage(units, def, {}, verdict, &read);
     }
     StartMessage(QString::fromLatin1(read.mti));
+    filling = true;
     const auto declared = static_cast<std::size_t>(std::max(def.options.header, 0));
     if (declared <= message.units.size())
         header.assign(message.units.begin(), message.units.begin() + declared);
@@ -298,6 +310,7 @@ void MessageEditorWindow::EditMessage(const ParsedMessage& message) {
         const QModelIndex item = model.AddField(field.number, needed);
         model.Item(item)->value = ShownValue(def, field, inspection);
     }
+    filling = false;
     FillFieldChoice();
     Rebuild();
     tree->expandAll();

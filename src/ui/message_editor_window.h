@@ -78,6 +78,7 @@ class MessageEditorWindow : public QWidget {
     bool asText = false;
     std::pair<int, int> marked;
     bool fitted = false;
+    bool filling = false;  // a parsed message going into the tree
     QLabel* heading = nullptr;
     QComboBox* fieldChoice = nullptr;
     QTreeView* tree = nullptr;
