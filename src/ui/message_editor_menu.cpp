@@ -5,11 +5,16 @@
 #include <QMenu>
 
 #include "ui/common_dialogs.h"
+#include "ui/dlg_window.h"
 #include "ui/main_dlg.h"
 #include "ui/message_editor_window.h"
 #include "ui/window_text.h"
 
 namespace {
+
+const QWidget* ParserBox(MainDlg& dlg) {
+    return GetDlgItem(dlg.Page(2), IDC_MESSAGE);
+}
 
 MessageEditorWindow& EditorOf(QWidget& owner, MainDlg& dlg) {
     if (MessageEditorWindow* editor = MessageEditorOf(owner)) return *editor;
@@ -40,7 +45,7 @@ void NewMessage(MainDlg& dlg, QWidget& owner) {
     if (!ok || mti.isEmpty()) return;
     MessageEditorWindow& editor = EditorOf(owner, dlg);
     editor.NewMessage(mti.toLatin1().constData());
-    editor.Present();
+    editor.Present(ParserBox(dlg));
 }
 
 void EditMessage(MainDlg& dlg, QWidget& owner) {
@@ -54,7 +59,7 @@ void EditMessage(MainDlg& dlg, QWidget& owner) {
     }
     MessageEditorWindow& editor = EditorOf(owner, dlg);
     editor.EditMessage(parsed);
-    editor.Present();
+    editor.Present(ParserBox(dlg));
 }
 
 }  // namespace

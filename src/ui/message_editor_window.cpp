@@ -316,11 +316,11 @@ void MessageEditorWindow::EditMessage(const ParsedMessage& message) {
     tree->expandAll();
 }
 
-void MessageEditorWindow::Present() {
+void MessageEditorWindow::Present(const QWidget* avoid) {
     const QFontMetrics mono(hexView->font());
     const QSize wanted(mono.horizontalAdvance(QLatin1Char('0')) * (HexDumpLineWidth() + 30),
                        fontMetrics().height() * 36);
-    PresentToolWindow(*this, wanted, nullptr, fitted);
+    PresentToolWindow(*this, wanted, avoid, fitted);
     for (int column = MessageTreeModel::kId; column < MessageTreeModel::kValue; ++column)
         tree->resizeColumnToContents(column);
 }

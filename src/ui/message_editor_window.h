@@ -34,8 +34,9 @@ class MessageEditorWindow : public QWidget {
     void NewMessage(const char* mti);
     // The parsed message's fields and values (data objects and declared subfields as items).
     void EditMessage(const ParsedMessage& message);
-    // Opens the window or brings it to the front beside the owner.
-    void Present();
+    // Opens the window or brings it to the front beside the owner, off avoid (the Parser's
+    // message box, which "Use in Parser" fills) where there is room.
+    void Present(const QWidget* avoid = nullptr);
 
     MessageTreeModel& Model() { return model; }
     QTreeView* Tree() const { return tree; }
