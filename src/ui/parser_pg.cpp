@@ -387,3 +387,10 @@ void ParserPg::PasteDump() {
         MessageBox(page, text.c_str(), "Paste dump as hex", MB_ICONINFORMATION | MB_OK);
     }
 }
+
+bool ParserPg::UseMessage(const QString& text, bool hex) {
+    EditSetSel(messageEdit, 0, std::numeric_limits<int>::max());
+    EditReplaceSel(messageEdit, ToModelText(text).c_str());
+    SetCheck(hexaCheck, hex ? BST_CHECKED : BST_UNCHECKED);
+    return Parse();
+}
