@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "decode/codecs.h"
+#include "fixed_random.h"
 
 namespace {
 
@@ -74,21 +75,6 @@ const Kind kKinds[] = {
     {"0420", 6, {2, 3, 4, 7, 11, 37, 41, 49, 90}, {12, 13, 18, 22, 25, 32, 38, 39,  43,  48,
                                                    55, 56, 60, 61, 62, 63, 95, 120, 127, 128}},
     {"0800", 4, {7, 11, 70}, {12, 13, 33, 37, 39, 48, 53, 60, 61, 62, 63, 120, 123, 128}},
-};
-
-// A fixed generator, so that every run measures the same corpus.
-class Random {
-  public:
-    std::uint32_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<std::uint32_t>(state >> 16);
-    }
-    int Between(int low, int high) { return low + static_cast<int>(Next() % (high - low + 1)); }
-
-  private:
-    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
 };
 
 std::uint8_t AsciiToEbcdic(char c) {
@@ -265,7 +251,7 @@ void DefineAcquirer(ProtocolDef& def, CorpusDialect dialect) {
 }
 
 std::vector<std::string> AcquirerCorpus(const ProtocolDef& def, int count) {
-    Random random;
+    Random random{0x9E3779B97F4A7C15ULL};
     std::vector<std::string> corpus;
     for (int i = 0; i < count; ++i) {
         const Kind& kind = Draw(random);

@@ -4,26 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fixed_random.h"
 #include "typical_message.h"
 
 namespace {
 
 constexpr int kChipField = 55;
-
-// A fixed generator, so that every run measures the same corpus.
-class Random {
-  public:
-    std::uint32_t Next() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<std::uint32_t>(state >> 16);
-    }
-    int Between(int low, int high) { return low + static_cast<int>(Next() % (high - low + 1)); }
-
-  private:
-    std::uint64_t state = 0xD1B54A32D192ED03ULL;
-};
 
 std::string Digits(Random& random, int count) {
     std::string digits;
@@ -243,7 +229,7 @@ void DefineRandomFields(ProtocolDef& def) {
 }
 
 std::vector<std::string> RandomFieldsCorpus(const ProtocolDef& def, int count) {
-    Random random;
+    Random random{0xD1B54A32D192ED03ULL};
     std::vector<std::string> corpus;
     for (int i = 0; i < count; ++i)
         corpus.push_back(RandomMessage(def, random));

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Writes PNGs of the desktop program, each tab empty and with the demo definition, a parse, the
-# Field details window of chip data, the Diagnosis window of two failing messages, an input
-# error balloon, the Field definition window of a tagged field 48 (field-definition.png) and the
-# report of a File > Import (import-report.png), at scale factors 1 and 2 on a 1920x1080 screen, without a display; then, where
+# Field details window of chip data, the Diagnosis window of two failing messages, the Message
+# editor with a field 55 tree (message-editor*.png), the Field definition window of a tagged
+# field 48 (field-definition*.png), the report of a File > Import (import-report*.png) and an
+# input error balloon, at scale factors 1 and 2 on a 1920x1080 screen, without a display; then, where
 # Xvfb, openbox, xdotool and ImageMagick are installed, the real program under a window manager
 # on a 1280x900 screen at scale factors 1 and 2: the window with its menu bar, the File and
-# Message menus open, and the Parser page:
+# Message menus open, the Parser page and the Message editor of a new message:
 #   scripts/screenshots.sh [OUTPUT_FOLDER]      (default build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +39,12 @@ if [ "${1:-}" = "--under-x" ]; then
         shot parser
         xdotool key --window "$win" alt+m
         shot message-menu
+        xdotool key Escape
+        # Message > New... for the first MTI offered: the editor beside the main window.
+        xdotool key --window "$win" ctrl+shift+n
+        sleep 0.8
+        xdotool key Return
+        shot message-editor-new
         xdotool key Escape
     else
         echo "the program's window did not show" >&2

@@ -101,16 +101,18 @@ std::size_t PutSequence(char*& out, std::string_view text, std::size_t i) noexce
 }
 
 // How many bytes from bytes[0] are written as they are, at most size: sixteen at a time where
-// every x86-64 processor can (SSE2), a byte at a time after.
+// every x86-64 processor can (SSE2), a byte at a time after. Message units stop at DEL too.
+template <bool kUnits>
 std::size_t PlainRun(const char* bytes, std::size_t size) noexcept {
     std::size_t i = 0;
 #ifdef ISO_JSON_SSE2
     const auto special = [](__m128i v) {
         // Signed, bytes from 0x80 are below 0x20 too: UTF-8 takes the slow way.
-        return _mm_movemask_epi8(
-            _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
-                         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')))));
+        __m128i found = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                  _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+        if constexpr (kUnits) found = _mm_or_si128(found, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+        return _mm_movemask_epi8(found);
     };
     for (; i + 16 <= size; i += 16) {
         const int found = special(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
@@ -129,18 +131,30 @@ std::size_t PlainRun(const char* bytes, std::size_t size) noexcept {
                    : size;
     }
 #endif
-    while (i < size && kPlain[static_cast<std::uint8_t>(bytes[i])])
+    while (i < size && kPlain[static_cast<std::uint8_t>(bytes[i])] && (!kUnits || bytes[i] != 0x7F))
         ++i;
     return i;
 }
 
-}  // namespace
+char* PutUnitEscape(char* out, std::uint8_t c) noexcept {
+    if (c == '"' || c == '\\') {
+        out[0] = '\\';
+        out[1] = static_cast<char>(c);
+        return out + 2;
+    }
+    out[0] = '\\';
+    out[1] = 'u';
+    out[2] = '0';
+    out[3] = '0';
+    out[4] = kHexDigits[c >> 4];
+    out[5] = kHexDigits[c & 15];
+    return out + 6;
+}
 
-char* PutJsonString(char* out, std::string_view text) noexcept {
-    *out++ = '"';
+char* PutStringBody(char* out, std::string_view text) noexcept {
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t plain = PlainRun(text.data() + i, text.size() - i);
+        const std::size_t plain = PlainRun<false>(text.data() + i, text.size() - i);
         out = Put(out, text.substr(i, plain));
         i += plain;
         if (i == text.size()) break;
@@ -152,6 +166,26 @@ char* PutJsonString(char* out, std::string_view text) noexcept {
             i += PutSequence(out, text, i);
         }
     }
+    return out;
+}
+
+char* PutUnitsBody(char* out, std::string_view units) noexcept {
+    std::size_t i = 0;
+    while (i < units.size()) {
+        const std::size_t plain = PlainRun<true>(units.data() + i, units.size() - i);
+        out = Put(out, units.substr(i, plain));
+        i += plain;
+        if (i == units.size()) break;
+        out = PutUnitEscape(out, static_cast<std::uint8_t>(units[i++]));
+    }
+    return out;
+}
+
+}  // namespace
+
+char* PutJsonString(char* out, std::string_view text) noexcept {
+    *out++ = '"';
+    out = PutStringBody(out, text);
     *out++ = '"';
     return out;
 }
@@ -160,4 +194,24 @@ void AppendJsonString(std::string& out, std::string_view text) {
     const std::size_t size = out.size();
     out.resize(size + JsonStringRoom(text.size()));
     out.resize(static_cast<std::size_t>(PutJsonString(out.data() + size, text) - out.data()));
+}
+
+char* PutJsonUnits(char* out, std::string_view units) noexcept {
+    *out++ = '"';
+    out = PutUnitsBody(out, units);
+    *out++ = '"';
+    return out;
+}
+
+char* PutJsonTextAndUnits(char* out, std::string_view text, std::string_view units) noexcept {
+    *out++ = '"';
+    out = PutUnitsBody(PutStringBody(out, text), units);
+    *out++ = '"';
+    return out;
+}
+
+void AppendJsonUnits(std::string& out, std::string_view units) {
+    const std::size_t size = out.size();
+    out.resize(size + JsonStringRoom(units.size()));
+    out.resize(static_cast<std::size_t>(PutJsonUnits(out.data() + size, units) - out.data()));
 }

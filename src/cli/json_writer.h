@@ -17,6 +17,13 @@ char* PutJsonString(char* out, std::string_view text) noexcept;
 constexpr std::size_t JsonStringRoom(std::size_t size) {
     return 6 * size + 2;
 }
+// Units of a message as a JSON string, in as much room: 0x20 to 0x7E as they are ('"' and '\'
+// escaped), every other unit as \u00hh, so that a reader gets each unit back as the character of
+// the same number, a NUL or a byte that is no UTF-8 among them.
+void AppendJsonUnits(std::string& out, std::string_view units);
+char* PutJsonUnits(char* out, std::string_view units) noexcept;
+// One string of the system's text followed by message units (a verdict that quotes the MTI).
+char* PutJsonTextAndUnits(char* out, std::string_view text, std::string_view units) noexcept;
 
 // Objects and arrays with the commas between their members; the caller writes them in order.
 // Nothing else may write to the text while the writer is there. Its pieces are inlined: each is
@@ -48,6 +55,13 @@ class JsonWriter {
     }
     ISO_JSON_INLINE void String(std::string_view text) {
         window.Commit(PutJsonString(Next(JsonStringRoom(text.size())), text));
+    }
+    ISO_JSON_INLINE void Units(std::string_view units) {
+        window.Commit(PutJsonUnits(Next(JsonStringRoom(units.size())), units));
+    }
+    void TextAndUnits(std::string_view text, std::string_view units) {
+        window.Commit(
+            PutJsonTextAndUnits(Next(JsonStringRoom(text.size() + units.size())), text, units));
     }
     ISO_JSON_INLINE void Number(long value) { window.Commit(PutNumber(Next(24), value)); }
     ISO_JSON_INLINE void Bool(bool value) { window.Commit(Put(Next(5), value ? "true" : "false")); }

@@ -8,11 +8,11 @@ namespace {
 
 void WriteTrack(JsonWriter& json, const TrackParts& track) {
     json.BeginObject();
-    json.Key("account").String(track.account);
-    if (track.track == 1) json.Key("name").String(track.name);
-    json.Key("expiry").String(track.expiry);
-    json.Key("service_code").String(track.serviceCode);
-    json.Key("discretionary").String(track.discretionary);
+    json.Key("account").Units(track.account);
+    if (track.track == 1) json.Key("name").Units(track.name);
+    json.Key("expiry").Units(track.expiry);
+    json.Key("service_code").Units(track.serviceCode);
+    json.Key("discretionary").Units(track.discretionary);
     json.EndObject();
 }
 
@@ -66,7 +66,7 @@ void WriteSubfields(JsonWriter& json, const std::vector<SubfieldRow>& rows, std:
             json.Key("nibbles").Number(row.nibbles);
         }
         json.Key("length").Number(row.length);
-        json.Key("value").String(row.value);
+        json.Key("value").Units(row.value);
         json.Key("hex").String(row.hex);
         json.Key("description").String(row.description);
         if (row.end > static_cast<int>(i) + 1) {
@@ -135,7 +135,7 @@ void JsonReport::Write(const CheckedMessage& message) {
     json.BeginObject();
     json.Key("message").Number(message.number);
     if (message.hasHeader) json.Key("header").String(message.headerHex);
-    json.Key("mti").String(message.header.mti);
+    json.Key("mti").Units(message.header.mti);
     json.Key("bitmap").String(message.bitmapHex);
     json.Key("fields").BeginArray();
     for (std::size_t i = 0; i < message.rowCount; ++i) {
@@ -146,14 +146,16 @@ void JsonReport::Write(const CheckedMessage& message) {
         json.Key("consumed").Number(row.consumed);
         json.Members(types[row.number]);
         json.Key("length").Number(row.length);
-        json.Key("value").String(row.inspection->value);
+        json.Key("value").Units(row.inspection->value);
         json.Key("hex").String(row.inspection->hex);
         json.Members(descriptions[row.number]);
         WriteInside(json, *row.inspection);
         json.EndObject();
     }
     json.EndArray();
-    json.Key("verdict").String(message.verdict);
+    const std::size_t quote = VerdictQuoteStart(message.verdict);
+    json.Key("verdict").TextAndUnits(message.verdict.substr(0, quote),
+                                     message.verdict.substr(quote));
     json.Key("ok").Bool(message.ok);
     if (message.error != nullptr) json.Key("error").String(message.error);
     json.EndObject();

@@ -128,12 +128,14 @@ void AppendDefinitionText(std::string& out, std::string_view text) {
     out.resize(static_cast<std::size_t>(PutDefinitionText(out.data() + size, text) - out.data()));
 }
 
+std::size_t VerdictQuoteStart(std::string_view verdict) noexcept {
+    return verdict.substr(0, kUnknownMessage.size()) == kUnknownMessage ? kUnknownMessage.size()
+                                                                        : verdict.size();
+}
+
 char* PutVerdict(char* out, std::string_view verdict) noexcept {
-    if (verdict.substr(0, kUnknownMessage.size()) == kUnknownMessage) {
-        out = Put(out, kUnknownMessage);
-        return PutMessageText(out, verdict.substr(kUnknownMessage.size()));
-    }
-    return PutDefinitionText(out, verdict);
+    const std::size_t quote = VerdictQuoteStart(verdict);
+    return PutMessageText(PutDefinitionText(out, verdict.substr(0, quote)), verdict.substr(quote));
 }
 
 void AppendVerdict(std::string& out, std::string_view verdict) {

@@ -15,6 +15,9 @@ std::size_t MessageTextWidth(std::string_view bytes);
 // Texts of the definition: as they are, except control characters, written as \xHH.
 void AppendDefinitionText(std::string& out, std::string_view text);
 char* PutDefinitionText(char* out, std::string_view text) noexcept;
+// Where the message units a verdict quotes begin (the MTI of "Unknown message 0210"), or the
+// verdict's size when it quotes none.
+std::size_t VerdictQuoteStart(std::string_view verdict) noexcept;
 // A verdict: the system's own words as definition text, the MTI it names as message bytes.
 void AppendVerdict(std::string& out, std::string_view verdict);
 char* PutVerdict(char* out, std::string_view verdict) noexcept;  // room: 4 a byte

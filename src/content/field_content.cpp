@@ -237,8 +237,8 @@ class Inspection {
         if (binary) {
             result.value = result.hex;
         } else {
-            const char* text = reinterpret_cast<const char*>(bytes);
-            MaskedText(text, static_cast<int>(strnlen(text, size)), valueMask, result.value);
+            // Every unit, a NUL among them: the reports escape what is not printable.
+            MaskedText(reinterpret_cast<const char*>(bytes), size, valueMask, result.value);
         }
         result.masked = valueMask.Any();
     }
@@ -252,10 +252,13 @@ class Inspection {
         result.luhn =
             digits > 0 && (binary ? LuhnValidNibbles(bytes, 0, digits) : LuhnValid(text, digits));
         if (!options.mask) return;
-        // Packed digits are decimal to the last by PackedDigits.
+        // Packed digits are decimal to the last by PackedDigits. Units after a NUL are shown
+        // too, and the rule that masks a card number knows nothing of them: the whole is hidden.
         const bool digitsOnly =
-            digits > 0 && (binary || std::all_of(text, text + digits,
-                                                 [](char c) { return c >= '0' && c <= '9'; }));
+            digits > 0 &&
+            (binary || (digits == size && std::all_of(text, text + digits, [](char c) {
+                            return c >= '0' && c <= '9';
+                        })));
         if (digitsOnly) {
             MaskCardNumber(valueMask, 0, digits, binary);
         } else {

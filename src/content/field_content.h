@@ -87,7 +87,7 @@ struct FieldInspection {
     bool luhn = false;
     SubfieldReading subfields;  // where the definition declares a structure
     bool masked = false;        // value or hex differ from the unmasked ones
-    std::string value;          // as shown: hex for B and Z, else the text up to its first NUL
+    std::string value;          // as shown: hex for B and Z, else the text, NULs included
     std::string hex;            // of the value
     InspectScratch scratch;
 };

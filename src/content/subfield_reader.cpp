@@ -521,8 +521,7 @@ class Walker {
         if (value.binary) {
             row.value = row.hex;
         } else {
-            const char* text = reinterpret_cast<const char*>(data);
-            MaskedText(text, static_cast<int>(strnlen(text, value.length)), shown, row.value);
+            MaskedText(reinterpret_cast<const char*>(data), value.length, shown, row.value);
         }
         row.masked = shown.Any();
     }

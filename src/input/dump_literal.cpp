@@ -26,6 +26,9 @@ class Cursor {
 
     LiteralResult Parse() {
         SkipBlanks();
+        // What Python prints for a bytearray, and what one writes to make bytes of hex.
+        if (SkipWord("bytearray(")) return Called(&Cursor::Strings);
+        if (SkipWord("bytes.fromhex(")) return Called(&Cursor::HexStrings);
         SkipWord("new byte[]") || SkipWord("[]byte");
         SkipBlanks();
         const bool quoted =
@@ -59,6 +62,40 @@ class Cursor {
     bool Put(int value) {
         bytes.push_back(static_cast<std::uint8_t>(value));
         return bytes.size() <= limit;
+    }
+
+    // The arguments of a call whose name was read: what lies before its closing parenthesis,
+    // read by inner, and nothing but blanks after it.
+    LiteralResult Called(bool (Cursor::*inner)()) {
+        std::size_t close = text.size();
+        while (close > pos && IsBlank(text[close - 1]))
+            --close;
+        const bool closed = close > pos && text[close - 1] == ')';
+        const std::string_view whole = text;
+        if (closed) text = text.substr(0, close - 1);
+        const bool ok = (this->*inner)() && closed;
+        text = whole;
+        return {ok, ok ? 0 : line};
+    }
+
+    // Quoted strings of hexadecimal pairs, blanks between the pairs.
+    bool HexStrings() {
+        for (SkipBlanks(); !AtEnd(); SkipBlanks()) {
+            const char quote = Peek();
+            if (quote != '\'' && quote != '"') return false;
+            Step();
+            for (;;) {
+                while (Peek() == ' ' || Peek() == '\t')
+                    Step();
+                if (AtEnd() || Peek() == quote) break;
+                if (!IsHexDigit(Peek()) || !IsHexDigit(Peek(1))) return false;
+                pos += 2;
+                if (!Put(HexValue(text[pos - 2]) * 16 + HexValue(text[pos - 1]))) return false;
+            }
+            if (AtEnd()) return false;
+            Step();
+        }
+        return true;
     }
 
     bool Strings() {

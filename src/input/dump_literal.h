@@ -1,5 +1,6 @@
 // Messages written as source-code byte literals or plain hexadecimal digits: 0x lists,
-// escaped strings (C, Python b'...'), signed or unsigned decimal lists in braces or brackets.
+// escaped strings (C, Python b'...' alone or in bytearray(...)), Python's bytes.fromhex('...'),
+// signed or unsigned decimal lists in braces or brackets.
 #pragma once
 
 #include <cstdint>

@@ -264,3 +264,16 @@ void AssignHex(std::string& hex, const unsigned char* bytes, int count) {
     hex.resize(2 * static_cast<std::size_t>(count));
     if (count > 0) EncodeHex(count, static_cast<int>(hex.size()), hex.data(), bytes);
 }
+
+void EscapeUnits(std::string& out, const unsigned char* units, int count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int i = 0; i < count; ++i) {
+        const unsigned char c = units[i];
+        if (c >= 0x20 && c <= 0x7E) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        const char escaped[] = {'\\', 'x', kDigits[c >> 4], kDigits[c & 15]};
+        out.append(escaped, sizeof escaped);
+    }
+}

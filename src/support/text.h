@@ -32,6 +32,10 @@ int DecodeHex(int m, std::uint8_t* out, const char* in, int room) noexcept;
 // DecodeHex a pair at a time, as the reference of the vector paths.
 int DecodeHexScalar(int m, std::uint8_t* out, const char* in, int room) noexcept;
 
+// Appends count units of a message to out, each outside 0x20 to 0x7E as \xHH, so that no
+// unit reaches a screen as a control or as a character of some code page.
+void EscapeUnits(std::string& out, const unsigned char* units, int count);
+
 // Copies src into dst[size] cut to size - 1 bytes without splitting a UTF-8 sequence.
 void CopyTextCut(char* dst, std::size_t size, const char* src) noexcept;
 

@@ -25,6 +25,7 @@
 #include "diagnose/diagnoser.h"
 #include "diagnose/reading_words.h"
 #include "ui/hex_dump.h"
+#include "ui/parsed_message.h"
 #include "ui/tool_window.h"
 #include "ui/tree_copy.h"
 #include "ui/window_text.h"
@@ -205,7 +206,7 @@ void DiagnosisWindow::ShowVerdict() {
     } else if (diagnosis.verdict.empty()) {
         verdict->setText(QStringLiteral("No verdict: neither MTI nor bitmap could be read"));
     } else {
-        verdict->setText(Shown(diagnosis.verdict));
+        verdict->setText(VerdictText(diagnosis.verdict));
     }
 }
 
@@ -239,7 +240,7 @@ void DiagnosisWindow::ShowParts() {
         const MapEntry& entry = diagnosis.map[i];
         auto* item =
             new QTreeWidgetItem(parts, {QString::number(entry.offset), QString::number(entry.units),
-                                        PartName(entry), HexOf(rows[i]), Shown(rows[i].value)});
+                                        PartName(entry), HexOf(rows[i]), UnitsText(rows[i].value)});
         item->setData(kOffset, kEntryRole, static_cast<int>(i));
         item->setTextAlignment(kOffset, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(kUnits, Qt::AlignRight | Qt::AlignVCenter);

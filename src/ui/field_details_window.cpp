@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <QBrush>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -34,8 +35,9 @@ QTreeWidgetItem* AddRow(QTreeWidget* tree, QTreeWidgetItem* parent, const QStrin
     return item;
 }
 
+// Values quote message units: escaped as the command line writes them, NULs among them.
 QString Raw(const std::string& text) {
-    return FromRawBytes(text.data(), static_cast<int>(text.size()));
+    return UnitsText(text);
 }
 
 QString LuhnText(bool passes) {
@@ -62,6 +64,32 @@ void AddTrackRows(QTreeWidget* tree, QTreeWidgetItem* parent, const TrackParts& 
                    {QString(), QStringLiteral("Luhn check"), QString(), LuhnText(track.luhn)},
                    units);
     }
+}
+
+// Each subfield under the one that holds it, named by its path ("48.42.01", "62.9F02"); where
+// the reading stopped, a row saying why under the subfield it stopped in.
+void AddSubfieldRows(QTreeWidget* tree, const SubfieldReading& reading) {
+    std::vector<std::pair<std::string, QTreeWidgetItem*>> levels;
+    QTreeWidgetItem* stoppedIn = nullptr;
+    for (const SubfieldRow& row : reading.rows) {
+        levels.resize(static_cast<std::size_t>(std::max(row.depth - 1, 0)));
+        QTreeWidgetItem* parent = levels.empty() ? nullptr : levels.back().second;
+        QTreeWidgetItem* item =
+            AddRow(tree, parent,
+                   {QString::fromStdString(row.id), FromModelText(row.description),
+                    QString::number(row.length), Raw(row.value)},
+                   {row.offset, row.consumed});
+        if (row.id == reading.error.id) stoppedIn = item;
+        levels.emplace_back(row.id, item);
+    }
+    if (!reading.failed) return;
+    QTreeWidgetItem* problem = AddRow(
+        tree, stoppedIn,
+        {stoppedIn != nullptr ? QString() : QString::fromStdString(reading.error.id),
+         QStringLiteral("Not read"), QString(), QString::fromStdString(reading.error.reason)},
+        {reading.error.offset, 1});
+    problem->setForeground(kValue, QBrush(Qt::red));
+    problem->setToolTip(kValue, QString::fromStdString(reading.error.reason));
 }
 
 }  // namespace
@@ -134,6 +162,18 @@ void FieldDetailsWindow::ShowField(const ProtocolDef& def, const ParsedMessage& 
 void FieldDetailsWindow::FillTree(const FieldInspection& inspection, const ParsedField& field,
                                   int prefix) {
     const UnitSpan data{field.offset + prefix, field.consumed - prefix};
+    const SubfieldReading& reading = inspection.subfields;
+    if (reading.tried && reading.failed) {
+        problem->setText(QStringLiteral("Subfields not read past %1 (unit %2): %3")
+                             .arg(QString::fromStdString(reading.error.id))
+                             .arg(reading.error.offset)
+                             .arg(QString::fromStdString(reading.error.reason)));
+        problem->show();
+    }
+    if (reading.tried && !reading.rows.empty()) {
+        AddSubfieldRows(tree, reading);
+        return;
+    }
     if (inspection.tlvTried && inspection.tlvError.empty()) {
         std::vector<QTreeWidgetItem*> items;
         for (const InspectedTag& tag : inspection.tags) {

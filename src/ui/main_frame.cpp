@@ -19,6 +19,7 @@
 #include "ui/dlg_window.h"
 #include "ui/help_window.h"
 #include "ui/main_dlg.h"
+#include "ui/message_editor_menu.h"
 #include "ui/recent_files.h"
 
 namespace {
@@ -72,6 +73,8 @@ void MainFrame::BuildMenus() {
     message->addAction(parser.diagnose);
     message->addSeparator();
     message->addAction(parser.pasteDump);
+    message->addSeparator();
+    AddMessageEditorCommands(*message, dlg, *this);
     // From another tab, what these change is brought into view.
     for (QAction* action : {parser.parse, parser.pasteDump})
         connect(action, &QAction::triggered, this, [this] { dlg.ShowParserPage(); });

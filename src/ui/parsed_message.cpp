@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QString>
+
 #include "support/auto_buff.h"
+#include "support/text.h"
 #include "ui/window_text.h"
 
 void ParsedMessage::Clear() {
@@ -44,7 +47,9 @@ FieldInspection InspectParsed(const ProtocolDef& def, const ParsedField& field, 
 std::string FieldRowText(const ProtocolDef& def, const ParsedField& field, bool mask) {
     const FldDef& fld = def.fields[field.number];
     const FieldInspection inspection = InspectParsed(def, field, mask);
-    const std::string& value = inspection.value;
+    // The list's classic value, which ends at the first NUL.
+    const std::string& whole = inspection.value;
+    const std::string value = whole.substr(0, whole.find('\0'));
     std::string row = fld.description;
     row += '\t' + std::to_string(field.number);
     row += '\t';
@@ -52,4 +57,35 @@ std::string FieldRowText(const ProtocolDef& def, const ParsedField& field, bool 
     row += '\t' + std::to_string(field.value.size());
     row += '\t' + ToModelText(FromRawBytes(value.data(), static_cast<int>(value.size())));
     return row;
+}
+
+namespace {
+
+// The only verdict that quotes the message: the MTI that has no message definition.
+constexpr std::string_view kUnknownMessage = "Unknown message ";
+
+QString Escaped(const unsigned char* units, std::size_t count) {
+    std::string shown;
+    EscapeUnits(shown, units, static_cast<int>(count));
+    return QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size()));
+}
+
+}  // namespace
+
+QString UnitsText(const std::string& units) {
+    return Escaped(reinterpret_cast<const unsigned char*>(units.data()), units.size());
+}
+
+QString UnitsText(const std::vector<std::uint8_t>& units) {
+    return Escaped(units.data(), units.size());
+}
+
+QString VerdictText(std::string_view verdict) {
+    const std::size_t quote = verdict.substr(0, kUnknownMessage.size()) == kUnknownMessage
+                                  ? kUnknownMessage.size()
+                                  : verdict.size();
+    const std::string_view words = verdict.substr(0, quote);
+    const std::string_view mti = verdict.substr(quote);
+    return FromModelText(words.data(), static_cast<int>(words.size())) +
+           Escaped(reinterpret_cast<const unsigned char*>(mti.data()), mti.size());
 }

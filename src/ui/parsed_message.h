@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "content/field_content.h"
 #include "model/protocol.h"
+
+class QString;
 
 struct ParsedField {
     int number = 0;
@@ -31,3 +34,11 @@ FieldInspection InspectParsed(const ProtocolDef& def, const ParsedField& field, 
 // A list row as the clipboard takes it: description, number, type, length and value, separated
 // by tabs; the value masked as reports mask it when mask is set.
 std::string FieldRowText(const ProtocolDef& def, const ParsedField& field, bool mask);
+
+// Units of a message as the windows show them: those outside 0x20 to 0x7E as \xHH, as the
+// command-line tool writes them, not as characters of some code page.
+QString UnitsText(const std::string& units);
+QString UnitsText(const std::vector<std::uint8_t>& units);
+// A verdict as the windows show it: the system's own words as they are (its "n°"), the MTI it
+// quotes as units.
+QString VerdictText(std::string_view verdict);

@@ -259,7 +259,9 @@ bool ParserPg::Parse() {
             return true;
         },
         verdict);
-    if (verdict.Length() > 0) SetWindowText(statusText, verdict.Text());
+    if (verdict.Length() > 0)
+        SetWindowQText(statusText,
+                       VerdictText({verdict.Text(), static_cast<std::size_t>(verdict.Length())}));
     RefreshDetails();
     UpdateActions();
     return passed;
@@ -430,4 +432,11 @@ void ParserPg::PasteDump() {
                                  " messages; the first is now in the message box.";
         MessageBox(page, text.c_str(), "Paste dump as hex", MB_ICONINFORMATION | MB_OK);
     }
+}
+
+bool ParserPg::UseMessage(const QString& text, bool hex) {
+    EditSetSel(messageEdit, 0, std::numeric_limits<int>::max());
+    EditReplaceSel(messageEdit, ToModelText(text).c_str());
+    SetCheck(hexaCheck, hex ? BST_CHECKED : BST_UNCHECKED);
+    return Parse();
 }

@@ -19,6 +19,7 @@
 class QAction;
 class QMenu;
 class QPoint;
+class QString;
 
 // The page's commands that the main window's menus show as well: the same objects, so that a
 // command is enabled, named and bound to its keys in one place.
@@ -69,6 +70,10 @@ class ParserPg : public DlgBase {
     // hexadecimal digits, and ticks "Hexa"; says how many messages the clipboard held, or that
     // it held none (the box is then left alone).
     void PasteDump();
+    // Replaces the message box's text with a message made elsewhere (hexadecimal digits with
+    // "Hexa" ticked, or the message's characters), as an edit the box can undo, and parses it.
+    bool UseMessage(const QString& text, bool hex);
+    const ParsedMessage& Parsed() const { return parsed; }
 
     // Where each field of the last parse lies in the message, in message units.
     int FieldOffset(int number) const { return fieldOffsets[number]; }

@@ -153,8 +153,9 @@ TEST_F(CheckCommand, JsonNamesPreparationErrorsAndReplacesInvalidUtf8) {
                               "100" +
                                   kTextOk.substr(4) + "\n");
     const auto parsed = nlohmann::json::parse(Lines(text.out).at(0));  // throws if invalid
+    // The MTI's units each as the character of its code, U+00C3 for 0xC3.
     EXPECT_EQ(parsed["mti"],
-              "\xEF\xBF\xBD"
+              "\xC3\x83"
               "100");
     EXPECT_EQ(parsed["fields"][1]["description"], "Code \xEF\xBF\xBDt\xEF\xBF\xBD");
 }
@@ -424,6 +425,52 @@ TEST_F(CheckCommand, MessageBytesReachTheTerminalEscaped) {
     const Result summary = Check("--summary " + textPro, clear + kTextOk.substr(4) + "\n");
     EXPECT_EQ(Lines(summary.out).at(0), "1  Unknown message \\x1B[2J");
     EXPECT_EQ(summary.out.find('\x1b'), std::string::npos);
+}
+
+struct WholeValueCase {
+    const char* name;
+    std::string value;  // field 3, six units
+    const char* row;    // as the rows show it
+    const char* json;   // as the JSON line writes it
+};
+
+// A value is shown to its last unit: a NUL does not end it, and no unit of it reaches a
+// terminal or a JSON reader as anything but its own code.
+TEST_F(CheckCommand, ValuesAreShownWholeWithTheirUnitsEscaped) {
+    const std::string pro =
+        Write("ans.pro", std::string(kTextPro) + "FIELD=   3;  ANS;   6; 0; N; Code\n");
+    const WholeValueCase cases[] = {
+        {"NUL inside", std::string("AB\0CDE", 6), "AB\\x00CDE", "AB\\u0000CDE"},
+        {"NULs at the end", std::string("ABC\0\0\0", 6), "ABC\\x00\\x00\\x00",
+         "ABC\\u0000\\u0000\\u0000"},
+        {"bytes no ASCII", "\xF0\xF2\xC3\xA9\x7F\n", "\\xF0\\xF2\\xC3\\xA9\\x7F\\x0A",
+         "\\u00f0\\u00f2\\u00c3\\u00a9\\u007f\\u000a"},
+        {"printable as it is", "A\"\\ ~z", "A\"\\\\ ~z", "A\\\"\\\\ ~z"},
+    };
+    for (const WholeValueCase& c : cases) {
+        const std::string hex = ToHex(kTextOk.substr(0, 38)) + ToHex(c.value);
+        const Result rows = Check("--hex " + pro, hex + "\n");
+        EXPECT_NE(rows.out.find(std::string("ANS      6  ") + c.row), std::string::npos)
+            << c.name << "\n"
+            << rows.out;
+        const Result json = Check("--hex --json " + pro, hex + "\n");
+        EXPECT_NE(json.out.find(std::string("\"value\":\"") + c.json + "\""), std::string::npos)
+            << c.name << "\n"
+            << json.out;
+        // Each unit comes back as the character of its code.
+        const auto parsed = nlohmann::json::parse(Lines(json.out).at(0));
+        std::string utf8;
+        for (const char u : c.value) {
+            const auto code = static_cast<unsigned char>(u);
+            if (code < 0x80) {
+                utf8 += u;
+            } else {
+                utf8 += static_cast<char>(0xC0 | (code >> 6));
+                utf8 += static_cast<char>(0x80 | (code & 0x3F));
+            }
+        }
+        EXPECT_EQ(parsed["fields"][1]["value"].get<std::string>(), utf8) << c.name;
+    }
 }
 
 TEST_F(CheckCommand, SummaryKeepsTheFirstThousandVerdictsAndMemoryStaysFlat) {

@@ -489,8 +489,44 @@ TEST(ReportWriters, WriteTheGoldenReports) {
     }
 }
 
+// A report's line with each message unit escaped as \u00hh written as nlohmann writes the same
+// character: a short escape, DEL as it is, 0x80 to 0xFF in UTF-8.
+std::string AsNlohmannWrites(const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] != 'u') {
+            out.append(line, i++, 2);  // \" or \\ and the like, kept whole
+            continue;
+        }
+        if (line.compare(i, 4, "\\u00") != 0) {
+            out += line[i];
+            continue;
+        }
+        const int c = std::stoi(line.substr(i + 4, 2), nullptr, 16);
+        const char* shorter = c == '\b'   ? "\\b"
+                              : c == '\f' ? "\\f"
+                              : c == '\n' ? "\\n"
+                              : c == '\r' ? "\\r"
+                              : c == '\t' ? "\\t"
+                                          : nullptr;
+        if (shorter != nullptr) {
+            out += shorter;
+        } else if (c == 0x7F) {
+            out += '\x7F';
+        } else if (c >= 0x80) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out.append(line, i, 6);
+        }
+        i += 5;
+    }
+    return out;
+}
+
 // Each line of every JSON report is one document that nlohmann reads and writes back to the
-// same bytes: keys, numbers, nesting and every string as its dump has them.
+// same bytes: keys, numbers, nesting and every string as its dump has them, but for message
+// units, which the reports escape as \u00hh where nlohmann writes their characters.
 TEST(ReportWriters, JsonLinesAreWhatNlohmannReadsAndWrites) {
     for (const auto& [key, text] : AllReports()) {
         if (key.find("json") == std::string::npos) continue;
@@ -498,10 +534,50 @@ TEST(ReportWriters, JsonLinesAreWhatNlohmannReadsAndWrites) {
         for (std::string line; std::getline(lines, line);) {
             const nlohmann::ordered_json document = nlohmann::ordered_json::parse(line);
             ASSERT_TRUE(document.is_object()) << key;
-            ASSERT_EQ(document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), line)
+            ASSERT_EQ(document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                      AsNlohmannWrites(line))
                 << key;
         }
     }
+}
+
+// A text value is read back from the JSON report unit for unit: each character the code of a
+// unit, so that its units are those its "hex" spells, NULs and bytes that are no UTF-8 among
+// them.
+TEST(ReportWriters, JsonTextValuesHoldEveryUnitOfTheirHex) {
+    int values = 0;
+    int unusual = 0;
+    for (const auto& [key, text] : AllReports()) {
+        if (key.find("json") == std::string::npos || key.find("diagnose") != std::string::npos)
+            continue;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const nlohmann::json document = nlohmann::json::parse(line);
+            for (const nlohmann::json& field : document["fields"]) {
+                if (field["type"] == "B" || field["type"] == "Z") continue;
+                if (field.contains("masked")) continue;
+                std::string units;
+                const std::string value = field["value"].get<std::string>();
+                // UTF-8 of code points 0 to 0xFF back into units.
+                for (std::size_t i = 0; i < value.size(); ++i) {
+                    const auto b = static_cast<unsigned char>(value[i]);
+                    if (b < 0x80) {
+                        units += static_cast<char>(b);
+                    } else {
+                        units += static_cast<char>(((b & 0x03) << 6) |
+                                                   (static_cast<unsigned char>(value[++i]) & 0x3F));
+                    }
+                }
+                ASSERT_EQ(Hex(units), field["hex"].get<std::string>()) << key << "\n" << line;
+                ++values;
+                for (const char u : units)
+                    unusual += static_cast<unsigned char>(u) < 0x20 ||
+                               static_cast<unsigned char>(u) > 0x7E;
+            }
+        }
+    }
+    EXPECT_GT(values, 1000);
+    EXPECT_GT(unusual, 100);  // the corpora hold NULs and bytes that are no ASCII
 }
 
 // One escaping routine for every string of the JSON reports: nlohmann's own dump of the same

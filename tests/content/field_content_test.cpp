@@ -122,18 +122,44 @@ TEST_P(InspectShows, TheValueAsTheMaskingRuleSays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inspect, InspectShows,
-    testing::Values(ShownCase{"CardNumberUnmasked", true, 2, TextBytes("4111111111111111"), false,
-                              "4111111111111111"},
-                    ShownCase{"PackedTrack2", false, 35, HexBytes("4111111111111111D2512101123F"),
-                              true, "411111******1111D2512101***F"},
-                    ShownCase{"TextTrack2", true, 35, TextBytes("4111111111111111=2512101123"),
-                              true, "411111******1111=2512101***"},
-                    ShownCase{"UnrecognisedTrack", true, 35, TextBytes("4111111111111111"), true,
-                              "****************"},
-                    ShownCase{"PinData", false, 52, HexBytes("0123456789ABCDEF"), true,
-                              "****************"},
-                    ShownCase{"BackstopInAnotherField", true, 48, TextBytes("ref 4111111111111111"),
-                              true, "ref 411111******1111"}),
+    testing::Values(
+        ShownCase{"CardNumberUnmasked", true, 2, TextBytes("4111111111111111"), false,
+                  "4111111111111111"},
+        ShownCase{"PackedTrack2", false, 35, HexBytes("4111111111111111D2512101123F"), true,
+                  "411111******1111D2512101***F"},
+        ShownCase{"TextTrack2", true, 35, TextBytes("4111111111111111=2512101123"), true,
+                  "411111******1111=2512101***"},
+        ShownCase{"UnrecognisedTrack", true, 35, TextBytes("4111111111111111"), true,
+                  "****************"},
+        ShownCase{"PinData", false, 52, HexBytes("0123456789ABCDEF"), true, "****************"},
+        ShownCase{"BackstopInAnotherField", true, 48, TextBytes("ref 4111111111111111"), true,
+                  "ref 411111******1111"},
+        // A NUL ends no value; units after it are shown, and masked by the same rules.
+        ShownCase{"TextWithNulInside", true, 48, TextBytes(std::string("AB\0CD", 5)), true,
+                  std::string("AB\0CD", 5)},
+        ShownCase{"NulThenCardNumber", true, 48,
+                  TextBytes(std::string("\0"
+                                        "4111111111111111",
+                                        17)),
+                  true,
+                  std::string("\0"
+                              "411111******1111",
+                              17)},
+        ShownCase{"CardNumberThenNulPaddingHiddenWhole", true, 2,
+                  TextBytes(std::string("4111111111111111\0\0", 18)), true, std::string(18, '*')},
+        ShownCase{"CardNumberCutByNulHiddenWhole", true, 2,
+                  TextBytes(std::string("411111\0"
+                                        "1111111111",
+                                        17)),
+                  true, std::string(17, '*')},
+        ShownCase{"CardNumberWithNulUnmasked", true, 2,
+                  TextBytes(std::string("4111\0"
+                                        "1111",
+                                        9)),
+                  false,
+                  std::string("4111\0"
+                              "1111",
+                              9)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InspectField, ReportsTrackPartsAndLuhn) {

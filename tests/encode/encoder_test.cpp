@@ -20,6 +20,10 @@ std::atomic<bool> counting{false};
 std::atomic<int> allocations{0};
 }  // namespace
 
+// The replacements below pair malloc with free, which the compiler cannot see through the
+// operator names it knows.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     if (counting) ++allocations;
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
@@ -55,6 +59,7 @@ void operator delete[](void* p, std::size_t) noexcept {
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The dump reader and the byte literal parser on arbitrary text. Each message the reader takes
 // is written again as the tools and languages write it (hexdump -C with its '*' rows, xxd, plain
-// digits, a 0x list, C and Python strings, a signed decimal list) and must read back as the same
-// bytes.
+// digits, a 0x list, C and Python strings, Python's bytearray and bytes.fromhex, a signed decimal
+// list) and must read back as the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -126,6 +127,36 @@ std::string EscapedString(const Bytes& bytes, char quote) {
     return out + quote + "\n";
 }
 
+// As Python prints a bytearray (pyiso8583's encode() returns one): b'...' inside, in double
+// quotes where the bytes hold a single quote and no double one, escapes by name or \xhh.
+std::string PythonBytearray(const Bytes& bytes) {
+    const bool single = std::find(bytes.begin(), bytes.end(), '\'') != bytes.end();
+    const bool dbl = std::find(bytes.begin(), bytes.end(), '"') != bytes.end();
+    const char quote = single && !dbl ? '"' : '\'';
+    std::string out = std::string("bytearray(b") + quote;
+    for (const std::uint8_t b : bytes) {
+        if (b == '\\' || b == static_cast<std::uint8_t>(quote)) {
+            out += '\\';
+            out += static_cast<char>(b);
+        } else if (b == '\n' || b == '\r' || b == '\t') {
+            out += b == '\n' ? "\\n" : b == '\r' ? "\\r" : "\\t";
+        } else if (b >= 0x20 && b <= 0x7E) {
+            out += static_cast<char>(b);
+        } else {
+            out += "\\x" + Hex(b);
+        }
+    }
+    return out + quote + ")\n";
+}
+
+// bytes.fromhex('...') with a blank between every fourth pair.
+std::string PythonFromHex(const Bytes& bytes) {
+    std::string out = "bytes.fromhex('";
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        out += (i > 0 && i % 4 == 0 ? " " : "") + Hex(bytes[i]);
+    return out + "')\n";
+}
+
 std::vector<Report> ReadDumpOf(std::string_view text) {
     TextStream stream(text);
     ReportSink sink;
@@ -153,8 +184,9 @@ void CheckRoundTrips(const std::string& units) {
     if (units.find(' ') == std::string::npos) CheckReadsBack(Xxd(bytes), units);
     // Through the reader once; each reader run costs a block of a megabyte.
     CheckReadsBack(ZeroXList(bytes), units);
-    for (const std::string& literal : {ZeroXList(bytes), SignedDecimalList(bytes),
-                                       EscapedString(bytes, '"'), EscapedString(bytes, '\'')})
+    for (const std::string& literal :
+         {ZeroXList(bytes), SignedDecimalList(bytes), EscapedString(bytes, '"'),
+          EscapedString(bytes, '\''), PythonBytearray(bytes), PythonFromHex(bytes)})
         CheckParsesBack(literal, bytes);
 }
 

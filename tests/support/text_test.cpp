@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -219,8 +220,6 @@ TEST(CopyTextCutTest, CutsLongTextTo128Bytes) {
     EXPECT_EQ(std::strlen(out), 128u);
 }
 
-}  // namespace
-
 TEST(Cp1252Test, HighBytesAreTheCodePagesCharactersAndUndefinedOnesTheirC1Codes) {
     const std::u16string high = u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ";
     ASSERT_EQ(high.size(), 32u);
@@ -236,3 +235,31 @@ TEST(Cp1252Test, EveryByteComesBackAndForeignCharactersBecomeQuestionMarks) {
     for (char16_t foreign : {u'\u0100', u'\u2028', u'\u4E2D', u'\uFFFD'})
         EXPECT_EQ(WideToCp1252(foreign), '?') << int(foreign);
 }
+
+struct EscapeCase {
+    const char* name;
+    std::string_view units;
+    const char* shown;
+};
+
+// Every unit outside 0x20 to 0x7E as \xHH, whatever it would be in a code page; the others,
+// backslash included, as they are.
+TEST(EscapeUnitsTest, EscapesEveryUnitOutsidePrintableAscii) {
+    using namespace std::string_view_literals;
+    const EscapeCase cases[] = {
+        {"printable as it is", "0200 ~!", "0200 ~!"},
+        {"EBCDIC MTI", "\xF0\xF2\xF1\xF0", "\\xF0\\xF2\\xF1\\xF0"},
+        {"NUL inside, not an end", "AB\0CD"sv, "AB\\x00CD"},
+        {"edges of the printable range", "\x1F\x20\x7E\x7F", "\\x1F ~\\x7F"},
+        {"backslash as it is", "a\\b", "a\\b"},
+        {"nothing", "", ""},
+    };
+    for (const EscapeCase& c : cases) {
+        std::string out = "<";
+        EscapeUnits(out, reinterpret_cast<const unsigned char*>(c.units.data()),
+                    static_cast<int>(c.units.size()));
+        EXPECT_EQ(out, std::string("<") + c.shown) << c.name;
+    }
+}
+
+}  // namespace

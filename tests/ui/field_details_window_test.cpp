@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -94,6 +95,13 @@ QTreeWidgetItem* FindTag(QTreeWidget* tree, const QString& tag) {
     return found.isEmpty() ? nullptr : found.first();
 }
 
+// Line i of the example messages for the definition with subfields.
+QString SubfieldMessage(int i) {
+    QFile file(QString::fromStdString(kExamples + "/subfields-messages.hex"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n')).value(i).trimmed();
+}
+
 }  // namespace
 
 class FieldDetailsWindowTest : public QObject {
@@ -107,6 +115,8 @@ class FieldDetailsWindowTest : public QObject {
     void newParseRefreshesOrEmptiesTheWindow();
     void copyActionsGiveMaskedAndUnmaskedRows();
     void ctrlCCopiesTheSelectedTreeRowsWhole();
+    void subfieldsNestUnderTheirPathAndSelectTheirUnits();
+    void subfieldReadingStopsWithARowWhereItStopped();
 };
 
 void FieldDetailsWindowTest::doubleClickOpensTheTagTreeAndASingleClickDoesNot() {
@@ -207,6 +217,38 @@ void FieldDetailsWindowTest::ctrlCCopiesTheSelectedTreeRowsWhole() {
                             "95\tTerminal Verification Results\t5\t0000008000\n"));
     QCOMPARE(tree->contextMenuPolicy(), Qt::ActionsContextMenu);
     QCOMPARE(tree->actions().first()->shortcut(), QKeySequence(QKeySequence::Copy));
+}
+
+void FieldDetailsWindowTest::subfieldsNestUnderTheirPathAndSelectTheirUnits() {
+    QVERIFY(ReadProtocolFile((kExamples + "/subfields.pro").c_str(), TheProtocol()));
+    Page p;
+    p.Parse(SubfieldMessage(0), true);
+    p.pg.OpenDetails(48);
+    QTreeWidget* tree = p.pg.Details()->Tree();
+    QTreeWidgetItem* inner = FindTag(tree, QStringLiteral("48.42.01"));
+    QVERIFY(inner != nullptr && inner->parent() != nullptr);
+    QCOMPARE(inner->parent()->text(0), QStringLiteral("48.42"));
+    QCOMPARE(inner->text(1), QStringLiteral("Security level indicator"));
+    // The element's tag, length and value: "01", "17", "INV-20261231-0042".
+    tree->setCurrentItem(FindTag(tree, QStringLiteral("48.01")));
+    QCOMPARE(p.edit->textCursor().selectedText(),
+             QStringLiteral("30313137494E562D32303236313233312D30303432"));
+    QVERIFY(p.pg.Details()->Problem()->isHidden());
+}
+
+void FieldDetailsWindowTest::subfieldReadingStopsWithARowWhereItStopped() {
+    QVERIFY(ReadProtocolFile((kExamples + "/subfields.pro").c_str(), TheProtocol()));
+    Page p;
+    p.Parse(SubfieldMessage(2), true);
+    p.pg.OpenDetails(48);
+    QTreeWidget* tree = p.pg.Details()->Tree();
+    const auto stops =
+        tree->findItems(QStringLiteral("Not read"), Qt::MatchExactly | Qt::MatchRecursive, 1);
+    QCOMPARE(stops.size(), 1);
+    QVERIFY(!stops.first()->text(3).isEmpty());
+    QVERIFY(FindTag(tree, QStringLiteral("48.01")) != nullptr);  // what came before stays
+    QVERIFY(!p.pg.Details()->Problem()->isHidden());
+    QVERIFY(p.pg.Details()->Problem()->text().contains(QStringLiteral("48.61")));
 }
 
 QTEST_MAIN(FieldDetailsWindowTest)

@@ -25,6 +25,8 @@
 #include "ui/help_window.h"
 #include "ui/main_dlg.h"
 #include "ui/main_frame.h"
+#include "ui/message_editor_menu.h"
+#include "ui/message_editor_window.h"
 #include "ui/page_area.h"
 #include "ui/recent_files.h"
 #include "ui/scroll_thumbs.h"
@@ -122,6 +124,7 @@ class MainFrameTest : public QObject {
     void loadWithoutDefinitionLinesSaysSoAndEmptiesTheEditor();
     void pasteDumpTakesTheFirstMessageAsHex_data();
     void pasteDumpTakesTheFirstMessageAsHex();
+    void editMessageTakesTheParseAndUseInParserBringsItBack();
     void windowOpensOnTheScreenAndShrinksToItsLeast();
     void parserControlsAreInViewWithoutScrolling();
     void pagesOpenAtTheirTopLeft();
@@ -156,6 +159,10 @@ void MainFrameTest::menusHoldTheCommandsWithTheirKeys_data() {
                               << "&Diagnose\u2026" << QKeySequence("Ctrl+D");
     QTest::newRow("Paste dump") << "&Message"
                                 << "Paste dump as &hex" << QKeySequence();
+    QTest::newRow("New message") << "&Message"
+                                 << "&New\u2026" << QKeySequence("Ctrl+Shift+N");
+    QTest::newRow("Edit message") << "&Message"
+                                  << "&Edit\u2026" << QKeySequence("Ctrl+E");
     QTest::newRow("Manual") << "&Help"
                             << "&Manual" << QKeySequence("F1");
     QTest::newRow("About") << "&Help"
@@ -317,6 +324,35 @@ void MainFrameTest::pasteDumpTakesTheFirstMessageAsHex() {
              told.isEmpty() || box != "kept" ? BST_CHECKED : BST_UNCHECKED);
     QCOMPARE(w.boxes, told);
     QVERIFY(w.Page(2)->isVisible());
+}
+
+void MainFrameTest::editMessageTakesTheParseAndUseInParserBringsItBack() {
+    Framed w;
+    w.MenuAction("&Message", "&Edit\u2026")->trigger();
+    QCOMPARE(w.boxes.size(), 1);  // nothing parsed yet: said, no editor
+    QCOMPARE(MessageEditorOf(w.frame), nullptr);
+    w.Open(kExamples + "/demo.pro");
+    const QString chip = QStringLiteral(
+        "3032303070200000008002001041111111111111110000000000000010000001235445524D3030303124"
+        "9F0206000000001000950500000080005A08411111111111111170089A032512079C0100");
+    SetWindowText(w.Item(2, IDC_MESSAGE), chip.toLatin1().constData());
+    SetCheck(w.Item(2, IDC_HEXA), BST_CHECKED);
+    QVERIFY(w.dlg.Parser().Parse());
+    w.ShowTab(0);
+    w.MenuAction("&Message", "&Edit\u2026")->trigger();
+    MessageEditorWindow* editor = MessageEditorOf(w.frame);
+    QVERIFY(editor != nullptr && editor->isVisible());
+    MessageTreeModel& model = editor->Model();
+    QVERIFY(model.SetValue(model.IndexOf(model.Field(11), MessageTreeModel::kValue),
+                           QStringLiteral("000124")));
+    QCOMPARE(WindowQText(w.Item(2, IDC_MESSAGE)), chip);
+    QTest::mouseClick(editor->UseButton(), Qt::LeftButton);
+    QTRY_VERIFY(w.Page(2)->isVisible());
+    QString changed = chip;
+    changed.replace(QStringLiteral("000123"), QStringLiteral("000124"));
+    QCOMPARE(WindowQText(w.Item(2, IDC_MESSAGE)), changed);
+    QVERIFY(WindowQText(w.Item(2, IDC_STATUS)).contains(QStringLiteral("Parsing OK")));
+    editor->close();
 }
 
 void MainFrameTest::windowOpensOnTheScreenAndShrinksToItsLeast() {

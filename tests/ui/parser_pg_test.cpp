@@ -154,6 +154,9 @@ class ParserPgTest : public QObject {
     void windows1252CharactersAndShiftEnterAreOneUnitEach();
     void cutCellShowsItsWholeTextInATooltip();
     void failingFieldKeepsRowsBeforeIt();
+    void verdictShowsQuotedUnitsEscaped_data();
+    void verdictShowsQuotedUnitsEscaped();
+    void listKeepsTheValueUpToItsFirstNul();
     void binaryValuesShowAsHex();
     void keySelectsFieldUnits_data();
     void keySelectsFieldUnits();
@@ -328,6 +331,45 @@ void ParserPgTest::failingFieldKeepsRowsBeforeIt() {
     QCOMPARE(p.status->text(), QStringLiteral("Missing or unexpected field n\u00B0 11"));
     p.Parse(DemoMessage(4), true);
     QCOMPARE(p.status->text(), QStringLiteral("Unknown message 0400"));
+}
+
+void ParserPgTest::verdictShowsQuotedUnitsEscaped_data() {
+    QTest::addColumn<QString>("mtiHex");
+    QTest::addColumn<QString>("verdict");
+    // An EBCDIC MTI read under an ASCII dialect: as the command line writes it, not as "ðòñð".
+    QTest::newRow("EBCDIC MTI") << "F0F2F1F0"
+                                << "Unknown message \\xF0\\xF2\\xF1\\xF0";
+    QTest::newRow("control unit") << "30341B30"
+                                  << "Unknown message 04\\x1B0";
+    QTest::newRow("printable MTI as it is") << "30343030"
+                                            << "Unknown message 0400";
+}
+
+void ParserPgTest::verdictShowsQuotedUnitsEscaped() {
+    QFETCH(QString, mtiHex);
+    QFETCH(QString, verdict);
+    LoadDefinition(kTextDialect);
+    Page p;
+    const QByteArray rest = QByteArray(kTextMessage + 4).toHex().toUpper();
+    p.Parse(mtiHex + QString::fromLatin1(rest), true);
+    QCOMPARE(p.status->text(), verdict);
+}
+
+// The list is the classic one: a text value ends at its first NUL there, whatever the reports
+// and the Field details window show of it.
+void ParserPgTest::listKeepsTheValueUpToItsFirstNul() {
+    LoadDefinition(kTextDialect);
+    Page p;
+    std::string message(kTextMessage);
+    message.replace(message.size() - 4, 4,
+                    std::string("\0\x01"
+                                "01",
+                                4));
+    p.Parse(QString::fromLatin1(QByteArray::fromStdString(message).toHex()), true);
+    QCOMPARE(p.status->text(), QStringLiteral("... Parsing OK ..."));
+    const int row = p.RowOf(41);
+    QVERIFY(row >= 0);
+    QCOMPARE(p.Cell(row, 4), QStringLiteral("TERM"));
 }
 
 void ParserPgTest::binaryValuesShowAsHex() {

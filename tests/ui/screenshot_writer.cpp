@@ -1,7 +1,7 @@
 // Writes PNGs of the main window for people to look at: each tab empty and with the demo
 // definition loaded, a parse of a demo message, the Field details window of chip data, the
-// Diagnosis window of two failing messages, an input error balloon, the Field definition window
-// of a tagged field and an import report. Run by
+// Diagnosis window of two failing messages, the Message editor with a field 55 tree, an input
+// error balloon, the Field definition window of a tagged field and an import report. Run by
 // scripts/screenshots.sh; it checks nothing.
 #include <cstdio>
 #include <fstream>
@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -28,6 +29,8 @@
 #include "ui/import_report_window.h"
 #include "ui/main_dlg.h"
 #include "ui/main_frame.h"
+#include "ui/message_editor_window.h"
+#include "ui/message_tree_model.h"
 #include "ui/subfield_tree_model.h"
 #include "ui/window_text.h"
 
@@ -153,6 +156,58 @@ bool SaveDefinitionWindows(const QString& dir) {
     return ok;
 }
 
+// The Message editor on the parsed chip message, tag 9F02 picked; then a new 0200 whose amount
+// was given one digit too many.
+bool SaveMessageEditor(MainDlg& dlg, QWidget* main, const QString& dir) {
+    HWND parser = dlg.Page(2);
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), kChipMessage);
+    SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+    QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+    MessageEditorWindow editor(main, TheProtocol(), {});
+    editor.EditMessage(dlg.Parser().Parsed());
+    editor.Present();
+    if (!QTest::qWaitForWindowExposed(&editor)) return false;
+    MessageTreeModel& model = editor.Model();
+    for (const auto& item : model.Fields().back()->children) {
+        if (item->id == QStringLiteral("9F02"))
+            editor.Tree()->setCurrentIndex(model.IndexOf(item.get(), MessageTreeModel::kValue));
+    }
+    bool ok = Save(&editor, dir, QStringLiteral("message-editor"));
+    editor.NewMessage("0200");
+    const QModelIndex amount = model.IndexOf(model.Field(4), MessageTreeModel::kValue);
+    editor.Tree()->setCurrentIndex(amount);
+    model.SetValue(model.IndexOf(model.Field(3), MessageTreeModel::kValue),
+                   QStringLiteral("000000"));
+    if (!model.SetValue(amount, QStringLiteral("0000000010000")))
+        editor.Status()->setText(model.LastRefusal());
+    ok = Save(&editor, dir, QStringLiteral("message-editor-new")) && ok;
+    editor.close();
+    return ok;
+}
+
+// Field 48 of the definition with subfields: its elements as read, then where a reading stops.
+bool SaveSubfieldDetails(MainDlg& dlg, const QString& dir) {
+    if (!ReadProtocolFile(ISO_EXAMPLES_DIR "/subfields.pro", TheProtocol())) return false;
+    std::ifstream messages(ISO_EXAMPLES_DIR "/subfields-messages.hex");
+    HWND parser = dlg.Page(2);
+    bool ok = true;
+    std::string line;
+    for (int n = 1; n <= 3 && std::getline(messages, line); ++n) {
+        if (n == 2) continue;
+        SetWindowText(GetDlgItem(parser, IDC_MESSAGE), line.c_str());
+        SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+        QTest::mouseClick(GetDlgItem(parser, IDC_PARSE), Qt::LeftButton);
+        dlg.Parser().OpenDetails(48);
+        FieldDetailsWindow* details = dlg.Parser().Details();
+        if (details == nullptr || !QTest::qWaitForWindowExposed(details)) return false;
+        const QString name = n == 1 ? QStringLiteral("field-details-subfields")
+                                    : QStringLiteral("field-details-subfields-stopped");
+        ok = Save(details, dir, name) && ok;
+    }
+    if (FieldDetailsWindow* details = dlg.Parser().Details()) details->close();
+    return ok;
+}
+
 void ShowTab(MainDlg& dlg, int index) {
     static_cast<QTabWidget*>(dlg.Tab())->setCurrentIndex(index);
 }
@@ -200,6 +255,7 @@ int main(int argc, char** argv) {
     ok = Save(wnd, dir, QStringLiteral("parser-demo")) && ok;
     ok = SaveDetails(parser, wnd, dir) && ok;
     ok = SaveDiagnoses(dlg, wnd, dir) && ok;
+    ok = SaveMessageEditor(dlg, wnd, dir) && ok;
 
     // Apply with no description is refused on the description box.
     ShowTab(dlg, 0);
@@ -208,6 +264,7 @@ int main(int argc, char** argv) {
     ok = Save(wnd, dir, QStringLiteral("data-elements-balloon")) && ok;
 
     HideErrorBalloon();
+    ok = SaveSubfieldDetails(dlg, dir) && ok;
     SetFileChooser({});
     delete wnd;
     ok = SaveDefinitionWindows(dir) && ok;
