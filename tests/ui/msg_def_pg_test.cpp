@@ -51,7 +51,7 @@ void DefineMessages(int count) {
     for (int i = 0; i < count; ++i) {
         auto m = std::make_unique<MsgDef>();
         InitMsgDef(*m, TheProtocol());
-        std::snprintf(m->mti, sizeof m->mti, "%04d", 1000 + i);
+        std::snprintf(m->mti, sizeof m->mti, "%04d", (1000 + i) % 10000);
         TheProtocol().messages.PutIfEmpty(i, m);
     }
 }
