@@ -18,9 +18,24 @@ Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput
     }
 }
 
+bool Checker::SetStrict(bool trailingAllowed) {
+    strict = std::make_unique<Diagnoser>(def);
+    strict->SetStrict(true, trailingAllowed);
+    return strict->Ready();
+}
+
+bool Checker::KeepWhole() {
+    const int length = message.Length();
+    if (whole.Capacity() < length + 1 && !whole.Reserve(length + 1, false)) return false;
+    if (length > 0) std::memcpy(whole.Data(), message.Data(), static_cast<std::size_t>(length));
+    whole.SetLength(length);
+    return whole.Terminate();
+}
+
 bool Checker::Take() {
     rows.clear();
     CheckedMessage checked;
+    if (strict && headerUnits > 0 && !KeepWhole()) return Fail("no memory for the message");
     if (headerUnits >= 0) {
         const int length = message.Length();
         if (length < headerUnits) {
@@ -41,6 +56,11 @@ bool Checker::Take() {
     }
     checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header, scratch);
     checked.verdict = std::string_view(verdict.Text(), verdict.Length());
+    if (strict && checked.ok) {
+        strict->StrictFindings(headerUnits > 0 ? whole : message, headerUnits, findings);
+        checked.strict = &findings;
+        checked.ok = findings.empty();
+    }
     return Deliver(checked);
 }
 

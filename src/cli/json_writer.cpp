@@ -156,6 +156,25 @@ char* PutJsonString(char* out, std::string_view text) noexcept {
     return out;
 }
 
+char* PutJsonMessageString(char* out, std::string_view lead, std::string_view bytes) noexcept {
+    out = PutJsonString(out, lead) - 1;  // its closing quote is the message's to write
+    for (char b : bytes) {
+        const auto c = static_cast<std::uint8_t>(b);
+        if (c < 0x20 || c >= 0x7F) {
+            // Each unit on its own, the same way whatever it is: a message's bytes are no UTF-8.
+            out = Put(out, "\\u00");
+            *out++ = kHexDigits[c >> 4];
+            *out++ = kHexDigits[c & 15];
+        } else if (kPlain[c]) {
+            *out++ = b;
+        } else {
+            out = PutEscape(out, c);
+        }
+    }
+    *out++ = '"';
+    return out;
+}
+
 void AppendJsonString(std::string& out, std::string_view text) {
     const std::size_t size = out.size();
     out.resize(size + JsonStringRoom(text.size()));

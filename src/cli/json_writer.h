@@ -18,6 +18,11 @@ constexpr std::size_t JsonStringRoom(std::size_t size) {
     return 6 * size + 2;
 }
 
+// lead as PutJsonString writes it, then bytes from a message in the same string, each unit
+// outside 0x20 to 0x7E as \u00xx (DEL and 0x80 to 0xFF too: a message's units are no UTF-8),
+// '"' and '\' escaped.
+char* PutJsonMessageString(char* out, std::string_view lead, std::string_view bytes) noexcept;
+
 // Objects and arrays with the commas between their members; the caller writes them in order.
 // Nothing else may write to the text while the writer is there. Its pieces are inlined: each is
 // a few stores then, where a call would cost more than the piece, and names of known length.
@@ -48,6 +53,10 @@ class JsonWriter {
     }
     ISO_JSON_INLINE void String(std::string_view text) {
         window.Commit(PutJsonString(Next(JsonStringRoom(text.size())), text));
+    }
+    void MessageString(std::string_view lead, std::string_view bytes) {
+        window.Commit(
+            PutJsonMessageString(Next(JsonStringRoom(lead.size() + bytes.size())), lead, bytes));
     }
     ISO_JSON_INLINE void Number(long value) { window.Commit(PutNumber(Next(24), value)); }
     ISO_JSON_INLINE void Bool(bool value) { window.Commit(Put(Next(5), value ? "true" : "false")); }

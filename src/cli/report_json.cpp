@@ -155,6 +155,18 @@ void JsonReport::Write(const CheckedMessage& message) {
     json.EndArray();
     json.Key("verdict").String(message.verdict);
     json.Key("ok").Bool(message.ok);
+    if (message.strict != nullptr) {
+        json.Key("strict").BeginArray();
+        for (const Finding& finding : *message.strict) {
+            json.BeginObject();
+            json.Key("kind").String(NameOf(finding.kind));
+            json.Key("field").Number(finding.field);
+            json.Key("offset").Number(finding.offset);
+            json.Key("text").MessageString({}, finding.text);
+            json.EndObject();
+        }
+        json.EndArray();
+    }
     if (message.error != nullptr) json.Key("error").String(message.error);
     json.EndObject();
     json.Raw('\n');

@@ -24,8 +24,19 @@ class Diagnoser {
     // False when the copy could not be made; nothing is diagnosed then.
     bool Ready() const noexcept { return ready; }
 
+    // A strict diagnosis fails a message that passes as it is for its findings of the kinds
+    // bitmap, type, length, subfield and trailing (the last unless allowed here or by the
+    // definition's OPTION= TRAILING; Y).
+    void SetStrict(bool on, bool trailingAllowed) noexcept {
+        strict = on;
+        allowTrailing = trailingAllowed;
+    }
+
     // header: units the caller sets aside before the MTI.
     void Diagnose(const AutoBuff& message, int header, Diagnosis& out);
+    // The findings a strict diagnosis fails the message for, without the map or a search: for
+    // a caller that has the classic verdict already.
+    void StrictFindings(const AutoBuff& message, int header, std::vector<Finding>& out);
     // The what-if search alone, readings best first: single encoding changes, then headers of
     // 1 to kMaxHeader units, then a header with one change, ending after the first tier that
     // holds a passing reading.
@@ -43,12 +54,16 @@ class Diagnoser {
         char mti[5] = {};
     };
 
-    void Walk(const AutoBuff& message, int header, Diagnosis& out);
-    void AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry& entry,
+    void Walk(const AutoBuff& message, int header, Diagnosis& out, bool mapped);
+    void AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry* entry,
                       std::vector<Finding>& warnings);
+    bool IsStrict(const Finding& finding) const noexcept;
+    void AddStrict(const Diagnosis& walked, std::vector<Finding>& out) const;
     Score Evaluate(const AutoBuff& message, int start, int change) noexcept;
     bool Consider(const Score& score, const Score& baseline) noexcept;
     bool AnyPasses() const noexcept;
+    // The MTI read from start has a message definition.
+    bool MtiKnown(const AutoBuff& message, int start) noexcept;
     void AddFieldChanges(const AutoBuff& message, int header);
     void Apply(int change) noexcept;
     void Restore(int change) noexcept;
@@ -57,6 +72,13 @@ class Diagnoser {
 
     std::unique_ptr<ProtocolDef> copy;
     bool ready = false;
+    bool strict = false;
+    bool allowTrailing = false;
+    // Of the walk, kept from one message to the next.
+    std::vector<int> offsets;
+    std::vector<MapEntry> fieldEntries;
+    std::vector<Finding> fieldWarnings;
+    Diagnosis bare;                           // the findings of a walk without its map
     std::int16_t sizeLens[kFieldCount] = {};  // as copied, for the way back from a new LEN_Enc
     Encoding originals[kEncodingRoleCount] = {};
     // Every offered value other than the current one, then allowing empty fields: the first

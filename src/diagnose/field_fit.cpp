@@ -14,10 +14,10 @@ bool IsPrintable(std::uint8_t ch) noexcept {
     return ch >= 0x20 && ch <= 0x7E;
 }
 
-bool IsTextValue(const ProtocolDef& def, FieldType type) noexcept {
-    switch (type) {
+bool IsTextValue(const ProtocolDef& def, int n) noexcept {
+    switch (def.fields[n].type) {
         case FieldType::N:
-            return def.numEnc == Encoding::CHAR;
+            return def.DataEncoding(n) == Encoding::CHAR;
         case FieldType::A:
         case FieldType::AN:
         case FieldType::AS:
@@ -39,7 +39,6 @@ bool FitsType(FieldType type, std::uint8_t ch) noexcept {
         case FieldType::AN:
             return IsLetter(ch) || IsDigit(ch) || ch == ' ';
         case FieldType::AS:
-            return IsPrintable(ch) && !IsDigit(ch);
         case FieldType::ANS:
             return IsPrintable(ch);
         default:
@@ -58,7 +57,7 @@ FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexce
         fit.prefixLength = length;
         fit.prefixAboveMax = length > element.size;
     }
-    if (!IsTextValue(def, element.type)) return fit;
+    if (!IsTextValue(def, field.number)) return fit;
     const std::uint8_t* value = field.value->Data();
     for (int i = 0; i < length; ++i) {
         if (!FitsType(element.type, value[i])) {
