@@ -24,6 +24,7 @@ const std::string kText =
     "FIELD=  43;    A;   4; 0; N; Name\n"
     "FIELD=  44;   AN;   4; 0; N; Response data\n"
     "FIELD=  47;  ANS; 999; 3; Y; Additional data\n"
+    "FIELD=  48;  ANS; 999; 3; N; Private data\n"
     "FIELD=  70;    N;   3; 0; N; Network code\n"
     "MSG=0800;00000000000000000000000000000000;FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF;Network\n"
     "STRUCTURE= 47; TAGGED; TAG 2; LEN 2\n"
@@ -132,6 +133,18 @@ INSTANTIATE_TEST_SUITE_P(
                    FindingKind::kType, 41, 24, "field 41: '\x07' at offset 24 does not fit ANS"},
         StrictCase{"HighByteInAs", &kText, kNet + "0000000000400000" + "AB\xE9" + "1",
                    FindingKind::kType, 42, 22, "field 42: '\xE9' at offset 22 does not fit AS"},
+        // Long values are judged sixteen units at a time: a unit past the first sixteen, and a
+        // byte from 0x80, which a signed comparison would take for one below 0x20.
+        StrictCase{"LetterLateInLongNumeric", &kText,
+                   kNet + "4000000000000000" + "18" + "41111111111111111X", FindingKind::kType, 2,
+                   39, "field 2: 'X' at offset 39 does not fit N"},
+        StrictCase{"DelLateInLongAns", &kText,
+                   kNet + "0000000000010000" + "040" + std::string(39, 'A') + "\x7F",
+                   FindingKind::kType, 48, 62, "field 48: '\x7F' at offset 62 does not fit ANS"},
+        StrictCase{"HighByteInLongAns", &kText,
+                   kNet + "0000000000010000" + "040" + std::string(20, ' ') + "\xE9" +
+                       std::string(19, '~'),
+                   FindingKind::kType, 48, 43, "field 48: '\xE9' at offset 43 does not fit ANS"},
         StrictCase{"LengthAboveMaximum", &kText,
                    kNet + "4000000000000000" + "20" + "41111111111111111111", FindingKind::kLength,
                    2, 20, "field 2: length 20 above the maximum 19 at offset 20"},
