@@ -41,6 +41,8 @@ class Checker : public MessageSink {
   private:
     bool TakeField(const DecodedField& field);
     bool KeepWhole();
+    void TakeStrict(const DecodedField& field);
+    const AutoBuff& Whole() const;
     bool Deliver(CheckedMessage& checked);
 
     const ProtocolDef& def;
@@ -67,5 +69,6 @@ class Checker : public MessageSink {
     // Under --strict only, so that the classic check costs nothing more.
     std::unique_ptr<Diagnoser> strict;
     std::vector<Finding> findings;
-    AutoBuff whole;  // the message with its header, whose offsets the findings count from
+    AutoBuff whole;      // the message with its header, whose offsets the findings count from
+    int fieldsEnd = -1;  // of the last field decoded, counted as the findings' offsets
 };

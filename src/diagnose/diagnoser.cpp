@@ -427,15 +427,8 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out, bool m
         }
         return;
     }
-    if (rest > 0) {
-        if (mapped) out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
-        // Units after a bitmap cut short are that bitmap's: its finding says so already.
-        const bool secondaryCut = TestBit(walk.bitmap, 1) && !def.options.fixedBitmap &&
-                                  walk.secondaryUnits == 0 &&
-                                  walk.end == walk.BitmapStart() + walk.primaryUnits;
-        if (walk.read && walk.primaryUnits > 0 && !secondaryCut)
-            out.warnings.push_back(TrailingWarning(walk.end, rest));
-    }
+    if (mapped && rest > 0) out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
+    AddTrailingFinding(message, def, walk, out.warnings);
 }
 
 bool Diagnoser::IsStrict(const Finding& finding) const noexcept {
@@ -449,13 +442,38 @@ void Diagnoser::AddStrict(const Diagnosis& walked, std::vector<Finding>& out) co
     }
 }
 
+void Diagnoser::StrictField(const AutoBuff& message, const DecodedField& field,
+                            std::vector<Finding>& out) {
+    if (!ready || field.number < kFirstDataElement || field.number > kLastField) return;
+    CheckFieldFit(*copy, field, fit);
+    if (fit.Count() > 0) AddFitWarnings(message, *copy, field, fit, out);
+    AddSubfields(*copy, field, nullptr, out);
+}
+
+void Diagnoser::StrictEnd(const AutoBuff& message, int header, int end, std::vector<Finding>& out) {
+    if (!ready) return;
+    WalkOutline walk;
+    ParseCursor cursor{*copy, message};
+    ReadOutline(message, std::clamp(header, 0, message.Length()), *copy, cursor, walk);
+    if (end > walk.end) walk.end = end;
+    outline.clear();
+    AddBitmapFindings(message, *copy, walk, outline);
+    out.insert(out.begin(), outline.begin(), outline.end());
+    outline.clear();
+    AddTrailingFinding(message, *copy, walk, outline);
+    for (const Finding& finding : outline) {
+        if (IsStrict(finding)) out.push_back(finding);
+    }
+}
+
 void Diagnoser::StrictFindings(const AutoBuff& message, int header, std::vector<Finding>& out) {
     out.clear();
     if (!ready || message.Length() > kMaxMessageUnits) return;
-    bare.warnings.clear();
-    bare.stopped.reset();
-    Walk(message, std::clamp(header, 0, message.Length()), bare, false);
-    AddStrict(bare, out);
+    const int start = std::clamp(header, 0, message.Length());
+    WalkOutline walk;
+    WalkMessage(message, start, *copy, value, walk,
+                [&](const DecodedField& field) { StrictField(message, field, out); });
+    StrictEnd(message, start, walk.end, out);
 }
 
 void Diagnoser::Diagnose(const AutoBuff& message, int header, Diagnosis& out) {

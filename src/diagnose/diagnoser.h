@@ -37,6 +37,11 @@ class Diagnoser {
     // The findings a strict diagnosis fails the message for, without the map or a search: for
     // a caller that has the classic verdict already.
     void StrictFindings(const AutoBuff& message, int header, std::vector<Finding>& out);
+    // The same over a decode the caller runs itself: each field as the decoder hands it over
+    // (its offset counted from the message's first unit), then the end of the last field (or
+    // less, after none), which adds the bitmap's findings first and the trailing units last.
+    void StrictField(const AutoBuff& message, const DecodedField& field, std::vector<Finding>& out);
+    void StrictEnd(const AutoBuff& message, int header, int end, std::vector<Finding>& out);
     // The what-if search alone, readings best first: single encoding changes, then headers of
     // 1 to kMaxHeader units, then a header with one change, ending after the first tier that
     // holds a passing reading.
@@ -78,7 +83,8 @@ class Diagnoser {
     std::vector<int> offsets;
     std::vector<MapEntry> fieldEntries;
     std::vector<Finding> fieldWarnings;
-    Diagnosis bare;                           // the findings of a walk without its map
+    FieldFit fit;                  // of the field StrictField judges
+    std::vector<Finding> outline;  // the findings of the MTI and bitmaps, of the units after
     std::int16_t sizeLens[kFieldCount] = {};  // as copied, for the way back from a new LEN_Enc
     Encoding originals[kEncodingRoleCount] = {};
     // Every offered value other than the current one, then allowing empty fields: the first

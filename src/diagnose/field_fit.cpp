@@ -78,8 +78,14 @@ bool FitsType(FieldType type, std::uint8_t ch) noexcept {
 
 FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexcept {
     FieldFit fit;
+    CheckFieldFit(def, field, fit);
+    return fit;
+}
+
+void CheckFieldFit(const ProtocolDef& def, const DecodedField& field, FieldFit& fit) noexcept {
+    fit = FieldFit{};
     if (field.number < kFirstDataElement || field.number > kLastField || field.value == nullptr) {
-        return fit;
+        return;
     }
     const FldDef& element = def.fields[field.number];
     const int length = field.value->Length();
@@ -87,7 +93,7 @@ FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexce
         fit.prefixLength = length;
         fit.prefixAboveMax = length > element.size;
     }
-    if (!IsTextValue(def, field.number)) return fit;
+    if (!IsTextValue(def, field.number)) return;
     // Every character of every field under check --strict: a table, not FitsType's branches.
     static const auto kFits = [] {
         std::array<std::array<bool, 256>, kFieldTypeCount> fits{};
@@ -98,14 +104,14 @@ FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexce
         return fits;
     }();
     const int type = static_cast<int>(element.type);
-    if (type < 0 || type >= kFieldTypeCount) return fit;
+    if (type < 0 || type >= kFieldTypeCount) return;
     const std::uint8_t* value = field.value->Data();
     if (element.type == FieldType::N || element.type == FieldType::ANS ||
         element.type == FieldType::AS) {
         const bool digits = element.type == FieldType::N;
         const int at = FirstOutside(value, length, digits ? '0' : 0x20, digits ? '9' : 0x7E);
         if (at < length) fit.unfit = at;
-        return fit;
+        return;
     }
     const std::array<bool, 256>& fits = kFits[type];
     for (int i = 0; i < length; ++i) {
@@ -114,7 +120,6 @@ FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexce
             break;
         }
     }
-    return fit;
 }
 
 int BitmapFault(const AutoBuff& message, int at, int units, const ProtocolDef& def) noexcept {

@@ -22,6 +22,9 @@ struct FieldFit {
 // (packed digits are digits already: the decoder refuses a nibble above 9; BIGEND and HEX
 // numbers are bytes).
 FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexcept;
+// The same into fit, for a caller that judges every field of every message: a small struct
+// returned in registers costs a stalled store for each.
+void CheckFieldFit(const ProtocolDef& def, const DecodedField& field, FieldFit& fit) noexcept;
 
 // Offset of the first unit of the bitmap block at [at, at + units) that its encoding cannot
 // convert, or -1. The decoder leaves such a block's remaining bytes zero and reads on.

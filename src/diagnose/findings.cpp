@@ -309,6 +309,16 @@ Finding NotAllowedWarning(int field, int offset, const char* mti) {
     return {field, offset, FieldLead(field) + "not allowed in message " + mti};
 }
 
+void AddTrailingFinding(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                        std::vector<Finding>& out) {
+    const int rest = message.Length() - walk.end;
+    if (!walk.read || walk.code != kNoMoreFields || rest <= 0 || walk.primaryUnits == 0) return;
+    const int bitmapEnd = walk.BitmapStart() + walk.primaryUnits;
+    const bool secondaryCut = TestBit(walk.bitmap, 1) && !def.options.fixedBitmap &&
+                              walk.secondaryUnits == 0 && walk.end == bitmapEnd;
+    if (!secondaryCut) out.push_back(TrailingWarning(walk.end, rest));
+}
+
 Finding TrailingWarning(int offset, int units) {
     return {0, offset,
             std::to_string(units) + (units == 1 ? " trailing unit" : " trailing units") +

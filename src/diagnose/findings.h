@@ -38,4 +38,8 @@ Finding BitmapWarning(const AutoBuff& message, const ProtocolDef& def, int block
 void AddBitmapFindings(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
                        std::vector<Finding>& out);
 Finding NotAllowedWarning(int field, int offset, const char* mti);
+// Units after walk.end, when the walk decoded every field; none where they are a bitmap's cut
+// short, which its finding names already.
+void AddTrailingFinding(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                        std::vector<Finding>& out);
 Finding TrailingWarning(int offset, int units);
