@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,8 @@ struct CheckOptions {
     bool json = false;
     bool summary = false;
     bool noMask = false;
+    bool strict = false;
+    bool allowTrailing = false;
     int jobs = 1;
     std::vector<int> tlvFields;
     std::vector<int> maskFields;
@@ -59,9 +62,11 @@ class CheckWorker : public BlockChecker {
         : report(MakeReport(options, def, output, SIZE_MAX)), checker(def, *report, output) {
         checker.SetHeader(options.framing.header);
         checker.SetInspection(InspectionOf(options));
+        ready = !options.strict || checker.SetStrict(options.allowTrailing);
         summary = dynamic_cast<SummaryReport*>(report.get());
     }
 
+    bool Ready() const { return ready; }
     void Check(MessageBlock& block) override {
         CheckBlock(checker, output, block);
         if (summary != nullptr) summary->TakeTallies(block.tallies);
@@ -72,13 +77,23 @@ class CheckWorker : public BlockChecker {
     std::unique_ptr<ReportWriter> report;
     Checker checker;
     SummaryReport* summary = nullptr;
+    bool ready = true;
 };
+
+int NoMemory(const CheckOptions& options) {
+    std::fprintf(stderr, "%s: cannot check strictly: %s\n", options.definition.c_str(),
+                 ErrorText(ENOMEM).c_str());
+    return kExitUsage;
+}
 
 int CheckInParallel(const CheckOptions& options, const ProtocolDef& def, ReportWriter& report,
                     ReportOutput& output, int threads) {
     std::vector<std::unique_ptr<BlockChecker>> workers;
-    for (int i = 0; i < threads; ++i)
-        workers.push_back(std::make_unique<CheckWorker>(options, def));
+    for (int i = 0; i < threads; ++i) {
+        auto worker = std::make_unique<CheckWorker>(options, def);
+        if (!worker->Ready()) return NoMemory(options);
+        workers.push_back(std::move(worker));
+    }
     ParallelSink::Merge merge;
     if (auto* summary = dynamic_cast<SummaryReport*>(&report)) {
         merge = [summary](const MessageBlock& block) { summary->AddTallies(block.tallies); };
@@ -109,6 +124,7 @@ int RunCheck(const CheckOptions& given) {
     Checker checker(def, *report, output);
     checker.SetHeader(options.framing.header);
     checker.SetInspection(InspectionOf(options));
+    if (options.strict && !checker.SetStrict(options.allowTrailing)) return NoMemory(options);
     const bool inputsRead = ReadInputs(checker, options.inputs, options.framing, output);
     const bool written = checker.Finish();
     return RunStatus("check", written, inputsRead, checker.Counts(), output);
@@ -128,6 +144,15 @@ void AddCheckCommand(CLI::App& app, int& status) {
     json->excludes(summary);
     command->add_flag("--no-mask", options->noMask,
                       "Show card numbers, track data and PIN data as they are; masked by default");
+    CLI::Option* strict = command->add_flag(
+        "--strict", options->strict,
+        "Also fail a message that passes for a bitmap cut short or not converting, a value "
+        "outside its type, a length above the maximum, a subfield structure that does not fit, "
+        "or units after the last field; each reason on a line of its own");
+    command
+        ->add_flag("--allow-trailing", options->allowTrailing,
+                   "Under --strict, units after the last field fail no message")
+        ->needs(strict);
     command
         ->add_option("--tlv-field", options->tlvFields,
                      "Also read field N as EMV BER-TLV data objects (repeatable)")

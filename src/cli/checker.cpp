@@ -18,9 +18,45 @@ Checker::Checker(const ProtocolDef& protocol, ReportWriter& report, ReportOutput
     }
 }
 
+bool Checker::SetStrict(bool trailingAllowed) {
+    strict = std::make_unique<Diagnoser>(def);
+    strict->SetStrict(true, trailingAllowed);
+    // The fields are judged as the decode hands them over: the message is not decoded twice.
+    const bool rows = writer.WantsFields();
+    consumer = [this, rows](const DecodedField& field) {
+        TakeStrict(field);
+        return !rows || TakeField(field);
+    };
+    return strict->Ready();
+}
+
+const AutoBuff& Checker::Whole() const {
+    return headerUnits > 0 ? whole : message;
+}
+
+void Checker::TakeStrict(const DecodedField& field) {
+    // Offsets count from the first unit of the message as read, as the rows' do.
+    const int offset = field.offset + (headerUnits > 0 ? headerUnits : 0);
+    DecodedField placed = field;
+    if (offset <= INT16_MAX) placed.offset = static_cast<std::int16_t>(offset);
+    strict->StrictField(Whole(), placed, findings);
+    fieldsEnd = offset + field.consumed;
+}
+
+bool Checker::KeepWhole() {
+    const int length = message.Length();
+    if (whole.Capacity() < length + 1 && !whole.Reserve(length + 1, false)) return false;
+    if (length > 0) std::memcpy(whole.Data(), message.Data(), static_cast<std::size_t>(length));
+    whole.SetLength(length);
+    return whole.Terminate();
+}
+
 bool Checker::Take() {
     rows.clear();
     CheckedMessage checked;
+    findings.clear();
+    fieldsEnd = -1;
+    if (strict && headerUnits > 0 && !KeepWhole()) return Fail("no memory for the message");
     if (headerUnits >= 0) {
         const int length = message.Length();
         if (length < headerUnits) {
@@ -41,6 +77,11 @@ bool Checker::Take() {
     }
     checked.ok = DecodeMessage(message, def, consumer, verdict, &checked.header, scratch);
     checked.verdict = std::string_view(verdict.Text(), verdict.Length());
+    if (strict && checked.ok) {
+        strict->StrictEnd(Whole(), headerUnits, fieldsEnd, findings);
+        checked.strict = &findings;
+        checked.ok = findings.empty();
+    }
     return Deliver(checked);
 }
 

@@ -10,6 +10,7 @@
 #include "cli/report_writer.h"
 #include "content/field_content.h"
 #include "content/value_mask.h"
+#include "diagnose/diagnoser.h"
 #include "input/message_sink.h"
 #include "model/protocol.h"
 
@@ -26,6 +27,9 @@ class Checker : public MessageSink {
     void SetHeader(int units) { headerUnits = units; }
     // What the rows show inside their fields and which values they mask; masked by default.
     void SetInspection(const InspectOptions& options) { inspect = options; }
+    // A message that passes fails for the findings of a strict diagnosis; trailingAllowed: units
+    // after the last field are no finding. False when there is no memory for it.
+    bool SetStrict(bool trailingAllowed);
 
     const CheckCounts& Counts() const { return counts; }
     // Counts from nothing again, numbering messages on from read.
@@ -36,6 +40,9 @@ class Checker : public MessageSink {
 
   private:
     bool TakeField(const DecodedField& field);
+    bool KeepWhole();
+    void TakeStrict(const DecodedField& field);
+    const AutoBuff& Whole() const;
     bool Deliver(CheckedMessage& checked);
 
     const ProtocolDef& def;
@@ -59,4 +66,9 @@ class Checker : public MessageSink {
     ValueMask bitmapMask;
     InspectOptions inspect;
     CheckCounts counts;
+    // Under --strict only, so that the classic check costs nothing more.
+    std::unique_ptr<Diagnoser> strict;
+    std::vector<Finding> findings;
+    AutoBuff whole;      // the message with its header, whose offsets the findings count from
+    int fieldsEnd = -1;  // of the last field decoded, counted as the findings' offsets
 };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_output.h"
 #include "cli/commands.h"
 #include "cli/diagnose_sink.h"
 #include "cli/message_input.h"
@@ -16,7 +17,10 @@ struct DiagnoseOptions {
     FramingOptions framing;
     bool json = false;
     bool noMask = false;
+    bool strict = false;
+    bool allowTrailing = false;
     int jobs = 1;
+    std::string writeDefinition;  // where the first reading goes, applied; none when empty
     std::string definition;
     std::vector<std::string> inputs;
 };
@@ -32,6 +36,22 @@ InspectOptions InspectionOf(const DiagnoseOptions& options) {
     return inspect;
 }
 
+// The reading's header and change as the definition's own lines: OPTION= HEADER, the
+// encoding (a change of LEN_Enc with the prefix sizes it recomputes), or OPTION= EMPTY_FIELDS.
+void ApplyReading(const Reading& reading, ProtocolDef& def) {
+    // A header the command line set aside stands in the file too.
+    if (reading.headerChanged || reading.header > 0) def.options.header = reading.header;
+    if (!reading.change) return;
+    const EncodingChange& change = *reading.change;
+    if (change.emptyFields) {
+        def.options.emptyFields = true;
+    } else if (change.field != 0) {
+        SetOwnEncoding(def.settings[change.field], change.role, change.value);
+    } else {
+        PickEncoding(def, change.role, change.value);
+    }
+}
+
 int NoMemory(const DiagnoseOptions& options) {
     std::fprintf(stderr, "%s: cannot diagnose: %s\n", options.definition.c_str(),
                  ErrorText(ENOMEM).c_str());
@@ -43,7 +63,9 @@ class DiagnoseWorker : public BlockChecker {
   public:
     DiagnoseWorker(const DiagnoseOptions& options, const ProtocolDef& def)
         : report(MakeReport(options, output)),
-          sink(def, InspectionOf(options), options.framing.header, *report, output) {}
+          sink(def, InspectionOf(options), options.framing.header, *report, output) {
+        sink.SetStrict(options.strict, options.allowTrailing);
+    }
 
     bool Ready() const { return sink.Ready(); }
     void Check(MessageBlock& block) override { CheckBlock(sink, output, block); }
@@ -80,13 +102,23 @@ int RunDiagnose(const DiagnoseOptions& given) {
     if (options.framing.header < 0) options.framing.header = def.options.header;
     ReportOutput output(stdout);
     const std::unique_ptr<DiagnoseReport> report = MakeReport(options, output);
-    const int threads = ThreadsFor(options.jobs);
+    // The first reading is the first message's with a reading: one sink sees them in order.
+    const int threads = options.writeDefinition.empty() ? ThreadsFor(options.jobs) : 1;
     if (threads > 1) return DiagnoseInParallel(options, def, *report, output, threads);
     DiagnoseSink sink(def, InspectionOf(options), options.framing.header, *report, output);
     if (!sink.Ready()) return NoMemory(options);
+    sink.SetStrict(options.strict, options.allowTrailing);
     const bool inputsRead = ReadInputs(sink, options.inputs, options.framing, output);
     const bool written = sink.Finish();
-    return RunStatus("diagnose", written, inputsRead, sink.Counts(), output);
+    const int status = RunStatus("diagnose", written, inputsRead, sink.Counts(), output);
+    if (options.writeDefinition.empty()) return status;
+    if (!sink.FirstReading()) {
+        std::fprintf(stderr, "%s: not written: no message has a reading\n",
+                     options.writeDefinition.c_str());
+        return kExitUsage;
+    }
+    ApplyReading(*sink.FirstReading(), def);
+    return DeliverDefinition(&options.writeDefinition, def, status);
 }
 
 }  // namespace
@@ -101,6 +133,17 @@ void AddDiagnoseCommand(CLI::App& app, int& status) {
     command->add_flag("--json", options->json, "One JSON object per message (JSON Lines)");
     command->add_flag("--no-mask", options->noMask,
                       "Show card numbers, track data and PIN blocks in full");
+    CLI::Option* strict = command->add_flag(
+        "--strict", options->strict,
+        "Fail a message that passes for the findings check --strict fails it for");
+    command
+        ->add_flag("--allow-trailing", options->allowTrailing,
+                   "Under --strict, units after the last field fail no message")
+        ->needs(strict);
+    command->add_option("--write-definition", options->writeDefinition,
+                        "Write the definition with the first reading of the first message that "
+                        "has one applied to FILE (.pro); the messages are then diagnosed in "
+                        "order, on one thread");
     AddJobsOption(*command, options->jobs);
     command->add_option("definition", options->definition, "Protocol definition (.pro)")
         ->required();

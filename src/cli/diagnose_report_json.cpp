@@ -3,6 +3,28 @@
 
 namespace {
 
+// The only verdict that quotes the message: the MTI that has no message definition.
+constexpr std::string_view kUnknownMessage = "Unknown message ";
+
+// A verdict in the system's words, the MTI it quotes as the message's units.
+void WriteVerdict(JsonWriter& json, std::string_view verdict) {
+    if (verdict.substr(0, kUnknownMessage.size()) != kUnknownMessage) return json.String(verdict);
+    json.TextAndUnits(kUnknownMessage, verdict.substr(kUnknownMessage.size()));
+}
+
+void WriteFindings(JsonWriter& json, const std::vector<Finding>& findings, bool kinds) {
+    json.BeginArray();
+    for (const Finding& finding : findings) {
+        json.BeginObject();
+        if (kinds) json.Key("kind").String(NameOf(finding.kind));
+        if (kinds || finding.field != 0) json.Key("field").Number(finding.field);
+        json.Key("offset").Number(finding.offset);
+        json.Key("text").TextAndUnits({}, finding.text);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
 void WriteMap(JsonWriter& json, const Diagnosis& diagnosis) {
     json.BeginArray();
     for (const MapEntry& entry : diagnosis.map) {
@@ -27,18 +49,6 @@ void WriteMap(JsonWriter& json, const Diagnosis& diagnosis) {
     json.EndArray();
 }
 
-void WriteWarnings(JsonWriter& json, const Diagnosis& diagnosis) {
-    json.BeginArray();
-    for (const Finding& finding : diagnosis.warnings) {
-        json.BeginObject();
-        if (finding.field != 0) json.Key("field").Number(finding.field);
-        json.Key("offset").Number(finding.offset);
-        json.Key("text").String(finding.text);
-        json.EndObject();
-    }
-    json.EndArray();
-}
-
 void WriteCandidates(JsonWriter& json, const Diagnosis& diagnosis) {
     json.BeginArray();
     for (const Reading& reading : diagnosis.readings) {
@@ -52,7 +62,14 @@ void WriteCandidates(JsonWriter& json, const Diagnosis& diagnosis) {
             json.Key(KeyOf(reading.change->role)).String(NameOf(reading.change->value));
         }
         json.EndObject();
-        json.Key("verdict").String(reading.verdict);
+        if (!reading.prefixSizes.empty()) {
+            json.Key("prefix_sizes").BeginObject();
+            for (const PrefixSize& size : reading.prefixSizes)
+                json.Key(std::to_string(size.field)).Number(size.to);
+            json.EndObject();
+        }
+        json.Key("verdict");
+        WriteVerdict(json, reading.verdict);
         json.Key("ok").Bool(reading.ok);
         json.Key("warnings").Number(reading.warnings);
         json.EndObject();
@@ -72,19 +89,24 @@ void DiagnoseJsonReport::Write(const DiagnosedMessage& message) {
         json.Key("error").String(message.error);
     } else {
         const Diagnosis& diagnosis = *message.diagnosis;
-        json.Key("verdict").String(diagnosis.verdict);
+        json.Key("verdict");
+        WriteVerdict(json, diagnosis.verdict);
         json.Key("ok").Bool(diagnosis.ok);
+        if (!diagnosis.strict.empty()) {
+            json.Key("strict");
+            WriteFindings(json, diagnosis.strict, true);
+        }
         json.Key("map");
         WriteMap(json, diagnosis);
         if (diagnosis.stopped) {
             json.Key("stopped").BeginObject();
             json.Key("field").Number(diagnosis.stopped->field);
             json.Key("offset").Number(diagnosis.stopped->offset);
-            json.Key("reason").String(diagnosis.stopped->text);
+            json.Key("reason").TextAndUnits({}, diagnosis.stopped->text);
             json.EndObject();
         }
         json.Key("warnings");
-        WriteWarnings(json, diagnosis);
+        WriteFindings(json, diagnosis.warnings, false);
         json.Key("candidates");
         WriteCandidates(json, diagnosis);
     }

@@ -42,9 +42,13 @@ void DiagnoseTextReport::Write(const DiagnosedMessage& message) {
     } else {
         AppendVerdict(out.Text(), diagnosis.verdict);
     }
+    // The classic verdict stays as it is; a strict diagnosis says what fails it after it.
+    if (!diagnosis.strict.empty()) out.Append("; strict: failed");
     out.Line();
     WriteMap(diagnosis, *message.rows);
     if (diagnosis.stopped) WriteFinding("stopped: ", *diagnosis.stopped);
+    for (const Finding& finding : diagnosis.strict)
+        WriteFinding("strict: ", finding);
     for (const Finding& warning : diagnosis.warnings)
         WriteFinding("warning: ", warning);
     if (!diagnosis.searched) return;

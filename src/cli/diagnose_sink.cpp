@@ -20,6 +20,7 @@ bool DiagnoseSink::Take() {
     for (Reading& reading : diagnosis.readings)
         reading.headerHex =
             ReadingHeaderHex(message.Data(), message.Length(), reading, mapRows.Masks());
+    if (!firstReading && !diagnosis.readings.empty()) firstReading = diagnosis.readings.front();
     diagnosed.diagnosis = &diagnosis;
     return Deliver(diagnosed, diagnosis.ok);
 }

@@ -1,6 +1,7 @@
 // Diagnoses each message a reader delivers and hands the diagnosis to a report writer.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ class DiagnoseSink : public MessageSink {
                  DiagnoseReport& writer, ReportOutput& output);
 
     bool Ready() const noexcept { return diagnoser.Ready(); }
+    void SetStrict(bool on, bool trailingAllowed) noexcept {
+        diagnoser.SetStrict(on, trailingAllowed);
+    }
+    // The first reading of the first message that has one; none before.
+    const std::optional<Reading>& FirstReading() const noexcept { return firstReading; }
     AutoBuff& Message() override { return message; }
     bool Take() override;
     bool Fail(std::string_view reason) override;
@@ -38,4 +44,5 @@ class DiagnoseSink : public MessageSink {
     std::vector<MapRow> rows;
     std::string reason;
     CheckCounts counts;
+    std::optional<Reading> firstReading;
 };

@@ -157,6 +157,18 @@ void JsonReport::Write(const CheckedMessage& message) {
     json.Key("verdict").TextAndUnits(message.verdict.substr(0, quote),
                                      message.verdict.substr(quote));
     json.Key("ok").Bool(message.ok);
+    if (message.strict != nullptr) {
+        json.Key("strict").BeginArray();
+        for (const Finding& finding : *message.strict) {
+            json.BeginObject();
+            json.Key("kind").String(NameOf(finding.kind));
+            json.Key("field").Number(finding.field);
+            json.Key("offset").Number(finding.offset);
+            json.Key("text").TextAndUnits({}, finding.text);
+            json.EndObject();
+        }
+        json.EndArray();
+    }
     if (message.error != nullptr) json.Key("error").String(message.error);
     json.EndObject();
     json.Raw('\n');

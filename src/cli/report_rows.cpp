@@ -201,6 +201,14 @@ void RowsReport::Write(const CheckedMessage& message) {
     p = PutVerdict(p, message.verdict);
     *p++ = '\n';
     window.Commit(p);
+    if (message.strict == nullptr) return;
+    for (const Finding& finding : *message.strict) {
+        p = window.Room(16 + 4 * finding.text.size());
+        p = Put(p, "  strict: ");
+        p = PutMessageText(p, finding.text);
+        *p++ = '\n';
+        window.Commit(p);
+    }
 }
 
 // "  %3d  %-3s  %5d  " and the value; the description from the column after the widest value.

@@ -8,6 +8,8 @@
 void SummaryReport::Write(const CheckedMessage& message) {
     if (message.error != nullptr) {
         key.assign("error: ").append(message.error);
+    } else if (message.FailedStrictly()) {
+        key.assign("strict: ").append(NameOf(message.strict->front().kind));
     } else if (message.verdict.empty()) {
         key.assign("no verdict");
     } else if (message.verdict == lastVerdict) {

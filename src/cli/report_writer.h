@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "content/field_content.h"
 #include "decode/decoder.h"
+#include "diagnose/findings.h"
 
 struct FieldRow {
     int number = 0;
@@ -29,6 +31,11 @@ struct CheckedMessage {
     std::string_view bitmapHex;   // both bitmaps as read, masked; for writers of fields only
     const FieldRow* rows = nullptr;
     std::size_t rowCount = 0;
+    // Under --strict, what fails a message whose classic verdict passes (ok is false then);
+    // null or empty otherwise.
+    const std::vector<Finding>* strict = nullptr;
+
+    bool FailedStrictly() const { return strict != nullptr && !strict->empty(); }
 };
 
 struct CheckCounts {

@@ -185,6 +185,13 @@ bool Diagnoser::AnyPasses() const noexcept {
     return std::any_of(found.begin(), found.end(), [](const Score& s) { return s.ok; });
 }
 
+bool Diagnoser::MtiKnown(const AutoBuff& message, int start) noexcept {
+    if (start < 0 || start > message.Length()) return false;
+    ParseCursor cursor{*copy, message};
+    if (ReadMti(start, cursor, message, *copy) == 0 || cursor.mti[0] == '\0') return false;
+    return FindMessage(*copy, cursor.mti) != nullptr;
+}
+
 const AutoBuff& Diagnoser::Suffix(const AutoBuff& message, int start) noexcept {
     if (start <= 0) return message;
     const int n = message.Length() - start;
@@ -208,6 +215,10 @@ void Diagnoser::Describe(const AutoBuff& message, const Score& score, int header
     std::memcpy(out.mti, score.mti, sizeof out.mti);
     out.headerHex = HexOf(message.Data(), score.start);
     Apply(score.change);
+    for (int n = kFirstDataElement; n <= kLastField; ++n) {
+        if (copy->fields[n].sizeLen != sizeLens[n])
+            out.prefixSizes.push_back({n, sizeLens[n], copy->fields[n].sizeLen});
+    }
     out.ok = DecodeMessage(Suffix(message, score.start), *copy, {}, verdict);
     out.verdict.assign(verdict.Text(), verdict.Length());
     Restore(score.change);
@@ -246,6 +257,7 @@ void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>
     const int length = message.Length();
     if (length > kMaxMessageUnits || header < 0 || header >= length) return;
     const Score baseline = Evaluate(message, header, -1);
+    const bool ownMtiKnown = MtiKnown(message, header);
     // The fields' own changes are tried alone; with a header too, they would be too many.
     if (!baseline.exact) AddFieldChanges(message, header);
     const int changeCount = static_cast<int>(dialectChanges);
@@ -269,6 +281,9 @@ void Diagnoser::Search(const AutoBuff& message, int header, std::vector<Reading>
         }
     }
 
+    // Where the message's own MTI is known, a reading that makes it an unknown one (a header
+    // of a unit or two, most often) only buries the readings that matter.
+    if (ownMtiKnown) std::erase_if(found, [](const Score& s) { return !s.known; });
     auto changesOf = [header](const Score& s) {
         return (s.start != header ? 1 : 0) + (s.change >= 0 ? 1 : 0);
     };
@@ -319,16 +334,6 @@ void AddOutline(const WalkOutline& walk, std::vector<MapEntry>& map, std::vector
     }
 }
 
-void AddBitmapWarnings(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
-                       std::vector<Finding>& out) {
-    const int primaryAt = walk.BitmapStart();
-    const int primary = BitmapFault(message, primaryAt, walk.primaryUnits, def);
-    const int secondary =
-        BitmapFault(message, primaryAt + walk.primaryUnits, walk.secondaryUnits, def);
-    if (primary >= 0) out.push_back(BitmapWarning(message, def, 0, primary));
-    if (secondary >= 0) out.push_back(BitmapWarning(message, def, 1, secondary));
-}
-
 // Every present field the MTI's definition does not allow, decoded or not: one not decoded
 // is found at the bitmap that holds its bit.
 void AddNotAllowed(const ProtocolDef& def, const WalkOutline& walk, const std::vector<int>& offsets,
@@ -347,8 +352,9 @@ void AddNotAllowed(const ProtocolDef& def, const WalkOutline& walk, const std::v
 
 }  // namespace
 
-// The field's top-level subfields into its map entry, and a warning where they stop fitting.
-void Diagnoser::AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry& entry,
+// The field's top-level subfields into its map entry (when there is one), and a finding where
+// they stop fitting.
+void Diagnoser::AddSubfields(const ProtocolDef& def, const DecodedField& field, MapEntry* entry,
                              std::vector<Finding>& warnings) {
     const int n = field.number;
     if (ReadableStructure(def, n) == nullptr) return;
@@ -360,42 +366,52 @@ void Diagnoser::AddSubfields(const ProtocolDef& def, const DecodedField& field, 
     ReadSubfields(def, n, field.value->Data(), size, ValueIsBinary(def, n), place, false,
                   subfieldMask, subfields);
     for (const SubfieldRow& row : subfields.rows) {
-        if (row.depth == 1) entry.subfields.push_back({row.id, row.offset, row.consumed});
+        if (entry != nullptr && row.depth == 1)
+            entry->subfields.push_back({row.id, row.offset, row.consumed});
     }
     if (subfields.failed) {
         warnings.push_back({n, subfields.error.offset,
-                            "subfield " + subfields.error.id + ": " + subfields.error.reason});
+                            "subfield " + subfields.error.id + ": " + subfields.error.reason,
+                            FindingKind::kSubfield});
     }
 }
 
-void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
+// The map of the walk when mapped, and its findings: those of the bitmap, of each field, the
+// fields the MTI does not allow, the units left over.
+void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out, bool mapped) {
     const ProtocolDef& def = *copy;
     const int length = message.Length();
-    if (header > 0) out.map.push_back(Stretch(MapPart::kHeader, 0, header));
+    if (mapped && header > 0) out.map.push_back(Stretch(MapPart::kHeader, 0, header));
     WalkOutline walk;
-    std::vector<int> offsets(kFieldCount, -1);
+    offsets.assign(kFieldCount, -1);
     // The walk reports the MTI and bitmaps only when it ends: the fields wait in lists of
     // their own.
-    std::vector<MapEntry> fields;
-    std::vector<Finding> fieldWarnings;
+    fieldEntries.clear();
+    fieldWarnings.clear();
     WalkMessage(message, header, def, value, walk, [&](const DecodedField& field) {
         const int n = field.number;
         offsets[n] = field.offset;
-        fields.push_back({MapPart::kField,
-                          field.offset,
-                          field.consumed,
-                          n,
-                          def.fields[n].sizeLen,
-                          false,
-                          ShownValue(def, field),
-                          {}});
+        MapEntry* entry = nullptr;
+        if (mapped) {
+            fieldEntries.push_back({MapPart::kField,
+                                    field.offset,
+                                    field.consumed,
+                                    n,
+                                    def.fields[n].sizeLen,
+                                    false,
+                                    ShownValue(def, field),
+                                    {}});
+            entry = &fieldEntries.back();
+        }
         AddFitWarnings(message, def, field, CheckFieldFit(def, field), fieldWarnings);
-        AddSubfields(def, field, fields.back(), fieldWarnings);
+        AddSubfields(def, field, entry, fieldWarnings);
     });
     std::memcpy(out.mti, walk.mti, sizeof out.mti);
-    AddOutline(walk, out.map, offsets);
-    out.map.insert(out.map.end(), fields.begin(), fields.end());
-    AddBitmapWarnings(message, def, walk, out.warnings);
+    if (mapped) {
+        AddOutline(walk, out.map, offsets);
+        out.map.insert(out.map.end(), fieldEntries.begin(), fieldEntries.end());
+    }
+    AddBitmapFindings(message, def, walk, out.warnings);
     out.warnings.insert(out.warnings.end(), fieldWarnings.begin(), fieldWarnings.end());
     AddNotAllowed(def, walk, offsets, out.warnings);
 
@@ -405,16 +421,59 @@ void Diagnoser::Walk(const AutoBuff& message, int header, Diagnosis& out) {
     } else if (walk.code != kNoMoreFields) {
         out.stopped = ExplainStop(message, def, walk.failedField, walk.end, walk.code);
         const int prefix = std::clamp<int>(def.fields[walk.failedField].sizeLen, 0, rest);
-        if (rest > 0) {
+        if (mapped && rest > 0) {
             out.map.push_back(
                 {MapPart::kField, walk.end, rest, walk.failedField, prefix, true, {}, {}});
         }
         return;
     }
-    if (rest > 0) {
-        out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
-        if (walk.read) out.warnings.push_back(TrailingWarning(walk.end, rest));
+    if (mapped && rest > 0) out.map.push_back(Stretch(MapPart::kTrailing, walk.end, rest));
+    AddTrailingFinding(message, def, walk, out.warnings);
+}
+
+bool Diagnoser::IsStrict(const Finding& finding) const noexcept {
+    if (finding.kind == FindingKind::kOther) return false;
+    return finding.kind != FindingKind::kTrailing || !(allowTrailing || copy->options.trailing);
+}
+
+void Diagnoser::AddStrict(const Diagnosis& walked, std::vector<Finding>& out) const {
+    for (const Finding& finding : walked.warnings) {
+        if (IsStrict(finding)) out.push_back(finding);
     }
+}
+
+void Diagnoser::StrictField(const AutoBuff& message, const DecodedField& field,
+                            std::vector<Finding>& out) {
+    if (!ready || field.number < kFirstDataElement || field.number > kLastField) return;
+    CheckFieldFit(*copy, field, fit);
+    if (fit.Count() > 0) AddFitWarnings(message, *copy, field, fit, out);
+    AddSubfields(*copy, field, nullptr, out);
+}
+
+void Diagnoser::StrictEnd(const AutoBuff& message, int header, int end, std::vector<Finding>& out) {
+    if (!ready) return;
+    WalkOutline walk;
+    ParseCursor cursor{*copy, message};
+    ReadOutline(message, std::clamp(header, 0, message.Length()), *copy, cursor, walk);
+    if (end > walk.end) walk.end = end;
+    outline.clear();
+    AddBitmapFindings(message, *copy, walk, outline);
+    out.insert(out.begin(), outline.begin(), outline.end());
+    outline.clear();
+    AddTrailingFinding(message, *copy, walk, outline);
+    for (const Finding& finding : outline) {
+        if (IsStrict(finding)) out.push_back(finding);
+    }
+}
+
+void Diagnoser::StrictFindings(const AutoBuff& message, int header, std::vector<Finding>& out) {
+    out.clear();
+    if (!ready || message.Length() > kMaxMessageUnits) return;
+    const int start = std::clamp(header, 0, message.Length());
+    WalkOutline walk;
+    WalkMessage(message, start, *copy, value, walk,
+                [&](const DecodedField& field) { StrictField(message, field, out); });
+    StrictEnd(message, start, walk.end, out);
 }
 
 void Diagnoser::Diagnose(const AutoBuff& message, int header, Diagnosis& out) {
@@ -428,8 +487,15 @@ void Diagnoser::Diagnose(const AutoBuff& message, int header, Diagnosis& out) {
     }
     out.ok = DecodeMessage(Suffix(message, out.header), *copy, {}, verdict);
     out.verdict.assign(verdict.Text(), verdict.Length());
-    Walk(message, out.header, out);
-    if (out.ok) return;
+    Walk(message, out.header, out, true);
+    if (out.ok) {
+        if (!strict) return;
+        // The findings it fails for are no longer mere warnings.
+        AddStrict(out, out.strict);
+        std::erase_if(out.warnings, [this](const Finding& f) { return IsStrict(f); });
+        out.ok = out.strict.empty();
+        return;
+    }
     out.searched = true;
     Search(message, out.header, out.readings);
 }

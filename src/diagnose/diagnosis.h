@@ -42,11 +42,21 @@ struct EncodingChange {
     bool emptyFields = false;  // OPTION= EMPTY_FIELDS; Y, and no encoding
 };
 
+// A field's length prefix size as a change of LEN_Enc recomputes it.
+struct PrefixSize {
+    int field = 0;
+    int from = 0;
+    int to = 0;
+};
+
 // A reading that decodes every unit with none left over and no error verdict.
 struct Reading {
     int header = 0;              // units set aside, counted from the message's first unit
     bool headerChanged = false;  // header differs from what the caller set aside
     std::optional<EncodingChange> change;
+    // What a change of the dialect's LEN_Enc brings with it, as the Data Elements page and the
+    // file's writer take it: each field whose prefix size it recomputes.
+    std::vector<PrefixSize> prefixSizes;
     bool ok = false;  // passes its masks: the verdict "... Parsing OK ..."
     bool knownMti = false;
     int warnings = 0;
@@ -59,12 +69,13 @@ struct Reading {
 
 struct Diagnosis {
     int header = 0;
-    bool ok = false;
+    bool ok = false;      // the classic verdict passes, and, when strict, no strict finding holds
     std::string verdict;  // DecodeMessage's, empty when there is none
     char mti[5] = {};
     std::vector<MapEntry> map;
     std::optional<Finding> stopped;
     std::vector<Finding> warnings;
+    std::vector<Finding> strict;    // the warnings a strict diagnosis fails a passing message for
     bool searched = false;          // false for a message that passes as it is
     std::vector<Reading> readings;  // best first, at most Diagnoser::kKept
 };

@@ -5,9 +5,9 @@
 
 #include "decode/decoder.h"
 
-// N: digits; A: letters; AN: letters and digits; AS: letters and the printable characters that
-// are neither letters nor digits; ANS: any printable character. A space fits A, AN, AS and ANS.
-// B, Z and U take anything.
+// N: digits; A: letters; AN: letters and digits; AS and ANS: any printable character (0x20 to
+// 0x7E; under EBCDIC the value is already in ASCII). A space fits A and AN too. B, Z and U take
+// anything.
 bool FitsType(FieldType type, std::uint8_t ch) noexcept;
 
 struct FieldFit {
@@ -19,8 +19,12 @@ struct FieldFit {
 };
 
 // Only values that are text unit for unit are judged: character data, and N data under CHAR
-// (packed digits are digits already; BIGEND and HEX numbers are bytes).
+// (packed digits are digits already: the decoder refuses a nibble above 9; BIGEND and HEX
+// numbers are bytes).
 FieldFit CheckFieldFit(const ProtocolDef& def, const DecodedField& field) noexcept;
+// The same into fit, for a caller that judges every field of every message: a small struct
+// returned in registers costs a stalled store for each.
+void CheckFieldFit(const ProtocolDef& def, const DecodedField& field, FieldFit& fit) noexcept;
 
 // Offset of the first unit of the bitmap block at [at, at + units) that its encoding cannot
 // convert, or -1. The decoder leaves such a block's remaining bytes zero and reads on.

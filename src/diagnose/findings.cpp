@@ -20,12 +20,10 @@ bool Printable(std::uint8_t ch) noexcept {
     return ch >= 0x20 && ch <= 0x7E;
 }
 
-// A unit as the user can find it: the character it stands for, or its byte.
+// A unit as the user can find it: the character it stands for, or the unit itself, which the
+// reports show as \xHH.
 std::string UnitText(std::uint8_t raw, std::uint8_t shown) {
-    if (Printable(shown)) return std::string("'") + static_cast<char>(shown) + "'";
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", raw);
-    return hex;
+    return std::string("'") + static_cast<char>(Printable(shown) ? shown : raw) + "'";
 }
 
 std::string HexOf(const std::uint8_t* units, int count) {
@@ -82,7 +80,7 @@ std::string PrefixShown(const ProtocolDef& def, const std::uint8_t* units, int s
     std::string text = "'";
     for (int i = 0; i < s; ++i) {
         const std::uint8_t ch = Shown(def, units[i]);
-        text += Printable(ch) ? static_cast<char>(ch) : '?';
+        text += static_cast<char>(Printable(ch) ? ch : units[i]);
     }
     return text + "'";
 }
@@ -225,6 +223,23 @@ Finding ExplainNoVerdict(const AutoBuff& message, const ProtocolDef& def, int st
                 NameOf(def.bmpEnc) + ")"};
 }
 
+const char* NameOf(FindingKind kind) noexcept {
+    switch (kind) {
+        case FindingKind::kBitmap:
+            return "bitmap";
+        case FindingKind::kType:
+            return "type";
+        case FindingKind::kLength:
+            return "length";
+        case FindingKind::kTrailing:
+            return "trailing";
+        case FindingKind::kSubfield:
+            return "subfield";
+        default:
+            return "other";
+    }
+}
+
 void AddFitWarnings(const AutoBuff& message, const ProtocolDef& def, const DecodedField& field,
                     const FieldFit& fit, std::vector<Finding>& out) {
     const int n = field.number;
@@ -235,31 +250,78 @@ void AddFitWarnings(const AutoBuff& message, const ProtocolDef& def, const Decod
         out.push_back({n, at,
                        FieldLead(n) + UnitText(raw, field.value->Data()[fit.unfit]) +
                            " at offset " + std::to_string(at) + " does not fit " +
-                           NameOf(element.type)});
+                           NameOf(element.type),
+                       FindingKind::kType});
     }
     if (fit.prefixAboveMax) {
         out.push_back({n, field.offset,
-                       FieldLead(n) + "length prefix " + std::to_string(fit.prefixLength) +
-                           " above the maximum length " + std::to_string(element.size)});
+                       FieldLead(n) + "length " + std::to_string(fit.prefixLength) +
+                           " above the maximum " + std::to_string(element.size) + " at offset " +
+                           std::to_string(field.offset),
+                       FindingKind::kLength});
     }
 }
 
 Finding BitmapWarning(const AutoBuff& message, const ProtocolDef& def, int block, int offset) {
     const std::uint8_t raw = message.Data()[offset];
     const char* expected =
-        def.bmpEnc == Encoding::CHAR ? " is neither 0 nor 1" : " is not a hexadecimal digit";
-    return {block, offset,
-            std::string(block == 0 ? "primary" : "secondary") +
-                " bitmap: " + UnitText(raw, Shown(def, raw)) + " at offset " +
-                std::to_string(offset) + expected + ", read as zero bits from there"};
+        def.bmpEnc == Encoding::CHAR ? " is neither 0 nor 1" : " is not hexadecimal";
+    return {0, offset,
+            std::string(block == 0 ? "bitmap" : "secondary bitmap") + " unit " +
+                std::to_string(offset) + " (" + UnitText(raw, Shown(def, raw)) + ")" + expected +
+                ", read as zero bits from there",
+            FindingKind::kBitmap};
+}
+
+void AddBitmapFindings(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                       std::vector<Finding>& out) {
+    if (!walk.read) return;
+    const int block = def.bmpEnc == Encoding::HEX ? 16 : def.bmpEnc == Encoding::CHAR ? 64 : 8;
+    const int primaryAt = walk.BitmapStart();
+    const int secondaryAt = primaryAt + walk.primaryUnits;
+    if (walk.primaryUnits == 0) {
+        const int left = message.Length() - primaryAt;
+        out.push_back({0, primaryAt,
+                       "bitmap: " + Units(left > 0 ? left : 0) + ", needs " + std::to_string(block),
+                       FindingKind::kBitmap});
+        return;
+    }
+    const int primary = BitmapFault(message, primaryAt, walk.primaryUnits, def);
+    if (primary >= 0) out.push_back(BitmapWarning(message, def, 0, primary));
+    // Under OPTION= BITMAP; FIXED128 bit 1 announces nothing, and a message may end before
+    // the second block.
+    const bool announced = TestBit(walk.bitmap, 1) && !def.options.fixedBitmap;
+    if (announced && walk.secondaryUnits == 0) {
+        const int left = message.Length() - secondaryAt;
+        out.push_back({0, secondaryAt,
+                       left <= 0
+                           ? "secondary bitmap announced (bit 1) but the message ends at unit " +
+                                 std::to_string(secondaryAt)
+                           : "secondary bitmap announced (bit 1): " + Units(left) + " at offset " +
+                                 std::to_string(secondaryAt) + ", needs " + std::to_string(block),
+                       FindingKind::kBitmap});
+    }
+    const int secondary = BitmapFault(message, secondaryAt, walk.secondaryUnits, def);
+    if (secondary >= 0) out.push_back(BitmapWarning(message, def, 1, secondary));
 }
 
 Finding NotAllowedWarning(int field, int offset, const char* mti) {
     return {field, offset, FieldLead(field) + "not allowed in message " + mti};
 }
 
+void AddTrailingFinding(const AutoBuff& message, const ProtocolDef& def, const WalkOutline& walk,
+                        std::vector<Finding>& out) {
+    const int rest = message.Length() - walk.end;
+    if (!walk.read || walk.code != kNoMoreFields || rest <= 0 || walk.primaryUnits == 0) return;
+    const int bitmapEnd = walk.BitmapStart() + walk.primaryUnits;
+    const bool secondaryCut = TestBit(walk.bitmap, 1) && !def.options.fixedBitmap &&
+                              walk.secondaryUnits == 0 && walk.end == bitmapEnd;
+    if (!secondaryCut) out.push_back(TrailingWarning(walk.end, rest));
+}
+
 Finding TrailingWarning(int offset, int units) {
     return {0, offset,
             std::to_string(units) + (units == 1 ? " trailing unit" : " trailing units") +
-                " at offset " + std::to_string(offset)};
+                " at offset " + std::to_string(offset),
+            FindingKind::kTrailing};
 }

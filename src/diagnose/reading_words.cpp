@@ -38,13 +38,44 @@ std::string ChangeWords(const EncodingChange& change) {
            value + ")";
 }
 
+namespace {
+
+// " with prefix sizes 2 → 4 for fields 2, 32, 35 and 3 → 6 for field 48": each change of size
+// in the order its first field comes.
+std::string PrefixSizeWords(const std::vector<PrefixSize>& sizes) {
+    if (sizes.empty()) return {};
+    std::string text = " with prefix sizes ";
+    std::vector<bool> said(sizes.size(), false);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        if (said[i]) continue;
+        std::vector<int> fields;
+        for (std::size_t j = i; j < sizes.size(); ++j) {
+            if (sizes[j].from != sizes[i].from || sizes[j].to != sizes[i].to) continue;
+            said[j] = true;
+            fields.push_back(sizes[j].field);
+        }
+        if (i > 0) text += " and ";
+        text += std::to_string(sizes[i].from) + " \u2192 " + std::to_string(sizes[i].to) +
+                (fields.size() == 1 ? " for field " : " for fields ");
+        for (std::size_t k = 0; k < fields.size(); ++k)
+            text += (k > 0 ? ", " : "") + std::to_string(fields[k]);
+    }
+    return text;
+}
+
+std::string ChangeWords(const Reading& reading) {
+    return ChangeWords(*reading.change) + PrefixSizeWords(reading.prefixSizes);
+}
+
+}  // namespace
+
 std::string ReadingWords(const Reading& reading, MessageBytesShown messageBytes) {
     if (!reading.headerChanged) {
         if (!reading.change) return Outcome(reading, messageBytes);
-        return ChangeWords(*reading.change) + ": " + Outcome(reading, messageBytes);
+        return ChangeWords(reading) + ": " + Outcome(reading, messageBytes);
     }
     std::string text = "a header of " + std::to_string(reading.header) +
                        (reading.header == 1 ? " unit (" : " units (") + reading.headerHex + ")";
-    if (reading.change) text += " and " + ChangeWords(*reading.change);
+    if (reading.change) text += " and " + ChangeWords(reading);
     return text + ", then " + Outcome(reading, messageBytes);
 }

@@ -21,17 +21,14 @@ struct WalkOutline {
     bool Exact(int length) const noexcept { return read && code == kNoMoreFields && end == length; }
 };
 
-// Walks message from start as DecodeMessage walks the units after start, handing each decoded
-// field to onField (offsets count from the message's first unit). value is the reused value
-// buffer. Bounded by the message; a message longer than kMaxMessageUnits is not walked.
-template <typename OnField>
-void WalkMessage(const AutoBuff& message, int start, const ProtocolDef& def, AutoBuff& value,
-                 WalkOutline& out, OnField&& onField) noexcept {
+// The MTI and bitmaps of message read from start into out, its end after them, and the cursor
+// at the first field; false when the message is not walked (out.read false) or neither was read.
+inline bool ReadOutline(const AutoBuff& message, int start, const ProtocolDef& def,
+                        ParseCursor& cursor, WalkOutline& out) noexcept {
     out = WalkOutline{};
     out.start = start;
     out.end = start;
-    if (start < 0 || message.Length() > kMaxMessageUnits || start > message.Length()) return;
-    ParseCursor cursor{def, message};
+    if (start < 0 || message.Length() > kMaxMessageUnits || start > message.Length()) return false;
     out.mtiUnits = ReadMti(start, cursor, message, def);
     const int bitmapUnits = ReadBitmap(start + out.mtiUnits, cursor, def, message);
     // A block is read whole or not at all: the primary takes its full size first.
@@ -44,8 +41,18 @@ void WalkMessage(const AutoBuff& message, int start, const ProtocolDef& def, Aut
     const int pos = start + out.mtiUnits + bitmapUnits;
     out.end = pos;
     out.read = pos > start;
-    if (!out.read) return;
     cursor.pos = static_cast<std::int16_t>(pos);
+    return out.read;
+}
+
+// Walks message from start as DecodeMessage walks the units after start, handing each decoded
+// field to onField (offsets count from the message's first unit). value is the reused value
+// buffer. Bounded by the message; a message longer than kMaxMessageUnits is not walked.
+template <typename OnField>
+void WalkMessage(const AutoBuff& message, int start, const ProtocolDef& def, AutoBuff& value,
+                 WalkOutline& out, OnField&& onField) noexcept {
+    ParseCursor cursor{def, message};
+    if (!ReadOutline(message, start, def, cursor, out)) return;
     DecodedField field;
     field.value = &value;
     for (;;) {

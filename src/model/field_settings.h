@@ -41,8 +41,11 @@ struct DialectOptions {
     // The bitmap always has both blocks of 64 bits, bit 1 announcing nothing (moov's fixed
     // bitmap of 16 bytes), instead of a second block only when bit 1 is set.
     bool fixedBitmap = false;
+    // Units after the last field belong to the dialect (a trailer, padding): a strict check
+    // does not fail a message for them.
+    bool trailing = false;
 
-    bool Any() const noexcept { return emptyFields || header >= 0 || fixedBitmap; }
+    bool Any() const noexcept { return emptyFields || header >= 0 || fixedBitmap || trailing; }
     bool operator==(const DialectOptions&) const noexcept = default;
 };
 

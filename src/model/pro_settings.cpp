@@ -133,6 +133,8 @@ SettingRead ReadOptionLine(char* value, ProtocolDef& def) {
         } else {
             def.options.fixedBitmap = fixed == 1;
         }
+    } else if (read.name == "TRAILING") {
+        read.problem = ReadFlag(items[1], def.options.trailing);
     } else {
         read.problem = "unknown option " + Quoted(items[0]);
     }
@@ -203,6 +205,7 @@ bool WriteSettingLines(std::FILE* stream, const ProtocolDef& def) {
         if (!Put(stream, line)) return false;
     }
     if (def.options.fixedBitmap && !Put(stream, "OPTION= BITMAP; FIXED128\n")) return false;
+    if (def.options.trailing && !Put(stream, "OPTION= TRAILING; Y\n")) return false;
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
         char lead[24];
         std::snprintf(lead, sizeof lead, "FIELD_OPTION= %3d", n);

@@ -102,9 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
                          "BMP_Enc=HEX: passes as 0200"},
         FirstReadingCase{"EbcdicText", nullptr, "F0F2F0F0" + kBitmap + kFields + "E3C5D9D4F0F0F0F1",
                          "CHR_Enc=EBCDIC: passes as 0200"},
-        FirstReadingCase{"BigEndianLengths", LengthsInPbcd,
-                         kMti + "7020000000800200" + kFields + kTerminal + "059F02060000",
-                         "LEN_Enc=BIGEND: passes as 0200"}),
+        FirstReadingCase{
+            "BigEndianLengths", LengthsInPbcd,
+            kMti + "7020000000800200" + kFields + kTerminal + "059F02060000",
+            "LEN_Enc=BIGEND with prefix sizes 2 \u2192 1 for field 55: passes as 0200"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Diagnose, ExampleMessagesFailAndNameTheirRepairFirst) {
@@ -221,11 +222,11 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"ControlCharacterInAns",
                     nullptr,
                     kMti + kBitmap + kFields + "5445524D07303031",
-                    {"field 41: 0x07 at offset 37 does not fit ANS"}},
+                    {"field 41: '\x07' at offset 37 does not fit ANS"}},
         WarningCase{"PrefixAboveMaximum",
                     nullptr,
                     kMti + "4000000000000000" + "14" + "41111111111111111111",
-                    {"field 2: length prefix 20 above the maximum length 19"}},
+                    {"field 2: length 20 above the maximum 19 at offset 12"}},
         // 0210 allows neither a secondary bitmap (field 1) nor field 55; the verdict names 1.
         WarningCase{
             "EveryFieldNotAllowed",
@@ -236,8 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"BitmapTextThatDoesNotConvert",
                     HexBitmap,
                     kMti + HexText("70200000008000X0") + kFields + kTerminal,
-                    {"primary bitmap: 'X' at offset 18 is not a hexadecimal digit, read as zero "
-                     "bits from there"}}),
+                    {"bitmap unit 18 ('X') is not hexadecimal, read as zero bits from there"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StopCase {

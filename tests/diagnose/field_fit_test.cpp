@@ -15,7 +15,8 @@ TEST(FitsType, CharacterClassesOfEachType) {
         {FieldType::N, "0129", " A-"},
         {FieldType::A, "AZaz ", "09-\x7F"},
         {FieldType::AN, "Az09 ", "-.\x1F"},
-        {FieldType::AS, "Az -.~", "09\x7F"},
+        // AS takes any printable character, as ANS does: digits too.
+        {FieldType::AS, "Az09 -.~", "\x1F\x7F\x80"},
         {FieldType::ANS, " ~09Az-", "\x1F\x7F\x80"},
         {FieldType::B, "\x01\x7F\x80 ", ""},
         {FieldType::Z, "\x01\xFF", ""},

@@ -55,7 +55,7 @@ void PrintTo(const FieldSettings& s, std::ostream* os) {
 
 void PrintTo(const DialectOptions& o, std::ostream* os) {
     *os << "{empty " << o.emptyFields << ", header " << o.header << ", fixed bitmap "
-        << o.fixedBitmap << "}";
+        << o.fixedBitmap << ", trailing " << o.trailing << "}";
 }
 
 namespace {
@@ -115,11 +115,13 @@ FieldSettings operator|(FieldSettings a, const FieldSettings& b) {
     return a;
 }
 
-DialectOptions Options(bool emptyFields, int header, bool fixedBitmap = false) {
+DialectOptions Options(bool emptyFields, int header, bool fixedBitmap = false,
+                       bool trailing = false) {
     DialectOptions o;
     o.emptyFields = emptyFields;
     o.header = header;
     o.fixedBitmap = fixedBitmap;
+    o.trailing = trailing;
     return o;
 }
 
@@ -172,11 +174,13 @@ const SettingCase kSettingCases[] = {
     {"FixedBitmap", "OPTION= BITMAP; FIXED128\n", 0, {}, Options(false, -1, true)},
     {"BitmapByBitOne", "OPTION= BITMAP; BIT1\n", 0, {}, {}},
     {"LaterBitmapLineStands", "OPTION= BITMAP; FIXED128\nOPTION= BITMAP; BIT1\n", 0, {}, {}},
+    {"TrailingAllowed", "OPTION= TRAILING; Y\n", 0, {}, Options(false, -1, false, true)},
+    {"TrailingNo", "OPTION= TRAILING; N\n", 0, {}, {}},
     {"EveryOption",
-     "OPTION= BITMAP; FIXED128\nOPTION= HEADER; 2\nOPTION= EMPTY_FIELDS; Y\n",
+     "OPTION= BITMAP; FIXED128\nOPTION= HEADER; 2\nOPTION= EMPTY_FIELDS; Y\nOPTION= TRAILING; Y\n",
      0,
      {},
-     Options(true, 2, true)},
+     Options(true, 2, true, true)},
     // Refused option lines change nothing.
     {"HeaderPastItsLimit", "OPTION= HEADER; 32768\n", 0, {}, {}},
     {"NegativeHeader", "OPTION= HEADER; -1\n", 0, {}, {}},
@@ -186,6 +190,7 @@ const SettingCase kSettingCases[] = {
     {"BitmapLowercase", "OPTION= BITMAP; fixed128\n", 0, {}, {}},
     {"BitmapOfOtherWidth", "OPTION= BITMAP; FIXED192\n", 0, {}, {}},
     {"BitmapAsFlag", "OPTION= BITMAP; Y\n", 0, {}, {}},
+    {"TrailingWord", "OPTION= TRAILING; ALLOWED\n", 0, {}, {}},
     {"UnknownOption", "OPTION= EMPTY; Y\n", 0, {}, {}},
     {"OptionWithoutValue", "OPTION= EMPTY_FIELDS\n", 0, {}, {}},
     {"OptionWithThreeItems", "OPTION= EMPTY_FIELDS; Y; N\n", 0, {}, {}},
@@ -384,11 +389,14 @@ TEST(SettingLinesTest, DialectOptionsSurviveWriteAndRead) {
     for (int header : {-1, 0, 1, 5, kMaxHeaderUnits}) {
         for (bool empty : {false, true}) {
             for (bool fixed : {false, true}) {
-                auto def = std::make_unique<ProtocolDef>();
-                def->options = Options(empty, header, fixed);
-                auto back = std::make_unique<ProtocolDef>();
-                Load(Written(*def), *back);
-                EXPECT_EQ(back->options, def->options) << header << " " << empty << " " << fixed;
+                for (bool trailing : {false, true}) {
+                    auto def = std::make_unique<ProtocolDef>();
+                    def->options = Options(empty, header, fixed, trailing);
+                    auto back = std::make_unique<ProtocolDef>();
+                    Load(Written(*def), *back);
+                    EXPECT_EQ(back->options, def->options)
+                        << header << " " << empty << " " << fixed << " " << trailing;
+                }
             }
         }
     }
