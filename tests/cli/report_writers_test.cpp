@@ -530,7 +530,6 @@ std::string AsNlohmannWrites(const std::string& line) {
 TEST(ReportWriters, JsonLinesAreWhatNlohmannReadsAndWrites) {
     for (const auto& [key, text] : AllReports()) {
         if (key.find("json") == std::string::npos) continue;
-        const bool diagnose = key.find("diagnose") != std::string::npos;
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
             const nlohmann::ordered_json document = nlohmann::ordered_json::parse(line);
