@@ -17,7 +17,9 @@ DialectSettingsWindow::DialectSettingsWindow(ProtocolDef& d, QWidget* parent)
       hasHeader(new QCheckBox(QStringLiteral("A header comes before the MTI (HEADER)"), this)),
       headerUnits(new NumberBox(QStringLiteral("header units"), 0, kMaxHeaderUnits, this)),
       fixedBitmap(new QCheckBox(
-          QStringLiteral("The bitmap always has both blocks of 64 bits (BITMAP FIXED128)"), this)) {
+          QStringLiteral("The bitmap always has both blocks of 64 bits (BITMAP FIXED128)"), this)),
+      trailing(new QCheckBox(
+          QStringLiteral("Units after the last field belong to the dialect (TRAILING)"), this)) {
     setWindowTitle(QStringLiteral("Dialect settings"));
     setObjectName(QStringLiteral("DialectSettingsWindow"));
     auto* layout = new QVBoxLayout(this);
@@ -26,6 +28,7 @@ DialectSettingsWindow::DialectSettingsWindow(ProtocolDef& d, QWidget* parent)
     form->addRow(hasHeader);
     form->addRow(QStringLiteral("Header &units:"), headerUnits);
     form->addRow(fixedBitmap);
+    form->addRow(trailing);
     layout->addLayout(form);
     auto* note = new QLabel(
         QStringLiteral("Header units are set aside before the MTI and shown before the fields; "
@@ -45,6 +48,10 @@ DialectSettingsWindow::DialectSettingsWindow(ProtocolDef& d, QWidget* parent)
         def.options.fixedBitmap = on;
         Changed();
     });
+    connect(trailing, &QCheckBox::clicked, this, [this](bool on) {
+        def.options.trailing = on;
+        Changed();
+    });
     connect(hasHeader, &QCheckBox::clicked, this, [this](bool on) {
         // A header ticked starts from what its box shows, a valid number or none.
         const QString why = headerUnits->Problem(headerUnits->Edit()->text());
@@ -62,6 +69,7 @@ DialectSettingsWindow::DialectSettingsWindow(ProtocolDef& d, QWidget* parent)
 void DialectSettingsWindow::Show() {
     emptyFields->setChecked(def.options.emptyFields);
     fixedBitmap->setChecked(def.options.fixedBitmap);
+    trailing->setChecked(def.options.trailing);
     hasHeader->setChecked(def.options.header >= 0);
     headerUnits->SetValue(std::max(0, def.options.header));
     headerUnits->setEnabled(def.options.header >= 0);

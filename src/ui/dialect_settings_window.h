@@ -22,6 +22,7 @@ class DialectSettingsWindow : public QDialog {
     QCheckBox* HasHeader() const { return hasHeader; }
     NumberBox* HeaderUnits() const { return headerUnits; }
     QCheckBox* FixedBitmap() const { return fixedBitmap; }
+    QCheckBox* Trailing() const { return trailing; }
 
   private:
     void Show();
@@ -33,4 +34,5 @@ class DialectSettingsWindow : public QDialog {
     QCheckBox* hasHeader;
     NumberBox* headerUnits;
     QCheckBox* fixedBitmap;
+    QCheckBox* trailing;
 };

@@ -317,6 +317,8 @@ void FieldDefinitionWindowTest::headerSettingMarksTheDefinitionModified() {
     QVERIFY(w.frame.isWindowModified());
     window->HasHeader()->click();
     QCOMPARE(TheProtocol().options.header, -1);
+    window->Trailing()->click();
+    QVERIFY(TheProtocol().options.trailing);
 }
 
 // Small files in each tool's shape, each with one thing its reader cannot carry over.
