@@ -41,15 +41,7 @@ InspectOptions InspectionOf(const DiagnoseOptions& options) {
 void ApplyReading(const Reading& reading, ProtocolDef& def) {
     // A header the command line set aside stands in the file too.
     if (reading.headerChanged || reading.header > 0) def.options.header = reading.header;
-    if (!reading.change) return;
-    const EncodingChange& change = *reading.change;
-    if (change.emptyFields) {
-        def.options.emptyFields = true;
-    } else if (change.field != 0) {
-        SetOwnEncoding(def.settings[change.field], change.role, change.value);
-    } else {
-        PickEncoding(def, change.role, change.value);
-    }
+    if (reading.change) ApplyChange(*reading.change, def);
 }
 
 int NoMemory(const DiagnoseOptions& options) {

@@ -101,18 +101,22 @@ Diagnoser::Diagnoser(const ProtocolDef& def) : copy(new (std::nothrow) ProtocolD
 
 Diagnoser::~Diagnoser() = default;
 
+void ApplyChange(const EncodingChange& change, ProtocolDef& def) noexcept {
+    if (change.emptyFields) {
+        def.options.emptyFields = true;
+    } else if (change.field != 0) {
+        // The field's own line alone, as a file would take it: its prefix size stays.
+        SetOwnEncoding(def.settings[change.field], change.role, change.value);
+    } else {
+        PickEncoding(def, change.role, change.value);
+    }
+}
+
 void Diagnoser::Apply(int change) noexcept {
     if (change < 0) return;
     const EncodingChange& c = changes[change];
-    if (c.emptyFields) {
-        copy->options.emptyFields = true;
-    } else if (c.field != 0) {
-        // The field's own line alone, as a file would take it: its prefix size stays.
-        saved = copy->settings[c.field];
-        SetOwnEncoding(copy->settings[c.field], c.role, c.value);
-    } else {
-        PickEncoding(*copy, c.role, c.value);
-    }
+    if (c.field != 0 && !c.emptyFields) saved = copy->settings[c.field];
+    ApplyChange(c, *copy);
 }
 
 // Back to the definition as copied: the prefix sizes as they were, not recomputed.

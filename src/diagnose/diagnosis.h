@@ -42,6 +42,10 @@ struct EncodingChange {
     bool emptyFields = false;  // OPTION= EMPTY_FIELDS; Y, and no encoding
 };
 
+// Makes the change in def as a file takes it: a dialect's encoding with the prefix sizes it
+// recomputes, a field's own line alone, or empty fields allowed.
+void ApplyChange(const EncodingChange& change, ProtocolDef& def) noexcept;
+
 // A field's length prefix size as a change of LEN_Enc recomputes it.
 struct PrefixSize {
     int field = 0;

@@ -329,15 +329,7 @@ void ParserPg::OpenDiagnosis() {
 
 void ParserPg::UseReading(const Reading& reading) {
     if (reading.change) {
-        const EncodingChange& change = *reading.change;
-        ProtocolDef& def = TheProtocol();
-        if (change.emptyFields) {
-            def.options.emptyFields = true;
-        } else if (change.field != 0) {
-            SetOwnEncoding(def.settings[change.field], change.role, change.value);
-        } else {
-            PickEncoding(def, change.role, change.value);
-        }
+        ApplyChange(*reading.change, TheProtocol());
         if (definitionChanged) definitionChanged();
     }
     // The definition's own header stays in the box: the reading's is counted from the first unit.
