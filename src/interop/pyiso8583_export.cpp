@@ -17,7 +17,7 @@ std::string Number(int n) {
     return std::to_string(n);
 }
 
-Json EntryOf(const FieldSpec& s) {
+Json EntryOf(const FieldEntry& s) {
     Json j;
     j["data_enc"] = s.dataEnc;
     j["len_enc"] = s.lenEnc;
@@ -30,8 +30,8 @@ Json EntryOf(const FieldSpec& s) {
     return j;
 }
 
-FieldSpec Framing(const char* dataEnc, const char* lenEnc, int maxLen, const char* desc) {
-    FieldSpec s;
+FieldEntry Framing(const char* dataEnc, const char* lenEnc, int maxLen, const char* desc) {
+    FieldEntry s;
     s.dataEnc = dataEnc;
     s.lenEnc = lenEnc;
     s.maxLen = maxLen;
@@ -68,18 +68,18 @@ class FieldWriter {
     }
 
     // The entry, or none when the field cannot be written at all.
-    std::optional<FieldSpec> Write() {
+    std::optional<FieldEntry> Write() {
         if (r.size < 1 || r.size > kMaxLen || r.sizeLen < 0 || r.sizeLen > kMaxPrefixUnits) {
             Note("size " + Number(r.size) + " with a length of " + Number(r.sizeLen) +
                  " units is beyond what is written (1 to " + Number(kMaxLen) + ", 0 to " +
                  Number(kMaxPrefixUnits) + "); left out");
             return std::nullopt;
         }
-        spec.desc = def.fields[n].description;
+        fieldEntry.desc = def.fields[n].description;
         WriteData();
         WriteLength();
         CheckReadBack();
-        return spec;
+        return fieldEntry;
     }
 
   private:
@@ -89,27 +89,27 @@ class FieldWriter {
     }
 
     void Text(int maxLen) {
-        spec.dataEnc = CodecOf(charset);
-        spec.maxLen = maxLen;
+        fieldEntry.dataEnc = CodecOf(charset);
+        fieldEntry.maxLen = maxLen;
     }
 
     void Bytes(int maxLen) {
-        spec.dataEnc = "b";
-        spec.maxLen = maxLen;
+        fieldEntry.dataEnc = "b";
+        fieldEntry.maxLen = maxLen;
     }
 
     // Packed digits or track data, counted in nibbles, the pad where the field has it.
     void Packed() {
         Bytes(r.size);
-        spec.nibbles = true;
+        fieldEntry.nibbles = true;
         if (!r.own.padSide) {
             Note(
                 "packed track data is read here with a pad at either end; written with "
                 "right_pad F, as track data is padded");
         }
         const char pad = r.own.padNibble.value_or(0xF) == 0 ? '0' : 'F';
-        (r.own.padSide.value_or(PadSide::kRight) == PadSide::kLeft ? spec.leftPad : spec.rightPad) =
-            pad;
+        (r.own.padSide.value_or(PadSide::kRight) == PadSide::kLeft ? fieldEntry.leftPad
+                                                                   : fieldEntry.rightPad) = pad;
     }
 
     void WriteData() {
@@ -124,13 +124,13 @@ class FieldWriter {
                         return Note(what +
                                     " digits in hexadecimal characters has no pyiso8583 "
                                     "form; written as text of " +
-                                    Number(static_cast<int>(spec.maxLen)) + " characters");
+                                    Number(static_cast<int>(fieldEntry.maxLen)) + " characters");
                     case Encoding::BIGEND:
                         Bytes((DecimalBits(r.size) + 7) / 8);
                         return Note(what +
                                     " digits as a binary number has no pyiso8583 form; "
                                     "written as " +
-                                    Number(static_cast<int>(spec.maxLen)) + " bytes");
+                                    Number(static_cast<int>(fieldEntry.maxLen)) + " bytes");
                     default:
                         return Text(r.size);
                 }
@@ -154,7 +154,7 @@ class FieldWriter {
                     default:
                         if (!r.own.prefixNibbles) return Bytes(r.size);
                         Bytes(2 * r.size);
-                        spec.nibbles = true;
+                        fieldEntry.nibbles = true;
                         return Note(
                             "its length counts nibbles, but pyiso8583 reads an odd count "
                             "only with a pad, which binary data has none of; an even "
@@ -166,8 +166,8 @@ class FieldWriter {
     }
 
     void WriteLength() {
-        spec.lenEnc = CodecOf(charset);
-        spec.lenType = r.sizeLen;
+        fieldEntry.lenEnc = CodecOf(charset);
+        fieldEntry.lenType = r.sizeLen;
         if (r.sizeLen == 0) return;
         const std::string units = Number(r.sizeLen);
         switch (*r.own.lenEnc) {
@@ -176,7 +176,7 @@ class FieldWriter {
                     "a length in hexadecimal characters has no pyiso8583 form; written "
                     "as decimal characters");
             case Encoding::PBCD:
-                spec.lenEnc = "bcd";
+                fieldEntry.lenEnc = "bcd";
                 if (r.own.prefixLeftAligned) {
                     Note(
                         "a packed length aligned on the left (LEN_LEFT) has no pyiso8583 form; "
@@ -184,7 +184,7 @@ class FieldWriter {
                 }
                 return;
             case Encoding::BIGEND:
-                spec.lenEnc = "b";
+                fieldEntry.lenEnc = "b";
                 if (r.sizeLen >= 3 && (!r.own.prefixNumber || r.sizeLen > 4)) {
                     Note("its binary length of " + units +
                          " bytes is read here by its first byte alone; pyiso8583 reads it "
@@ -202,7 +202,7 @@ class FieldWriter {
         FieldReading back;
         InteropNotes ignored;
         InexactCodecs inexact;
-        if (!ReadField(n, spec, back, ignored, inexact)) back = FieldReading{};
+        if (!ReadField(n, fieldEntry, back, ignored, inexact)) back = FieldReading{};
         if (back == r) return;
         // Text read back as N or as ANS, bytes as B or Z: only the type differs.
         FieldReading retyped = back;
@@ -222,7 +222,7 @@ class FieldWriter {
     InteropNotes& notes;
     const std::string lead;
     Encoding charset = Encoding::ASCII;
-    FieldSpec spec;
+    FieldEntry fieldEntry;
     bool noted = false;
 };
 
@@ -287,7 +287,7 @@ void ExportPyiso8583(const ProtocolDef& def, std::string& out, InteropNotes& not
     NoteWhatHasNoPlace(def, notes);
     std::vector<std::pair<std::string, Json>> entries;
     // pyiso8583 looks the header entry up in every message: it is written even when empty.
-    FieldSpec header =
+    FieldEntry header =
         Framing("b", "ascii", def.options.header > 0 ? def.options.header : 0, "Message Header");
     entries.emplace_back("h", EntryOf(header));
     const char* codec = CodecOf(def.chrEnc);
@@ -305,26 +305,26 @@ void ExportPyiso8583(const ProtocolDef& def, std::string& out, InteropNotes& not
             "(OPTION BITMAP FIXED128); not carried");
     }
     const bool binaryBitmap = def.bmpEnc != Encoding::HEX && def.bmpEnc != Encoding::CHAR;
-    const FieldSpec primary = binaryBitmap ? Framing("b", codec, 8, "Bitmap, Primary")
-                                           : Framing(codec, codec, 16, "Bitmap, Primary");
+    const FieldEntry primary = binaryBitmap ? Framing("b", codec, 8, "Bitmap, Primary")
+                                            : Framing(codec, codec, 16, "Bitmap, Primary");
     entries.emplace_back("p", EntryOf(primary));
     bool beyond64 = false;
     for (int n = 65; n <= kLastField; ++n)
         beyond64 = beyond64 || def.fields[n].type != FieldType::U;
     if (beyond64) {
-        FieldSpec secondary = primary;
+        FieldEntry secondary = primary;
         secondary.desc = "Bitmap, Secondary";
         entries.emplace_back("1", EntryOf(secondary));
     }
     for (int n = kFirstDataElement; n <= kLastField; ++n) {
         if (def.fields[n].type == FieldType::U) continue;
-        const std::optional<FieldSpec> spec = FieldWriter(def, n, notes).Write();
-        if (spec) entries.emplace_back(std::to_string(n), EntryOf(*spec));
+        const std::optional<FieldEntry> fieldEntry = FieldWriter(def, n, notes).Write();
+        if (fieldEntry) entries.emplace_back(std::to_string(n), EntryOf(*fieldEntry));
         if (HasSubfields(def, n)) {
             notes.push_back("field " + std::to_string(n) +
                             ": its subfields are not carried: pyiso8583 has none");
         }
-        if (spec && !IsUtf8(def.fields[n].description)) {
+        if (fieldEntry && !IsUtf8(def.fields[n].description)) {
             notes.push_back("field " + std::to_string(n) +
                             ": its description is not UTF-8; written with U+FFFD for the bytes "
                             "that are not");

@@ -85,18 +85,19 @@ void Remember(InexactCodecs& inexact, const std::string& name, const Codec& code
 }
 
 // A pad of 0 accepts any decimal digit, one of F only F: the two pads a definition knows.
-void ReadPad(const FieldSpec& spec, FieldReading& r, const std::string& lead, InteropNotes& notes) {
-    const char pad = spec.leftPad != 0 ? spec.leftPad : spec.rightPad;
-    if (spec.leftPad != 0 && spec.rightPad != 0) {
+void ReadPad(const FieldEntry& fieldEntry, FieldReading& r, const std::string& lead,
+             InteropNotes& notes) {
+    const char pad = fieldEntry.leftPad != 0 ? fieldEntry.leftPad : fieldEntry.rightPad;
+    if (fieldEntry.leftPad != 0 && fieldEntry.rightPad != 0) {
         notes.push_back(lead +
                         "left_pad and right_pad are both given; read as padded on the left, as "
                         "pyiso8583 writes it");
     }
-    r.own.padSide = spec.leftPad != 0 ? PadSide::kLeft : PadSide::kRight;
+    r.own.padSide = fieldEntry.leftPad != 0 ? PadSide::kLeft : PadSide::kRight;
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(pad)));
     r.own.padNibble = upper == 'F' ? 0xF : 0;
     if (upper == 'F' || upper == '0') return;
-    const char* side = spec.leftPad != 0 ? "left_pad " : "right_pad ";
+    const char* side = fieldEntry.leftPad != 0 ? "left_pad " : "right_pad ";
     if (upper >= '1' && upper <= '9') {
         notes.push_back(lead + side + Quoted(std::string(1, pad)) +
                         " is kept as a pad of any decimal digit");
@@ -106,15 +107,15 @@ void ReadPad(const FieldSpec& spec, FieldReading& r, const std::string& lead, In
     }
 }
 
-bool ReadData(int number, const FieldSpec& spec, FieldReading& r, const std::string& lead,
+bool ReadData(int number, const FieldEntry& fieldEntry, FieldReading& r, const std::string& lead,
               InteropNotes& notes, InexactCodecs& inexact) {
-    const int maxLen = static_cast<int>(spec.maxLen);
-    if (spec.dataEnc == "b") {
-        if (!spec.nibbles) {
+    const int maxLen = static_cast<int>(fieldEntry.maxLen);
+    if (fieldEntry.dataEnc == "b") {
+        if (!fieldEntry.nibbles) {
             r.type = FieldType::B;
             r.size = maxLen;
             r.own.binEnc = Encoding::NONE;
-        } else if (spec.leftPad != 0 || spec.rightPad != 0) {
+        } else if (fieldEntry.leftPad != 0 || fieldEntry.rightPad != 0) {
             // A pad is for odd counts of digits: packed decimal data.
             r.type = TrackData(number) ? FieldType::Z : FieldType::N;
             r.size = maxLen;
@@ -123,15 +124,15 @@ bool ReadData(int number, const FieldSpec& spec, FieldReading& r, const std::str
             } else {
                 r.own.numEnc = Encoding::PBCD;
             }
-            ReadPad(spec, r, lead, notes);
+            ReadPad(fieldEntry, r, lead, notes);
         } else {
             // Without a pad only whole bytes can be read: binary data whose length counts
             // nibbles.
             r.type = FieldType::B;
             r.size = (maxLen + 1) / 2;
             r.own.binEnc = Encoding::NONE;
-            r.own.prefixNibbles = spec.lenType > 0;
-            if (spec.lenType == 0 && maxLen % 2 != 0) {
+            r.own.prefixNibbles = fieldEntry.lenType > 0;
+            if (fieldEntry.lenType == 0 && maxLen % 2 != 0) {
                 notes.push_back(lead + "a fixed length of " + std::to_string(maxLen) +
                                 " nibbles without a pad cannot be read by pyiso8583; read as " +
                                 std::to_string(r.size) + " bytes");
@@ -139,17 +140,17 @@ bool ReadData(int number, const FieldSpec& spec, FieldReading& r, const std::str
         }
         return true;
     }
-    const Codec codec = MatchCodec(spec.dataEnc);
+    const Codec codec = MatchCodec(fieldEntry.dataEnc);
     if (!codec.known) {
-        notes.push_back(lead + "data_enc " + Quoted(spec.dataEnc) +
+        notes.push_back(lead + "data_enc " + Quoted(fieldEntry.dataEnc) +
                         " is not a codec this program reads; left undefined");
         return false;
     }
-    if (spec.nibbles) {
+    if (fieldEntry.nibbles) {
         notes.push_back(lead + "text counted in nibbles has no counterpart here; left undefined");
         return false;
     }
-    Remember(inexact, spec.dataEnc, codec, std::to_string(number));
+    Remember(inexact, fieldEntry.dataEnc, codec, std::to_string(number));
     r.own.charset = codec.charset;
     r.size = maxLen;
     if (StandardNumeric(number)) {
@@ -161,12 +162,12 @@ bool ReadData(int number, const FieldSpec& spec, FieldReading& r, const std::str
     return true;
 }
 
-bool ReadLength(int number, const FieldSpec& spec, FieldReading& r, const std::string& lead,
+bool ReadLength(int number, const FieldEntry& fieldEntry, FieldReading& r, const std::string& lead,
                 InteropNotes& notes, InexactCodecs& inexact) {
-    const int units = static_cast<int>(spec.lenType);
+    const int units = static_cast<int>(fieldEntry.lenType);
     r.sizeLen = units;
     r.own.sixUnitPrefix = units == kMaxPrefixUnits;
-    if (spec.lenEnc == "b") {
+    if (fieldEntry.lenEnc == "b") {
         // A prefix of 1 or 2 bytes reads whole without being told.
         if (units > 4) {
             notes.push_back(lead + "a binary length of " + std::to_string(units) +
@@ -177,17 +178,17 @@ bool ReadLength(int number, const FieldSpec& spec, FieldReading& r, const std::s
         r.own.prefixNumber = units >= 3;
         return true;
     }
-    if (spec.lenEnc == "bcd") {
+    if (fieldEntry.lenEnc == "bcd") {
         r.own.lenEnc = Encoding::PBCD;
         return true;
     }
-    const Codec codec = MatchCodec(spec.lenEnc);
+    const Codec codec = MatchCodec(fieldEntry.lenEnc);
     if (!codec.known) {
-        notes.push_back(lead + "len_enc " + Quoted(spec.lenEnc) +
+        notes.push_back(lead + "len_enc " + Quoted(fieldEntry.lenEnc) +
                         " is not a codec this program reads; left undefined");
         return false;
     }
-    Remember(inexact, spec.lenEnc, codec, std::to_string(number));
+    Remember(inexact, fieldEntry.lenEnc, codec, std::to_string(number));
     r.own.lenEnc = Encoding::CHAR;
     if (r.own.charset && *r.own.charset != codec.charset) {
         notes.push_back(lead + "its length is in " + NameOf(codec.charset) +
@@ -223,22 +224,22 @@ const char* CodecOf(Encoding charset) noexcept {
     return charset == Encoding::EBCDIC ? "cp037" : "ascii";
 }
 
-bool ReadField(int number, const FieldSpec& spec, FieldReading& reading, InteropNotes& notes,
+bool ReadField(int number, const FieldEntry& fieldEntry, FieldReading& reading, InteropNotes& notes,
                InexactCodecs& inexact) {
     const std::string lead = "field " + std::to_string(number) + ": ";
     reading = FieldReading{};
-    if (spec.maxLen < 1 || spec.maxLen > kMaxLen) {
-        notes.push_back(lead + "max_len " + std::to_string(spec.maxLen) + " is outside 1 to " +
-                        std::to_string(kMaxLen) + "; left undefined");
+    if (fieldEntry.maxLen < 1 || fieldEntry.maxLen > kMaxLen) {
+        notes.push_back(lead + "max_len " + std::to_string(fieldEntry.maxLen) +
+                        " is outside 1 to " + std::to_string(kMaxLen) + "; left undefined");
         return false;
     }
-    if (spec.lenType < 0 || spec.lenType > kMaxPrefixUnits) {
-        notes.push_back(lead + "len_type " + std::to_string(spec.lenType) + " is outside 0 to " +
-                        std::to_string(kMaxPrefixUnits) + "; left undefined");
+    if (fieldEntry.lenType < 0 || fieldEntry.lenType > kMaxPrefixUnits) {
+        notes.push_back(lead + "len_type " + std::to_string(fieldEntry.lenType) +
+                        " is outside 0 to " + std::to_string(kMaxPrefixUnits) + "; left undefined");
         return false;
     }
-    if (!ReadData(number, spec, reading, lead, notes, inexact)) return false;
-    if (spec.lenType > 0 && !ReadLength(number, spec, reading, lead, notes, inexact)) {
+    if (!ReadData(number, fieldEntry, reading, lead, notes, inexact)) return false;
+    if (fieldEntry.lenType > 0 && !ReadLength(number, fieldEntry, reading, lead, notes, inexact)) {
         reading = FieldReading{};
         return false;
     }

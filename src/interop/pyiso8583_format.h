@@ -33,7 +33,7 @@ const char* CodecOf(Encoding charset) noexcept;
 std::string Quoted(std::string_view text);
 
 // One entry of the dictionary as json.load gives it, reduced to what decode and encode read.
-struct FieldSpec {
+struct FieldEntry {
     std::string dataEnc;    // "b", or a codec
     std::string lenEnc;     // "b", "bcd" or a codec; read for variable fields only
     long long lenType = 0;  // units of the length prefix (bytes, or characters); 0 fixed
@@ -62,7 +62,7 @@ using InexactCodecs = std::map<std::string, std::vector<std::string>>;
 
 // The reading of the entry of field number; false, with a note, when there is none (the field
 // is then left undefined).
-bool ReadField(int number, const FieldSpec& spec, FieldReading& reading, InteropNotes& notes,
+bool ReadField(int number, const FieldEntry& fieldEntry, FieldReading& reading, InteropNotes& notes,
                InexactCodecs& inexact);
 // The reading of field n of def (defined, 2 to 128).
 FieldReading ReadingOf(const ProtocolDef& def, int n);

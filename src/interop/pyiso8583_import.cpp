@@ -53,7 +53,8 @@ char Pad(const Json& entry, const char* name, const std::string& lead, InteropNo
 }
 
 // What decode reads of one field's entry; false, with a note, when it would fail on it.
-bool ReadSpec(const Json& entry, const std::string& lead, FieldSpec& spec, InteropNotes& notes) {
+bool ReadEntry(const Json& entry, const std::string& lead, FieldEntry& fieldEntry,
+              InteropNotes& notes) {
     if (!entry.is_object()) {
         notes.push_back(lead + "not an object; left undefined");
         return false;
@@ -70,26 +71,26 @@ bool ReadSpec(const Json& entry, const std::string& lead, FieldSpec& spec, Inter
                         "; left undefined");
         return false;
     }
-    spec.dataEnc = *dataEnc;
-    spec.lenType = *lenType;
-    spec.maxLen = *maxLen;
-    if (const std::string* lenEnc = Text(entry, "len_enc")) spec.lenEnc = *lenEnc;
-    if (spec.lenType > 0 && Text(entry, "len_enc") == nullptr) {
+    fieldEntry.dataEnc = *dataEnc;
+    fieldEntry.lenType = *lenType;
+    fieldEntry.maxLen = *maxLen;
+    if (const std::string* lenEnc = Text(entry, "len_enc")) fieldEntry.lenEnc = *lenEnc;
+    if (fieldEntry.lenType > 0 && Text(entry, "len_enc") == nullptr) {
         notes.push_back(lead + "no len_enc text for its length; left undefined");
         return false;
     }
     if (entry.contains("len_count")) {
         const std::string* count = Text(entry, "len_count");
-        spec.nibbles = count != nullptr && *count == "nibbles";
+        fieldEntry.nibbles = count != nullptr && *count == "nibbles";
         if (count == nullptr || (*count != "nibbles" && *count != "bytes")) {
             notes.push_back(lead +
                             "len_count is neither \"bytes\" nor \"nibbles\"; read as bytes, " +
                             "as pyiso8583 does");
         }
     }
-    spec.leftPad = Pad(entry, "left_pad", lead, notes);
-    spec.rightPad = Pad(entry, "right_pad", lead, notes);
-    if (const std::string* desc = Text(entry, "desc")) spec.desc = *desc;
+    fieldEntry.leftPad = Pad(entry, "left_pad", lead, notes);
+    fieldEntry.rightPad = Pad(entry, "right_pad", lead, notes);
+    if (const std::string* desc = Text(entry, "desc")) fieldEntry.desc = *desc;
     return true;
 }
 
@@ -296,16 +297,16 @@ bool ImportPyiso8583(std::string_view text, ProtocolDef& def, InteropNotes& note
         const std::string key = std::to_string(n);
         const auto entry = root.find(key);
         if (entry == root.end()) continue;
-        FieldSpec spec;
+        FieldEntry fieldEntry;
         FieldReading r;
-        if (!ReadSpec(*entry, "field " + key + ": ", spec, notes) ||
-            !ReadField(n, spec, r, notes, inexact)) {
+        if (!ReadEntry(*entry, "field " + key + ": ", fieldEntry, notes) ||
+            !ReadField(n, fieldEntry, r, notes, inexact)) {
             continue;
         }
         readings[static_cast<std::size_t>(n)] = r;
         DefineField(def.fields[n], r.type, static_cast<std::int16_t>(r.size),
                     static_cast<std::int16_t>(r.sizeLen), false, "");
-        SetDescription(def.fields[n], spec.desc);
+        SetDescription(def.fields[n], fieldEntry.desc);
         beyond64 = beyond64 || n > 64;
     }
     ChooseDialect(readings, type, bitmap, def);

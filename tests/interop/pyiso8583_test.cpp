@@ -289,7 +289,7 @@ TEST(Pyiso8583Import, LeavesUndefinedWithANoteAFieldItCannotRead) {
     }
 }
 
-struct NotedSpec {
+struct NotedDictionary {
     std::string text;
     const char* note;
 };
@@ -312,7 +312,7 @@ TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
     };
     const std::string packed =
         R"({"data_enc": "b", "len_enc": "ascii", "len_type": 0, "len_count": "nibbles", )";
-    const NotedSpec cases[] = {
+    const NotedDictionary cases[] = {
         {tid("latin-1"), "codec \"latin-1\" (41): read as ASCII"},
         {tid("cp500"), "codec \"cp500\" (41): read as code page 037"},
         {tid("cp1047"), "not a Python codec"},
@@ -348,7 +348,7 @@ TEST(Pyiso8583Import, SaysWhatItReadsOtherwiseThanPyiso8583) {
              "t": {"data_enc": "ascii"}, "p": {"data_enc": "b"}})",
          "h: a header of variable length"},
     };
-    for (const NotedSpec& c : cases) {
+    for (const NotedDictionary& c : cases) {
         InteropNotes notes;
         Imported(c.text, notes);
         ASSERT_EQ(notes.size(), 1u) << c.text << "\n" << Joined(notes);
