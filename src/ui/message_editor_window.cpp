@@ -110,6 +110,29 @@ void AddHead(MessageTreeModel& model, const QModelIndex& under, const SubfieldNo
         FromRawBytes(head.data(), static_cast<int>(head.size()));
 }
 
+// The message after the definition's header decoded, as the Parser page decodes it: the
+// header's units are no MTI, and each field's offset counts from the message's first unit.
+void DecodeAfterHeader(const std::vector<std::uint8_t>& units, std::size_t header,
+                       const ProtocolDef& def, const FieldConsumer& consumer,
+                       MessageHeader* read = nullptr) {
+    if (units.size() <= header) return;
+    const int size = static_cast<int>(units.size() - header);
+    AutoBuff body;
+    if (!body.Reserve(size + 1, false)) return;
+    std::memcpy(body.Data(), units.data() + header, static_cast<std::size_t>(size));
+    body.SetLength(size);
+    body.Terminate();
+    AutoBuff verdict;
+    DecodeMessage(
+        body, def,
+        [&consumer, header](const DecodedField& field) {
+            DecodedField shifted = field;
+            shifted.offset = static_cast<std::int16_t>(field.offset + static_cast<int>(header));
+            return consumer(shifted);
+        },
+        verdict, read);
+}
+
 }  // namespace
 
 MessageEditorWindow::MessageEditorWindow(QWidget* owner, const ProtocolDef& definition,
@@ -254,19 +277,13 @@ void MessageEditorWindow::NewMessage(const char* newMti) {
 }
 
 void MessageEditorWindow::EditMessage(const ParsedMessage& message) {
-    AutoBuff units;
+    const auto declared = static_cast<std::size_t>(std::max(def.options.header, 0));
     MessageHeader read;
-    AutoBuff verdict;
-    const int size = static_cast<int>(message.units.size());
-    if (size > 0 && units.Reserve(size + 1, false)) {
-        std::memcpy(units.Data(), message.units.data(), message.units.size());
-        units.SetLength(size);
-        units.Terminate();
-        DecodeMessage(units, def, {}, verdict, &read);
-    }
+    DecodeAfterHeader(
+        message.units, declared, def, [](const DecodedField&) { return true; }, &read);
     StartMessage(QString::fromLatin1(read.mti));
     filling = true;
-    const auto declared = static_cast<std::size_t>(std::max(def.options.header, 0));
+    // The header's units go back as they came, before whatever the editor makes of the rest.
     if (declared <= message.units.size())
         header.assign(message.units.begin(), message.units.begin() + declared);
     const int slot = def.messages.FindByMti(read.mti);
@@ -362,22 +379,12 @@ void MessageEditorWindow::Rebuild() {
     const bool built = Encode(nullptr, nullptr, {}, encoded, error);
     if (!built) encoded.clear();
     readBack.Clear();
-    AutoBuff message;
+    readBack.units = encoded;
+    DecodeAfterHeader(encoded, header.size(), def, [this](const DecodedField& f) {
+        readBack.Add(f);
+        return true;
+    });
     const int size = static_cast<int>(encoded.size());
-    if (size > 0 && message.Reserve(size + 1, false)) {
-        std::memcpy(message.Data(), encoded.data(), encoded.size());
-        message.SetLength(size);
-        message.Terminate();
-        readBack.units = encoded;
-        AutoBuff verdict;
-        DecodeMessage(
-            message, def,
-            [this](const DecodedField& f) {
-                readBack.Add(f);
-                return true;
-            },
-            verdict);
-    }
     asText = TextDialect(def) && !encoded.empty() && Printable(encoded);
     hexView->setPlainText(HexDumpText(encoded.data(), size, 0));
     textView->setVisible(asText);

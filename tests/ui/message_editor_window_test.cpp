@@ -94,6 +94,8 @@ class MessageEditorWindowTest : public QObject {
     void newMessageGivesTheBytesOfTheBuildCommand();
     void editedParsedMessageEncodesBackToItsUnits_data();
     void editedParsedMessageEncodesBackToItsUnits();
+    void headerStaysBeforeTheEditedMessage_data();
+    void headerStaysBeforeTheEditedMessage();
     void parserIsUntouchedUntilUseInParser();
 };
 
@@ -257,6 +259,59 @@ void MessageEditorWindowTest::editedParsedMessageEncodesBackToItsUnits() {
              QString::fromLatin1(hex ? firstObject : firstObject.toHex().toUpper()));
     // A text dialect's message is shown and handed on as its characters.
     QCOMPARE(editor.ShownAsText(), !hex);
+}
+
+// OPTION= HEADER; 3: the units before the MTI are no part of the message the editor shows; they
+// come back as they were, before the encoded message, and the marks count them.
+void MessageEditorWindowTest::headerStaysBeforeTheEditedMessage_data() {
+    QTest::addColumn<QByteArray>("definition");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QByteArray>("firstObject");
+    QTest::newRow("binary dialect") << QByteArray() << "600001" + QString(kChipMessage) << true
+                                    << QByteArray("9F0206000000001000");
+    QTest::newRow("text dialect") << QByteArray(kTextDialect) << "ISO" + QString(kTextMessage)
+                                  << false << QByteArray("9F0206000000001000");
+}
+
+void MessageEditorWindowTest::headerStaysBeforeTheEditedMessage() {
+    QFETCH(QByteArray, definition);
+    QFETCH(QString, message);
+    QFETCH(bool, hex);
+    QFETCH(QByteArray, firstObject);
+    Load(definition.isEmpty() ? nullptr : definition.constData());
+    TheProtocol().options.header = 3;
+    Parser parser;
+    parser.Parse(message, hex);
+    QVERIFY2(!parser.pg.Parsed().fields.empty(), qPrintable(parser.status->text()));
+    const std::vector<std::uint8_t> units = parser.pg.Parsed().units;
+    MessageEditorWindow editor(nullptr, TheProtocol(), [&parser](const QString& text, bool h) {
+        parser.pg.UseMessage(text, h);
+    });
+    editor.EditMessage(parser.pg.Parsed());
+    QCOMPARE(editor.Mti(), QStringLiteral("0200"));
+    const MessageItem* chip = editor.Model().Field(55);
+    QVERIFY(chip != nullptr && chip->structured);
+    QVERIFY2(!editor.Encoded().empty(), qPrintable(editor.Status()->text()));
+    QCOMPARE(editor.Encoded(), units);
+    editor.Tree()->setCurrentIndex(editor.Model().IndexOf(chip->children.front().get()));
+    const auto [start, count] = editor.Marked();
+    QCOMPARE(Hex(editor.Encoded()).mid(2 * start, 2 * count),
+             QString::fromLatin1(hex ? firstObject : firstObject.toHex().toUpper()));
+    QTest::mouseClick(editor.UseButton(), Qt::LeftButton);
+    QCOMPARE(parser.edit->toPlainText(), message);
+    QCOMPARE(parser.pg.Parsed().units, units);
+
+    // A new message's header is zeros, and the marks still count it.
+    editor.NewMessage("0200");
+    const QModelIndex amount =
+        editor.Model().AddChild(editor.Model().AddField(55, false), QStringLiteral("9F02"), false);
+    QVERIFY(editor.Model().SetValue(amount, QStringLiteral("000000001000")));
+    QVERIFY(Hex(editor.Encoded()).startsWith(QStringLiteral("000000")));
+    editor.Tree()->setCurrentIndex(amount);
+    const auto [at, objectUnits] = editor.Marked();
+    QCOMPARE(Hex(editor.Encoded()).mid(2 * at, 2 * objectUnits),
+             QString::fromLatin1(hex ? firstObject : firstObject.toHex().toUpper()));
 }
 
 void MessageEditorWindowTest::parserIsUntouchedUntilUseInParser() {
