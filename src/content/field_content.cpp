@@ -20,14 +20,7 @@ int Nibble(const std::uint8_t* bytes, int i) noexcept {
 }
 
 bool TlvWanted(const ProtocolDef& def, int n, const InspectOptions& options) noexcept {
-    if (TestBit(options.tlvFields, n)) return true;
-    const SubfieldNode* declared = def.subfields.Field(n);
-    const SubfieldLayout layout =
-        declared != nullptr ? declared->structure.layout : SubfieldLayout::kNone;
-    if (layout == SubfieldLayout::kBerTlv) return true;
-    // A structure of another kind says what is inside instead.
-    if (layout != SubfieldLayout::kNone) return false;
-    return n == 55 || (def.fields[n].subfield && ValueIsBinary(def, n));
+    return TestBit(options.tlvFields, n) || FieldHoldsDataObjects(def, n);
 }
 
 // The bytes of a binary value, or those that a value of hex text spells.
@@ -418,6 +411,16 @@ class Inspection {
 };
 
 }  // namespace
+
+bool FieldHoldsDataObjects(const ProtocolDef& def, int n) noexcept {
+    const SubfieldNode* declared = def.subfields.Field(n);
+    const SubfieldLayout layout =
+        declared != nullptr ? declared->structure.layout : SubfieldLayout::kNone;
+    if (layout == SubfieldLayout::kBerTlv) return true;
+    // A structure of another kind says what is inside instead.
+    if (layout != SubfieldLayout::kNone) return false;
+    return n == 55 || (def.fields[n].subfield && ValueIsBinary(def, n));
+}
 
 int UnitsPerTlvByte(const ProtocolDef& def, int field) noexcept {
     if (!ValueIsBinary(def, field)) return 2;

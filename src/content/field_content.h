@@ -99,6 +99,10 @@ void InspectField(const ProtocolDef& def, const DecodedField& field, const Inspe
 FieldInspection InspectField(const ProtocolDef& def, const DecodedField& field,
                              const InspectOptions& options);
 
+// Whether field n's value is BER-TLV data objects: its structure says so, or it has none and is
+// field 55 or a binary field with the subfield flag.
+bool FieldHoldsDataObjects(const ProtocolDef& def, int n) noexcept;
+
 // Message units per byte of TLV data in the field: 1, 2 or 8.
 int UnitsPerTlvByte(const ProtocolDef& def, int field) noexcept;
 

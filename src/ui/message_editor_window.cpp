@@ -269,7 +269,7 @@ void MessageEditorWindow::NewMessage(const char* newMti) {
     if (slot != MsgTable::kNone) {
         const MsgDef& msg = *def.messages.At(slot);
         for (int n = kFirstDataElement; n <= kLastField; ++n)
-            if (TestBit(msg.mandatory, n)) model.AddField(n, true);
+            if (TestBit(msg.mandatory, n)) model.Item(model.AddField(n, true))->placeholder = true;
     }
     FillFieldChoice();
     Rebuild();
@@ -357,7 +357,8 @@ bool MessageEditorWindow::Encode(const MessageItem* only, const MessageItem* swa
 }
 
 // The value is judged with the rest of its field as the encoder would write them: its own
-// words say what is wrong. An empty value leaves the item out, which is always allowed.
+// words say what is wrong. An empty value is never refused: the item is left out, or written
+// empty where the encoder takes it so.
 QString MessageEditorWindow::CheckValue(const MessageItem& item, const QString& value) {
     if (value.isEmpty()) return {};
     const MessageItem* field = &item;

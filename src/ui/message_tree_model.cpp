@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include "content/field_content.h"
 #include "content/tag_names.h"
+#include "decode/field_with_settings.h"
 #include "model/subfields.h"
 #include "ui/window_text.h"
 
@@ -19,25 +21,52 @@ std::uint32_t TagValue(const QString& id) {
     return hex && id.size() <= 8 ? tag : 0;
 }
 
-bool HoldsSomething(const MessageItem& item) {
-    if (!item.structured) return !item.value.isEmpty();
-    return std::any_of(item.children.begin(), item.children.end(),
-                       [](const auto& child) { return HoldsSomething(*child); });
-}
-
 bool Contains(const MessageItem& item, const MessageItem* inner) {
     if (&item == inner) return true;
     return std::any_of(item.children.begin(), item.children.end(),
                        [inner](const auto& child) { return Contains(*child, inner); });
 }
 
-// What goes into the draft: an item that holds a value, or the item whose value is being tried.
-bool Given(const MessageItem& item, const MessageItem* swapped) {
-    return HoldsSomething(item) || (swapped != nullptr && Contains(item, swapped));
+}  // namespace
+
+QString MessageItem::Path() const {
+    if (parent == nullptr || id.isEmpty()) return QString::number(field);
+    return parent->Path() + QLatin1Char('.') + id;
 }
 
-void AddChildren(MessageDraft& draft, std::int32_t node, const MessageItem& item,
-                 const MessageItem* swapped, const QString& swappedValue) {
+// An empty item the parsed message held or the user added is part of the message: written
+// empty where the encoder can, so that editing a message keeps what it had. A data object
+// (primitive, or constructed with nothing in it) can be; a field only when variable under the
+// dialect's empty fields; a declared subfield is left to its structure, which may not take it.
+bool MessageTreeModel::WrittenEmpty(const MessageItem& item) const {
+    if (item.placeholder) return false;
+    const MessageItem* owner = item.parent;
+    if (owner == &root) return def.options.emptyFields && FieldRules(def, item.field).sizeLen > 0;
+    // The nearest structure above decides: a constructed data object has none of its own.
+    for (; owner != &root; owner = owner->parent) {
+        if (owner->parent == &root) return FieldHoldsDataObjects(def, owner->field);
+        const SubfieldNode* node = def.subfields.Find(owner->Path().toStdString());
+        if (node != nullptr && node->structure.layout != SubfieldLayout::kNone)
+            return node->structure.layout == SubfieldLayout::kBerTlv;
+    }
+    return false;
+}
+
+bool MessageTreeModel::Written(const MessageItem& item) const {
+    const bool holds = item.structured
+                           ? std::any_of(item.children.begin(), item.children.end(),
+                                         [this](const auto& child) { return Written(*child); })
+                           : !item.value.isEmpty();
+    return holds || WrittenEmpty(item);
+}
+
+// What goes into the draft: an item written as it is, or the item whose value is being tried.
+bool MessageTreeModel::Given(const MessageItem& item, const MessageItem* swapped) const {
+    return Written(item) || (swapped != nullptr && Contains(item, swapped));
+}
+
+void MessageTreeModel::AddChildren(MessageDraft& draft, std::int32_t node, const MessageItem& item,
+                                   const MessageItem* swapped, const QString& swappedValue) const {
     for (const auto& child : item.children) {
         if (!Given(*child, swapped)) continue;
         const std::string id = child->id.toStdString();
@@ -49,13 +78,6 @@ void AddChildren(MessageDraft& draft, std::int32_t node, const MessageItem& item
         const QString& value = child.get() == swapped ? swappedValue : child->value;
         draft.AddSubfield(node, id, ToRawBytes(value), ValueForm::kShown);
     }
-}
-
-}  // namespace
-
-QString MessageItem::Path() const {
-    if (parent == nullptr || id.isEmpty()) return QString::number(field);
-    return parent->Path() + QLatin1Char('.') + id;
 }
 
 MessageTreeModel::MessageTreeModel(const ProtocolDef& definition, QObject* parent)
@@ -122,6 +144,7 @@ void MessageTreeModel::Remove(const QModelIndex& index) {
             endRemoveRows();
         }
         item->value.clear();
+        item->placeholder = true;
         Q_EMIT dataChanged(IndexOf(item), IndexOf(item, kCheck));
         return;
     }
@@ -172,7 +195,10 @@ void MessageTreeModel::FillDraft(MessageDraft& draft, const MessageItem* only,
     for (const auto& field : root.children) {
         if (only != nullptr && field.get() != only) continue;
         if (!Given(*field, swapped)) continue;
-        if (field->structured) {
+        // A field whose items are all left out is given as an empty value.
+        const bool items = std::any_of(field->children.begin(), field->children.end(),
+                                       [&](const auto& child) { return Given(*child, swapped); });
+        if (field->structured && items) {
             AddChildren(draft, draft.SetStructuredField(field->field), *field, swapped,
                         swappedValue);
             continue;
@@ -222,7 +248,7 @@ QVariant MessageTreeModel::data(const QModelIndex& index, int role) const {
     const MessageItem* item = Item(index);
     if (item == nullptr || item == &root) return {};
     const bool top = item->parent == &root;
-    const bool missing = top && item->needed && !HoldsSomething(*item);
+    const bool missing = top && item->needed && !Written(*item);
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (index.column()) {
             case kId:

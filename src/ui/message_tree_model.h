@@ -20,7 +20,10 @@ struct MessageItem {
     QString value;
     bool structured = false;  // holds items rather than a value
     bool needed = false;      // mandatory for the message's MTI
-    QString problem;          // what the encoder said of the field when last asked
+    // Stands for a mandatory field of a new message (or one the user removed): left out while
+    // empty. Any other item is written empty where the encoder can write it so.
+    bool placeholder = false;
+    QString problem;  // what the encoder said of the field when last asked
     MessageItem* parent = nullptr;
     std::vector<std::unique_ptr<MessageItem>> children;
 
@@ -45,7 +48,8 @@ class MessageTreeModel : public QAbstractItemModel {
     // The field's row, added in number order when it is not there yet.
     QModelIndex AddField(int n, bool needed, bool structured = false);
     QModelIndex AddChild(const QModelIndex& parent, const QString& id, bool structured);
-    // A needed field stays, emptied: it is the message definition's, not the user's.
+    // A needed field stays, emptied and left out: it is the message definition's, not the
+    // user's.
     void Remove(const QModelIndex& index);
     bool SetValue(const QModelIndex& index, const QString& value);
     void SetProblem(int field, const QString& problem);
@@ -55,9 +59,11 @@ class MessageTreeModel : public QAbstractItemModel {
     const MessageItem* Field(int n) const;
     const std::vector<std::unique_ptr<MessageItem>>& Fields() const { return root.children; }
 
-    // The items into the draft (cleared first, MTI and header set by the caller): empty values
-    // and structures with nothing in them are left out. With only set, that field alone; with
-    // swapped set, that item's value read as swappedValue.
+    // The items into the draft (cleared first, MTI and header set by the caller). An empty item
+    // goes in where the encoder writes it so (a variable field under the dialect's empty
+    // fields, a data object), placeholders aside; other empty values and structures with
+    // nothing in them are left out. With only set, that field alone; with swapped set, that
+    // item's value read as swappedValue.
     void FillDraft(MessageDraft& draft, const MessageItem* only = nullptr,
                    const MessageItem* swapped = nullptr, const QString& swappedValue = {}) const;
 
@@ -71,6 +77,11 @@ class MessageTreeModel : public QAbstractItemModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    bool WrittenEmpty(const MessageItem& item) const;
+    bool Written(const MessageItem& item) const;
+    bool Given(const MessageItem& item, const MessageItem* swapped) const;
+    void AddChildren(MessageDraft& draft, std::int32_t node, const MessageItem& item,
+                     const MessageItem* swapped, const QString& swappedValue) const;
     QString Description(const MessageItem& item) const;
     int RowOf(const MessageItem* item) const;
 

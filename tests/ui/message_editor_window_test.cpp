@@ -1,6 +1,9 @@
 // The Message editor: values the encoder refuses stay out with its words, accepted ones change
 // the message, a new message gives the bytes `iso8583 build` gives, a parsed message comes back
-// unchanged, and nothing reaches the Parser page before "Use in Parser".
+// unchanged (its header and empty items included), and nothing reaches the Parser page before
+// "Use in Parser".
+#include <functional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -33,6 +36,13 @@ constexpr char kTextDialect[] =
 constexpr char kTextMessage[] =
     "02000000000000000200036"
     "9F0206000000001000950500000080005A08411111111111111170089A032512079C0100";
+
+// A text dialect whose variable fields may be empty (a length prefix of 0).
+constexpr char kEmptyFieldsDialect[] =
+    "NAME= Empty fields\nMTI_Enc= CHAR\nBMP_Enc= HEX\nLEN_Enc= CHAR\nNUM_Enc= CHAR\n"
+    "CHR_Enc= ASCII\nBIN_Enc= HEX\nFIELD= 2; N; 19; 2; N; Primary account number\n"
+    "FIELD= 48; ANS; 99; 2; N; Additional data\nFIELD= 55; B; 255; 3; Y; Chip data\n"
+    "OPTION= EMPTY_FIELDS; Y\n";
 
 // The five mandatory fields of 0200 in the demo definition, as a person types them.
 const std::pair<int, const char*> kMandatory[] = {
@@ -96,6 +106,9 @@ class MessageEditorWindowTest : public QObject {
     void editedParsedMessageEncodesBackToItsUnits();
     void headerStaysBeforeTheEditedMessage_data();
     void headerStaysBeforeTheEditedMessage();
+    void emptyItemsOfAParsedMessageStay_data();
+    void emptyItemsOfAParsedMessageStay();
+    void untouchedMandatoryFieldStaysOutUnderEmptyFields();
     void parserIsUntouchedUntilUseInParser();
 };
 
@@ -312,6 +325,84 @@ void MessageEditorWindowTest::headerStaysBeforeTheEditedMessage() {
     const auto [at, objectUnits] = editor.Marked();
     QCOMPARE(Hex(editor.Encoded()).mid(2 * at, 2 * objectUnits),
              QString::fromLatin1(hex ? firstObject : firstObject.toHex().toUpper()));
+}
+
+// Each kind of empty item the encoder writes: the parsed message comes back unchanged, the item
+// in the tree with its empty value.
+void MessageEditorWindowTest::emptyItemsOfAParsedMessageStay_data() {
+    QTest::addColumn<QByteArray>("definition");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("item");  // its path
+    QString primitive = QString(kChipMessage);
+    primitive.replace(QStringLiteral("249F0206000000001000"), QStringLiteral("1E9F0200"));
+    QString constructed = QString(kChipMessage);
+    constructed.replace(QStringLiteral("249F02"), QStringLiteral("1C9F02"))
+        .replace(QStringLiteral("70089A032512079C0100"), QStringLiteral("7000"));
+    QTest::newRow("empty primitive data object")
+        << QByteArray() << primitive << true << QStringLiteral("55.9F02");
+    QTest::newRow("empty constructed data object")
+        << QByteArray() << constructed << true << QStringLiteral("55.70");
+    QTest::newRow("empty field under empty fields")
+        << QByteArray(kEmptyFieldsDialect)
+        << QStringLiteral("02004000000000010000164111111111111111") + QStringLiteral("00") << false
+        << QStringLiteral("48");
+    QTest::newRow("empty chip data under empty fields")
+        << QByteArray(kEmptyFieldsDialect)
+        << QStringLiteral("02004000000000000200164111111111111111") + QStringLiteral("000") << false
+        << QStringLiteral("55");
+}
+
+void MessageEditorWindowTest::emptyItemsOfAParsedMessageStay() {
+    QFETCH(QByteArray, definition);
+    QFETCH(QString, message);
+    QFETCH(bool, hex);
+    QFETCH(QString, item);
+    Load(definition.isEmpty() ? nullptr : definition.constData());
+    Parser parser;
+    parser.Parse(message, hex);
+    const std::vector<std::uint8_t> units = parser.pg.Parsed().units;
+    QVERIFY2(parser.pg.Parsed().fields.size() > 1, qPrintable(parser.status->text()));
+    MessageEditorWindow editor(nullptr, TheProtocol(), [&parser](const QString& text, bool h) {
+        parser.pg.UseMessage(text, h);
+    });
+    editor.EditMessage(parser.pg.Parsed());
+    const std::function<const MessageItem*(const MessageItem&)> find =
+        [&](const MessageItem& at) -> const MessageItem* {
+        if (at.Path() == item) return &at;
+        for (const auto& child : at.children)
+            if (const MessageItem* found = find(*child)) return found;
+        return nullptr;
+    };
+    const MessageItem* empty = nullptr;
+    for (const auto& field : editor.Model().Fields())
+        if (empty == nullptr) empty = find(*field);
+    QVERIFY(empty != nullptr);
+    QVERIFY(empty->value.isEmpty());
+    QVERIFY2(!editor.Encoded().empty(), qPrintable(editor.Status()->text()));
+    QCOMPARE(Hex(editor.Encoded()), Hex(units));
+    QTest::mouseClick(editor.UseButton(), Qt::LeftButton);
+    QCOMPARE(parser.edit->toPlainText().toUpper(), message.toUpper());
+}
+
+// Under empty fields a new message's mandatory field that nobody typed in is still left out and
+// needed; one the user adds is written empty.
+void MessageEditorWindowTest::untouchedMandatoryFieldStaysOutUnderEmptyFields() {
+    Load(nullptr);
+    TheProtocol().options.emptyFields = true;
+    MessageEditorWindow editor(nullptr, TheProtocol(), {});
+    editor.NewMessage("0200");
+    const QModelIndex check = FieldRow(editor, 2).siblingAtColumn(MessageTreeModel::kCheck);
+    QCOMPARE(editor.Model().data(check, Qt::DisplayRole), QVariant(QStringLiteral("needed")));
+    QVERIFY(editor.Status()->text().contains(QStringLiteral("2, 3, 4, 11, 41")));
+    QCOMPARE(Hex(editor.Encoded()), QStringLiteral("303230300000000000000000"));
+    editor.FieldChoice()->setCurrentIndex(editor.FieldChoice()->findData(55));
+    for (auto* button : editor.findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("&Add field")) button->click();
+    QVERIFY(editor.Model().Field(55) != nullptr);
+    // Bit 55 set, and a length prefix of 0.
+    QCOMPARE(Hex(editor.Encoded()), QStringLiteral("30323030000000000000020000"));
+    QVERIFY(editor.Status()->text().contains(QStringLiteral("2, 3, 4, 11, 41")));
 }
 
 void MessageEditorWindowTest::parserIsUntouchedUntilUseInParser() {
