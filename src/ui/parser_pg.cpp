@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QClipboard>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -76,6 +79,25 @@ std::string ValueText(const ProtocolDef& def, int n, const AutoBuff& value) {
     const char* text = value.Text();
     return ToModelText(FromRawBytes(text, static_cast<int>(std::strlen(text))));
 }
+
+// Runs something before the action it watches acts on its shortcut; the action triggered from
+// a menu goes without it.
+class BeforeShortcut : public QObject {
+  public:
+    BeforeShortcut(QObject* action, std::function<void()> run)
+        : QObject(action), first(std::move(run)) {
+        action->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) first();
+        return false;
+    }
+
+  private:
+    std::function<void()> first;
+};
 
 // The row of the units the definition sets aside before the MTI: first, as they come first.
 constexpr LPARAM kHeaderRow = -1;
@@ -169,6 +191,9 @@ void ParserPg::CreateActions(HWND wnd) {
     QObject::connect(actions.details, &QAction::triggered, wnd,
                      [this] { OpenDetails(FieldOfRow(ListGetNextSelected(fieldList))); });
     fieldList->addAction(actions.details);
+    // The shortcut takes Return before the list hears it: as any key in the list does, it
+    // selects the row's units in the message box too.
+    new BeforeShortcut(actions.details, [this] { SelectFieldText(); });
 
     actions.diagnose = new QAction(QStringLiteral("&Diagnose\u2026"), wnd);
     actions.diagnose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));

@@ -1,7 +1,7 @@
 // The "Parser" page: decodes a pasted message against the protocol definition as it stands,
 // lists its fields and shows the verdict; a key in the list selects a field's part of the text,
-// a double click or the list's menu opens the field's details; the menus of the list, the status
-// line and the message box open the diagnosis of the message.
+// and Return, a double click or the list's menu opens the field's details; the menus of the
+// list, the status line and the message box open the diagnosis of the message.
 #pragma once
 
 #include <cstdint>

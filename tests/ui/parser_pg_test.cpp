@@ -398,19 +398,28 @@ void ParserPgTest::keySelectsFieldUnits_data() {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
     QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("key");
     const QString m = DemoMessage(1);
-    QTest::newRow("hex, fixed field") << true << m << 3 << 42 << 48 << QStringLiteral("000000");
+    QTest::newRow("hex, fixed field")
+        << true << m << 3 << 42 << 48 << QStringLiteral("000000") << int(Qt::Key_Space);
     QTest::newRow("hex, prefix included")
-        << true << m << 2 << 24 << 42 << QStringLiteral("104111111111111111");
+        << true << m << 2 << 24 << 42 << QStringLiteral("104111111111111111") << int(Qt::Key_Space);
     // The box keeps the blanks that the message drops: the range moves past them.
     QTest::newRow("hex, leading blanks shift the range")
-        << true << "   " + m << 3 << 45 << 51 << QStringLiteral("000000");
+        << true << "   " + m << 3 << 45 << 51 << QStringLiteral("000000") << int(Qt::Key_Space);
     QTest::newRow("hex, leading line break and tab shift the range")
-        << true << "\n\t" + m << 2 << 26 << 44 << QStringLiteral("104111111111111111");
-    QTest::newRow("text, fixed field")
-        << false << QString::fromLatin1(kTextMessage) << 3 << 38 << 44 << QStringLiteral("000000");
-    QTest::newRow("text, prefix included") << false << QString::fromLatin1(kTextMessage) << 2 << 20
-                                           << 38 << QStringLiteral("164111111111111111");
+        << true << "\n\t" + m << 2 << 26 << 44 << QStringLiteral("104111111111111111")
+        << int(Qt::Key_Space);
+    QTest::newRow("text, fixed field") << false << QString::fromLatin1(kTextMessage) << 3 << 38
+                                       << 44 << QStringLiteral("000000") << int(Qt::Key_Space);
+    QTest::newRow("text, prefix included")
+        << false << QString::fromLatin1(kTextMessage) << 2 << 20 << 38
+        << QStringLiteral("164111111111111111") << int(Qt::Key_Space);
+    // Return opens the Field details window as well: it selects the units first, as any key.
+    QTest::newRow("Return, hex") << true << m << 3 << 42 << 48 << QStringLiteral("000000")
+                                 << int(Qt::Key_Return);
+    QTest::newRow("Return, text") << false << QString::fromLatin1(kTextMessage) << 2 << 20 << 38
+                                  << QStringLiteral("164111111111111111") << int(Qt::Key_Return);
 }
 
 void ParserPgTest::keySelectsFieldUnits() {
@@ -420,6 +429,7 @@ void ParserPgTest::keySelectsFieldUnits() {
     QFETCH(int, start);
     QFETCH(int, end);
     QFETCH(QString, selected);
+    QFETCH(int, key);
     if (hex) {
         LoadDemo();
     } else {
@@ -429,11 +439,18 @@ void ParserPgTest::keySelectsFieldUnits() {
     p.Parse(text, hex);
     p.ClickRow(p.RowOf(field));
     QCOMPARE(QApplication::focusWidget(), p.list);
-    QTest::keyClick(p.list, Qt::Key_Space);
-    QCOMPARE(QApplication::focusWidget(), p.edit);
+    QTest::keyClick(p.list, static_cast<Qt::Key>(key));
     QCOMPARE(p.SelStart(), start);
     QCOMPARE(p.SelEnd(), end);
     QCOMPARE(p.Selected(), selected);
+    const bool details = key == Qt::Key_Return;
+    QCOMPARE(p.pg.Details() != nullptr && p.pg.Details()->isVisible(), details);
+    if (details) {
+        QCOMPARE(p.pg.Details()->Number(), field);
+        p.pg.Details()->close();
+    } else {
+        QCOMPARE(QApplication::focusWidget(), p.edit);
+    }
 }
 
 void ParserPgTest::arrowKeyShowsTheRowItLeaves() {
