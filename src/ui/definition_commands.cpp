@@ -225,6 +225,8 @@ ImportReportWindow* DefinitionCommands::Import(const QString& path, bool ask) {
         def->name[0] != '\0' ? QString::fromUtf8(def->name) : QFileInfo(path).completeBaseName();
     const QString title = QStringLiteral("%1 (imported)").arg(name);
     dlg.Document().Adopt(lines, title, true);
+    // Open Recent lists it: opened from there, it is imported again, by its content.
+    dlg.Document().FileUsed(file);
     const QString heading =
         QStringLiteral(
             "%1 (%2) read as \u201c%3\u201d, not saved yet: File \u25B8 Save As "

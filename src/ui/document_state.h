@@ -38,9 +38,13 @@ class DocumentState {
 
     const DocumentActions& Actions() const { return actions; }
     // Told each file read or written, however the user chose it (dialog, command line, drop,
-    // recent files).
+    // recent files), another tool's file imported included.
     void SetFileUsed(std::function<void(const std::string& path)> used) {
         fileUsed = std::move(used);
+    }
+    // A file read by a command of its own (an import), told as the file commands tell theirs.
+    void FileUsed(const std::string& path) {
+        if (fileUsed) fileUsed(path);
     }
 
     const std::string& CurrentFile() const { return currentFile; }

@@ -21,6 +21,7 @@
 #include "support/error_balloon.h"
 #include "ui/common_dialogs.h"
 #include "ui/controls.h"
+#include "ui/definition_commands.h"
 #include "ui/dlg_window.h"
 #include "ui/help_window.h"
 #include "ui/main_dlg.h"
@@ -120,6 +121,8 @@ class MainFrameTest : public QObject {
     void returnOpensDetailsOnlyFromTheList();
     void recentFilesOutliveARestart();
     void missingRecentFileIsRemovedWithAMessage();
+    void importedFilesAreRecentAndImportAgain_data();
+    void importedFilesAreRecentAndImportAgain();
     void loadWithoutDefinitionLinesSaysSoAndEmptiesTheEditor_data();
     void loadWithoutDefinitionLinesSaysSoAndEmptiesTheEditor();
     void pasteDumpTakesTheFirstMessageAsHex_data();
@@ -259,6 +262,55 @@ void MainFrameTest::missingRecentFileIsRemovedWithAMessage() {
     QCOMPARE(w.boxes,
              QStringList{gone + " is no longer there; it is removed from the recent files."});
     QCOMPARE(RecentFiles(), QStringList());
+}
+
+// Another tool's definition however it was read, by Open (which goes by the content, whatever
+// the name) or by File > Import: first in Open Recent, and imported again from there.
+void MainFrameTest::importedFilesAreRecentAndImportAgain_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("byImport");
+    QTest::addColumn<QString>("title");
+    const QString packager =
+        "<?xml version=\"1.0\"?>\n<isopackager>\n"
+        "<isofield id=\"0\" length=\"4\" name=\"MTI\" class=\"org.jpos.iso.IFA_NUMERIC\"/>\n"
+        "<isofield id=\"2\" length=\"19\" name=\"PAN\" class=\"org.jpos.iso.IFA_LLNUM\"/>\n"
+        "</isopackager>\n";
+    const QString moov = R"({"name": "Moov test", "fields": {
+        "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
+        "2": {"type": "Numeric", "length": 19, "enc": "ASCII", "prefix": "ASCII.LL"}}})";
+    QTest::newRow("jPOS packager, Open") << "acme.xml" << packager << false << "acme (imported)";
+    QTest::newRow("moov field list named .txt, Open")
+        << "fields.txt" << moov << false << "Moov test (imported)";
+    QTest::newRow("jPOS packager, File Import")
+        << "acme.xml" << packager << true << "acme (imported)";
+}
+
+void MainFrameTest::importedFilesAreRecentAndImportAgain() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(bool, byImport);
+    QFETCH(QString, title);
+    QTemporaryDir dir;
+    const QString path =
+        QString::fromStdString(Write(dir, name.toLatin1().constData(), text.toStdString()));
+    Framed w;
+    if (byImport) {
+        auto* commands = w.frame.findChild<DefinitionCommands*>();
+        QVERIFY(commands != nullptr);
+        QVERIFY(commands->Import(path) != nullptr);
+    } else {
+        w.Open(path.toStdString());
+    }
+    QVERIFY2(w.frame.windowTitle().startsWith(title), qPrintable(w.frame.windowTitle()));
+    QCOMPARE(RecentFiles(), QStringList{path});
+    w.Open(kExamples + "/demo.pro");
+    QCOMPARE(RecentFiles().size(), 2);
+    Q_EMIT w.frame.RecentMenu()->aboutToShow();
+    w.frame.RecentMenu()->actions().at(1)->trigger();
+    QVERIFY2(w.frame.windowTitle().startsWith(title), qPrintable(w.frame.windowTitle()));
+    QCOMPARE(TheProtocol().fields[2].size, 19);
+    QCOMPARE(RecentFiles().first(), path);
 }
 
 void MainFrameTest::loadWithoutDefinitionLinesSaysSoAndEmptiesTheEditor_data() {
