@@ -142,8 +142,9 @@ bool ValueUnits(const ProtocolDef& def, int n, const DraftNode& node, std::strin
     auto d = static_cast<int>(std::min<std::size_t>(given.size(), kMaxMessageUnits + 1));
     if (field.sizeLen == 0 && d != field.size) {
         if (d > field.size || !options.padNumbers) {
+            // Too long says the most that fits; too short, that the size is fixed.
             reason = CountReason(d, UnitWord(field.type, Encoding::NONE, std::min(d, 2)),
-                                 "fixed at", field.size);
+                                 d > field.size ? "at most" : "fixed at", field.size);
             return false;
         }
         d = field.size;

@@ -130,9 +130,11 @@ const MessageCase kCases[] = {
 
     {"a field the definition leaves undefined", {{7, "0101123000"}}, nullptr,
      "field 7 is not defined"},
-    {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, fixed at 12"},
+    {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, at most 12"},
     {"a letter in a number", {{2, "41A1"}}, nullptr, "field 2: 'A' is not a digit"},
     {"text short of its size", {{41, "TERM001"}}, nullptr, "field 41: 7 characters, fixed at 8"},
+    {"text longer than its fixed size", {{41, "TERM00123"}}, nullptr,
+     "field 41: 9 characters, at most 8"},
     {"a masked card number", {{2, "411111******1111"}}, nullptr,
      "field 2: the value is masked (411111******1111)"},
     {"a masked number", {{4, "00000000****"}}, nullptr,
