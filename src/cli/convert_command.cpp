@@ -33,7 +33,7 @@ struct ConvertOptions {
 int HeadUnits(const ProtocolDef& def, const FieldMask& bitmap) noexcept {
     const int mti = def.mtiEnc == Encoding::PBCD ? 2 : 4;
     const int block = def.bmpEnc == Encoding::HEX ? 16 : def.bmpEnc == Encoding::CHAR ? 64 : 8;
-    return mti + block * (TestBit(bitmap, 1) ? 2 : 1);
+    return mti + block * (SecondBitmapFollows(def, bitmap) ? 2 : 1);
 }
 
 // Fields 2 to 128 the bitmap flags.

@@ -39,8 +39,9 @@ InspectOptions InspectionOf(const DiagnoseOptions& options) {
 // The reading's header and change as the definition's own lines: OPTION= HEADER, the
 // encoding (a change of LEN_Enc with the prefix sizes it recomputes), or OPTION= EMPTY_FIELDS.
 void ApplyReading(const Reading& reading, ProtocolDef& def) {
-    // A header the command line set aside stands in the file too.
-    if (reading.headerChanged || reading.header > 0) def.options.header = reading.header;
+    // The reading was judged with its header: a header the command line set aside (none
+    // included, over a definition that has one) stands in the file too.
+    def.options.header = reading.header;
     if (reading.change) ApplyChange(*reading.change, def);
 }
 

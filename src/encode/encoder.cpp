@@ -5,6 +5,7 @@
 #include <bit>
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "decode/codecs.h"
@@ -142,8 +143,9 @@ bool ValueUnits(const ProtocolDef& def, int n, const DraftNode& node, std::strin
     auto d = static_cast<int>(std::min<std::size_t>(given.size(), kMaxMessageUnits + 1));
     if (field.sizeLen == 0 && d != field.size) {
         if (d > field.size || !options.padNumbers) {
+            // Too long says the most that fits; too short, that the size is fixed.
             reason = CountReason(d, UnitWord(field.type, Encoding::NONE, std::min(d, 2)),
-                                 "fixed at", field.size);
+                                 d > field.size ? "at most" : "fixed at", field.size);
             return false;
         }
         d = field.size;
@@ -570,13 +572,21 @@ bool EncodeWithPlan(const MessageDraft& draft, const ProtocolDef& def, const Dec
 }  // namespace
 
 bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const EncodeOptions& options,
-                   std::vector<std::uint8_t>& out, std::string& error, EncodeScratch& scratch) {
-    // out is appended to only once the whole message is written.
-    if (scratch.plan != nullptr && scratch.plan->Source() == &def) {
-        return EncodeWithPlan(draft, def, *scratch.plan, options, out, error, scratch);
+                   std::vector<std::uint8_t>& out, std::string& error,
+                   EncodeScratch& scratch) noexcept {
+    // The scratch grows and reasons are written as text: memory running out is one more reason
+    // a message is not written, not an exception for every caller to catch.
+    try {
+        // out is appended to only once the whole message is written.
+        if (scratch.plan != nullptr && scratch.plan->Source() == &def) {
+            return EncodeWithPlan(draft, def, *scratch.plan, options, out, error, scratch);
+        }
+        const DecodePlan plan(def);
+        return EncodeWithPlan(draft, def, plan, options, out, error, scratch);
+    } catch (const std::bad_alloc&) {
+        error.assign("out of memory");  // short enough to take no memory of its own
+        return false;
     }
-    const DecodePlan plan(def);
-    return EncodeWithPlan(draft, def, plan, options, out, error, scratch);
 }
 
 bool NumberHeldInBinary(const ProtocolDef& def, int n) noexcept {

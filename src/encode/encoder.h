@@ -30,7 +30,8 @@ struct EncodeScratch {
 // it was and error says what is wrong, naming the field or subfield first:
 // "field 4: 13 digits, at most 12", "field 7 is not defined", "mti: ...", "header: ...".
 bool EncodeMessage(const MessageDraft& draft, const ProtocolDef& def, const EncodeOptions& options,
-                   std::vector<std::uint8_t>& out, std::string& error, EncodeScratch& scratch);
+                   std::vector<std::uint8_t>& out, std::string& error,
+                   EncodeScratch& scratch) noexcept;
 
 // The decoded value of field n is the number's big-endian bytes (numeric data under BIGEND or
 // HEX), not its digits; such a value is given in the shown form as its decimal digits.

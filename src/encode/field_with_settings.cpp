@@ -169,7 +169,8 @@ bool EncodeValue(const ValueRules& rules, std::span<const std::uint8_t> value, b
         }
         if (given != rules.size) {
             if (given > rules.size || !padNumbers || !numeric || heldInBinary) {
-                reason = CountReason(count, word, "fixed at", rules.size);
+                reason = CountReason(count, word, given > rules.size ? "at most" : "fixed at",
+                                     rules.size);
                 return false;
             }
             lead = rules.size - count;

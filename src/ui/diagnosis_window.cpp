@@ -1,7 +1,7 @@
 #include "ui/diagnosis_window.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string_view>
 #include <utility>
 
 #include <QCheckBox>
@@ -24,6 +24,7 @@
 
 #include "diagnose/diagnoser.h"
 #include "diagnose/reading_words.h"
+#include "support/text.h"
 #include "ui/hex_dump.h"
 #include "ui/parsed_message.h"
 #include "ui/tool_window.h"
@@ -56,21 +57,24 @@ QColor PartColour(const MapEntry& entry, int fieldIndex) {
     return fieldIndex % 2 == 0 ? QColor(0xFF, 0xEC, 0xB3) : QColor(0xF5, 0xD5, 0xF0);
 }
 
-// Values and findings quote message bytes: control characters show as \xHH, as the command
-// line writes them, instead of as boxes.
-QString Shown(const std::string& text) {
+// Findings quote message units among the system's words: every unit outside 0x20 to 0x7E
+// shows as \xHH, as the command line writes it, rather than as a box or a code-page letter.
+QString FindingText(const std::string& text) {
+    return UnitsText(text);
+}
+
+// A reading's words are the system's own (an arrow among them) around the message units it
+// quotes, which show as in findings.
+std::string EscapedUnits(std::string_view units) {
     std::string shown;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b != 0x7F) {
-            shown += c;
-            continue;
-        }
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-        shown += escaped;
-    }
-    return FromModelText(shown.c_str(), static_cast<int>(shown.size()));
+    EscapeUnits(shown, reinterpret_cast<const unsigned char*>(units.data()),
+                static_cast<int>(units.size()));
+    return shown;
+}
+
+QString ReadingText(const Reading& reading) {
+    const std::string words = ReadingWords(reading, EscapedUnits);
+    return FromModelText(words.c_str(), static_cast<int>(words.size()));
 }
 
 QString HexOf(const MapRow& row) {
@@ -257,9 +261,10 @@ void DiagnosisWindow::ShowParts() {
 
 void DiagnosisWindow::ShowFindings() {
     QStringList lines;
-    if (diagnosis.stopped) lines << QStringLiteral("Stopped: ") + Shown(diagnosis.stopped->text);
+    if (diagnosis.stopped)
+        lines << QStringLiteral("Stopped: ") + FindingText(diagnosis.stopped->text);
     for (const Finding& warning : diagnosis.warnings)
-        lines << QStringLiteral("Warning: ") + Shown(warning.text);
+        lines << QStringLiteral("Warning: ") + FindingText(warning.text);
     findings->setPlainText(lines.join('\n'));
     findings->setVisible(!lines.isEmpty());
 }
@@ -283,7 +288,7 @@ void DiagnosisWindow::ShowReadings() {
         Reading shown = reading;
         shown.headerHex = ReadingHeaderHex(units.data(), static_cast<int>(units.size()), reading,
                                            !showCardData->isChecked());
-        auto* words = new QLabel(Shown(ReadingWords(shown)), row);
+        auto* words = new QLabel(ReadingText(shown), row);
         words->setWordWrap(true);
         words->setTextInteractionFlags(Qt::TextSelectableByMouse);
         auto* apply = new QPushButton(ReadingAction(reading), row);

@@ -236,6 +236,27 @@ INSTANTIATE_TEST_SUITE_P(Dialects, ConvertRoundTrip,
                                     kDialects[info.param.into].name;
                          });
 
+// A dialect whose bitmap always has both halves writes them whatever bit 1 says: messages with
+// no field above 64 go over and come back all the same.
+TEST_F(ConvertCommand, ABitmapFixedAt128BitsIsReadWholeWithBit1Clear) {
+    Write("fixed.pro", ProText(kDialects[1]) + "OPTION= BITMAP; FIXED128\n");
+    Write("plain.pro", ProText(kDialects[0]));
+    Write("messages.jsonl", ShortForm("0200", {{3, "000000"}, {4, "000000001000"}}) + "\n" +
+                                ShortForm("0200", {{3, "000000"}, {70, "301"}}) + "\n");
+    const Result built = Tool("build -o fixed.hex fixed.pro messages.jsonl");
+    ASSERT_EQ(built.status, 0) << built.err;
+    const Result there = Tool("convert --hex --into plain.pro -o plain.hex fixed.pro fixed.hex");
+    ASSERT_EQ(there.status, 0) << there.err;
+    const Result back = Tool("convert --hex --into fixed.pro plain.pro plain.hex");
+    ASSERT_EQ(back.status, 0) << back.err;
+    // Field 70 came back under a bitmap whose bit 1 the other dialect had to set.
+    const std::vector<std::string> fixed = Lines(ReadAll(dir / "fixed.hex"));
+    const std::vector<std::string> again = Lines(back.out);
+    ASSERT_EQ(again.size(), 2u) << back.out;
+    EXPECT_EQ(again[0], fixed.at(0));
+    EXPECT_EQ(again[1], fixed.at(1).substr(0, 8) + "A" + fixed.at(1).substr(9));
+}
+
 // Field 48's elements written with 3-digit lengths, field 127's bitmap as hex text: the
 // subfields are given over one by one, and come back to the bytes they were.
 TEST_F(ConvertCommand, SubfieldsAreGivenOverWhereBothDeclareAStructure) {

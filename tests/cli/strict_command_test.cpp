@@ -265,6 +265,24 @@ INSTANTIATE_TEST_SUITE_P(
                     {"OPTION= HEADER; 5"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --header 0 over a definition that declares a header: the reading was judged without one, and
+// so is the written definition.
+TEST_F(StrictCommand, WriteDefinitionKeepsTheHeaderTheCommandLineSetAside) {
+    const std::string headed = (dir / "headed.pro").string();
+    {
+        std::ofstream file(headed);
+        file << ReadAll(kDemoPro) << "OPTION= HEADER; 5\n";
+    }
+    const std::string out = (dir / "out.pro").string();
+    const Result run =
+        Run("diagnose", "--hex --header 0 --write-definition '" + out + "' '" + headed + "'",
+            kPackedLengths + "\n");
+    ASSERT_TRUE(fs::exists(out)) << run.err;
+    EXPECT_EQ(ReadAll(out).find("OPTION= HEADER; 5"), std::string::npos) << ReadAll(out);
+    const Result check = Run("check", "--hex '" + out + "'", kPackedLengths + "\n");
+    EXPECT_EQ(check.status, 0) << check.out;
+}
+
 TEST_F(StrictCommand, WriteDefinitionWithoutAReadingWritesNothing) {
     const std::string out = (dir / "out.pro").string();
     const Result run =

@@ -95,6 +95,8 @@ const ValueCase kCases[] = {
     {"a fixed number short of its size", {}, "", T::N, 6, 0, Text("42"), nullptr,
      "2 digits, fixed at 6"},
     {"one byte short", {}, "", T::B, 2, 0, HexBytes("AB"), nullptr, "1 byte, fixed at 2"},
+    {"a fixed number too long", {}, "", T::N, 6, 0, Text("1234567"), nullptr,
+     "7 digits, at most 6"},
     {"a character without EBCDIC byte", {.chrEnc = E::EBCDIC}, "", T::ANS, 9, 2,
      Text("caf\xC3\xA9"), nullptr, "'\xC3\xA9' has no EBCDIC code"},
     {"']', which no EBCDIC byte reads as", {.chrEnc = E::EBCDIC}, "", T::ANS, 1, 0, Text("]"),

@@ -14,10 +14,11 @@
 #include "model/pro_file.h"
 
 // Counts the allocations of this test binary while asked to, so that a test can tell whether
-// encoding allocates.
+// encoding allocates, and fails them while asked to, as when memory runs out.
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<int> allocations{0};
+std::atomic<bool> refusing{false};
 }  // namespace
 
 // The replacements below pair malloc with free, which the compiler cannot see through the
@@ -26,6 +27,7 @@ std::atomic<int> allocations{0};
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     if (counting) ++allocations;
+    if (refusing) throw std::bad_alloc();
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -130,9 +132,11 @@ const MessageCase kCases[] = {
 
     {"a field the definition leaves undefined", {{7, "0101123000"}}, nullptr,
      "field 7 is not defined"},
-    {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, fixed at 12"},
+    {"a number too long", {{4, "1234567890123"}}, nullptr, "field 4: 13 digits, at most 12"},
     {"a letter in a number", {{2, "41A1"}}, nullptr, "field 2: 'A' is not a digit"},
     {"text short of its size", {{41, "TERM001"}}, nullptr, "field 41: 7 characters, fixed at 8"},
+    {"text longer than its fixed size", {{41, "TERM00123"}}, nullptr,
+     "field 41: 9 characters, at most 8"},
     {"a masked card number", {{2, "411111******1111"}}, nullptr,
      "field 2: the value is masked (411111******1111)"},
     {"a masked number", {{4, "00000000****"}}, nullptr,
@@ -210,6 +214,27 @@ TEST(EncodeMessage, AllocatesNothingOnceWarmedUp) {
     counting = false;
     ASSERT_TRUE(encoded) << error;
     EXPECT_EQ(allocations, 0);
+}
+
+// A cold scratch must grow: with no memory to grow into, the message is refused with the
+// reason, and the caller's output is left as it was.
+TEST(EncodeMessage, MemoryRunningOutIsAReasonNotAnException) {
+    auto def = Demo();
+    MessageDraft draft;
+    draft.SetMti("0200");
+    draft.SetField(2, "4111111111111111", ValueForm::kShown);
+    draft.SetField(3, "000000", ValueForm::kShown);
+    draft.SetField(41, "TERM0001", ValueForm::kUnits);
+    EncodeScratch scratch;
+    std::vector<std::uint8_t> out = {0xAB};
+    std::string error;
+    error.reserve(32);
+    refusing = true;
+    const bool encoded = EncodeMessage(draft, *def, {}, out, error, scratch);
+    refusing = false;
+    EXPECT_FALSE(encoded);
+    EXPECT_EQ(error, "out of memory");
+    EXPECT_EQ(out, std::vector<std::uint8_t>{0xAB});
 }
 
 struct DigitsCase {

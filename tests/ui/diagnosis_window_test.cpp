@@ -197,6 +197,27 @@ class DiagnosisWindowTest : public QObject {
         QVERIFY(readings().contains(header));
     }
 
+    // Demo message 1 in EBCDIC: the findings and readings quote its units, which show as
+    // \xHH whatever their value, never as the letters a code page gives them.
+    void MessageUnitsInFindingsAndReadingsShowEscaped() {
+        Window w;
+        w.Parse(QStringLiteral("F0F2F1F070200000008000000F0378282246310005000000000000001000000"
+                               "123E3C5D9D4F0F0F0F1"),
+                true);
+        DiagnosisWindow* window = w.Open(w.status);
+        QVERIFY(window != nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QString all = window->Findings()->toPlainText() + '\n';
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            all += label->text() + '\n';
+        QVERIFY2(all.contains(QStringLiteral("field 41: '\\xE3' at offset 33 does not fit ANS")),
+                 qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("Unknown message \\xF0\\xF2\\xF1\\xF0")),
+                 qPrintable(all));
+        QVERIFY(!all.contains(QChar(0xE3)));
+        QVERIFY(!all.contains(QChar(0xF0)));
+    }
+
     void EscapeClosesTheWindow() {
         Window w;
         w.Parse(kBehindTpdu, true);

@@ -116,7 +116,7 @@ void MessageEditorWindowTest::refusedValueKeepsTheOldOneAndSaysWhy_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("reason");
     QTest::newRow("amount too long") << 4 << QString() << "0000000010000"
-                                     << "field 4: 13 digits, fixed at 12";
+                                     << "field 4: 13 digits, at most 12";
     QTest::newRow("letter in a number") << 3 << QString() << "00A000"
                                         << "field 3: 'A' is not a digit";
     QTest::newRow("fixed text too short") << 41 << QString() << "TERM"
@@ -170,13 +170,13 @@ void MessageEditorWindowTest::typedValueIsJudgedBeforeItIsCommitted() {
     auto* line = editor.Tree()->findChild<QLineEdit*>();
     QVERIFY(line != nullptr);
     QTest::keyClicks(line, QStringLiteral("0000000010000"));
-    QCOMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, fixed at 12"));
+    QCOMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, at most 12"));
     QTest::keyClick(line, Qt::Key_Backspace);
     QVERIFY(editor.Status()->text().isEmpty());
     QTest::keyClick(line, Qt::Key_9);
     editor.Status()->clear();
     QTest::keyClick(line, Qt::Key_Return);  // the view commits on its next turn
-    QTRY_COMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, fixed at 12"));
+    QTRY_COMPARE(editor.Status()->text(), QStringLiteral("field 4: 13 digits, at most 12"));
     QVERIFY(editor.Model().Item(amount)->value.isEmpty());
 }
 
