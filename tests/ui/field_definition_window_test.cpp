@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -243,6 +244,14 @@ void FieldDefinitionWindowTest::appliedEditIsSavedAndLintFindsNothing() {
     ProFindings findings;
     QVERIFY(LoadProtocolFile(w.chosen, *read, error, &findings));
     QVERIFY2(findings.empty(), findings.empty() ? "" : findings.front().text.c_str());
+    // The command line's lint, which also weighs the lines against each other, says nothing.
+    QProcess lint;
+    lint.start(QStringLiteral(ISO8583_TOOL),
+               {QStringLiteral("lint"), QString::fromStdString(w.chosen)});
+    QVERIFY(lint.waitForFinished(30000));
+    const QByteArray said = lint.readAllStandardOutput() + lint.readAllStandardError();
+    QVERIFY2(said.isEmpty(), said.constData());
+    QCOMPARE(lint.exitCode(), 0);
     const SubfieldNode* node = read->subfields.Find("48.62");
     QVERIFY(node != nullptr);
     QCOMPARE(node->def.description, std::string("Loyalty id"));
@@ -327,6 +336,7 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("note");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");  // 0200 with fields 2 and 3, as the library packs it
     QTest::newRow("jPOS packager")
         << "acme.xml"
         << "<?xml version=\"1.0\"?>\n<isopackager>\n"
@@ -337,7 +347,12 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver_data() {
            "<isofield id=\"52\" length=\"8\" name=\"PIN\" class=\"org.example.MyPinPackager\"/>\n"
            "</isopackager>\n"
         << "field 52: class org.example.MyPinPackager"
-        << "acme (imported)";
+        << "acme (imported)"
+        << "30323030"
+           "36303030303030303030303030303030"
+           "3136"
+           "34313131313131313131313131313131"
+           "303030303030";
     QTest::newRow("moov field list") << "moov.json"
                                      << R"({"name": "Moov test", "fields": {
         "0": {"type": "String", "length": 4, "enc": "ASCII", "prefix": "ASCII.Fixed"},
@@ -346,7 +361,12 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver_data() {
         "3": {"type": "Numeric", "length": 6, "enc": "ASCII", "prefix": "ASCII.Fixed"},
         "52": {"type": "Mystery", "length": 8, "enc": "Binary", "prefix": "Binary.Fixed"}}})"
                                      << "field 52"
-                                     << "Moov test (imported)";
+                                     << "Moov test (imported)"
+                                     << "30323030"
+                                        "6000000000000000"
+                                        "3136"
+                                        "34313131313131313131313131313131"
+                                        "303030303030";
 }
 
 void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver() {
@@ -354,6 +374,7 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver() {
     QFETCH(QString, text);
     QFETCH(QString, note);
     QFETCH(QString, title);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
     std::ofstream(path.toStdString(), std::ios::binary) << text.toStdString();
@@ -369,6 +390,15 @@ void FieldDefinitionWindowTest::importShowsWhatDidNotCarryOver() {
     QVERIFY(TheProtocol().fields[2].sizeLen > 0);
     QVERIFY(w.frame.windowTitle().startsWith(title + QStringLiteral("[*]")));
     QVERIFY(w.frame.isWindowModified());
+    // The Parser page reads the library's message by the imported definition.
+    HWND parser = w.dlg.Page(2);
+    SetCheck(GetDlgItem(parser, IDC_HEXA), BST_CHECKED);
+    SetWindowText(GetDlgItem(parser, IDC_MESSAGE), message.toStdString().c_str());
+    w.dlg.Parser().Parse();
+    HWND list = GetDlgItem(parser, IDC_LIST);
+    QCOMPARE(ListGetItemCount(list), 2);
+    QCOMPARE(ListGetItemText(list, 0, 4), std::string("4111111111111111"));
+    QCOMPARE(ListGetItemText(list, 1, 4), std::string("000000"));
     // Save goes through Save As: the imported definition has no file yet.
     QTemporaryDir out;
     w.chosen = out.filePath(QStringLiteral("imported.pro")).toStdString();
