@@ -47,10 +47,11 @@ std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
     return word;
 }
 
-// The lowest byte of word that is zero; 8 when none is.
+// The lowest of the seven low bytes of word that is zero; 8 when none is. A borrow marks bytes
+// above a zero one too, never one below it.
 int FirstZeroByte(std::uint64_t word) noexcept {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const std::uint64_t zero = ~(((word & kLow7) + kLow7) | word | kLow7);
+    constexpr std::uint64_t kHighBits = 0x0080808080808080ULL;
+    const std::uint64_t zero = (word - kEveryByte) & ~word & kHighBits;
     return zero == 0 ? 8 : std::countr_zero(zero) / 8;
 }
 
@@ -86,7 +87,8 @@ class HiddenRanges {
     int to = 0;  // the range waiting to be hidden; empty when to <= from
 };
 
-// The candidates among the symbols [first, last), all decimal digits read by digitAt: 13 to 19
+// The candidates among the symbols [first, last), all decimal digits read by digitAt(i, i % 2)
+// (the parity known where it is called, so that a nibble needs no shift by it): 13 to 19
 // digits that pass the Luhn check, begin with 2 to 6 and are not one digit repeated, which
 // keep(start, end) does not refuse. hide(from, to) is given the symbols the card-number rule
 // hides of them, overlapping ranges merged.
@@ -115,7 +117,7 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
     // Unrolled by two, so that each step knows which sum takes its digit as it is.
     int i = first;
     auto step = [&](const int parity) ISO_MASK_INLINE {
-        const int digit = digitAt(i);
+        const int digit = digitAt(i, parity);
         const bool starts = digit >= 2 && digit <= 6;
         const int slot = i & 31;
         const auto evenKey = starts ? static_cast<std::uint8_t>(even) : kNoStart;
@@ -137,9 +139,7 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
         // Starts end - 19 to end - 12; the last of them leaves too few digits.
         const int from = end - kMaxCardDigits;
         const int sum = parity == 0 ? even : odd;
-        std::uint64_t word = LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum);
-        word |= 0xFFULL << 56;
-        const int k = FirstZeroByte(word);
+        const int k = FirstZeroByte(LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum));
         if (k == 8) return;
         const int start = from + k;
         if (repeatedFrom <= start || !keep(start, end)) return;
@@ -215,7 +215,7 @@ void HidePairCandidates(const std::uint8_t* bytes, int first, int last, ValueMas
     for (int align = 0; align < 2; ++align) {
         const int firstPair = (first - align + 1) / 2;
         const int lastPair = (last - align) / 2;
-        auto digitAt = [&](int j) { return bytes[align + 2 * j + 1] - '0'; };
+        auto digitAt = [&](int j, int) { return bytes[align + 2 * j + 1] - '0'; };
         auto isDigit = [&](int j) { return bytes[align + 2 * (firstPair + j)] == '3'; };
         ForEachLongRun(lastPair - firstPair, isDigit, [&](int from, int to) {
             HideCandidatesInRun(
@@ -368,7 +368,8 @@ void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, V
         size, [&](int k) { return IsTextDigit(bytes[k]); },
         [&](int first, int last) {
             HideCandidatesInRun(
-                first, last, [&](int k) { return bytes[k] - '0'; }, [](int, int) { return true; },
+                first, last, [&](int k, int) { return bytes[k] - '0'; },
+                [](int, int) { return true; },
                 [&](int from, int to) { mask.Nibbles(2 * (at + from), 2 * (at + to)); });
             // A pair "3d" is two text digits: 13 pairs need a run of 26.
             if (last - first >= 2 * kMinCardDigits)
@@ -384,7 +385,12 @@ void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, V
             ++k;
         if (k > lastByte) return;
         HideCandidatesInRun(
-            first, last, [&](int i) { return NibbleOf(bytes, i); }, OutsideTextDigits(bytes, first),
+            first, last,
+            [bytes](int i, int parity) {
+                const int byte = bytes[i >> 1];
+                return parity == 0 ? byte >> 4 : byte & 0x0F;
+            },
+            OutsideTextDigits(bytes, first),
             [&](int from, int to) {
                 if (shown == ValueShown::kHex) {
                     return mask.Nibbles(2 * at + from, 2 * at + to);

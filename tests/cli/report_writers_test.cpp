@@ -5,6 +5,8 @@
 // bytes, and every JSON line against nlohmann's reading of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +29,7 @@
 #include "cli/report_json.h"
 #include "cli/report_output.h"
 #include "cli/report_rows.h"
+#include "cli/text_window.h"
 #include "model/pro_text_io.h"
 #include "random_fields_corpus.h"
 #include "support/text.h"
@@ -595,6 +598,42 @@ TEST(JsonString, EscapesAsNlohmannDumps) {
         const std::string theirs =
             nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         ASSERT_EQ(ours, theirs) << Hex(text);
+    }
+}
+
+// Numbers as printf's "%*ld" writes them, across the lengths the short form takes in place and
+// past them; the text window's room for 20 characters is all a number writes to.
+TEST(TextWindow, NumbersAreWhatPrintfWrites) {
+    const long numbers[] = {0,     7,      9,       10,       99,       100,       4711,
+                            99999, 100000, 9999999, 10000000, 99999999, 100000000, 123456789012L,
+                            -1,    -99,    -100000, LONG_MIN};
+    for (const long number : numbers) {
+        for (const std::size_t width : {0, 1, 3, 5, 8, 9, 12}) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%*ld", static_cast<int>(width), number);
+            char out[40];
+            std::memset(out, '#', sizeof out);
+            char* end = PutNumber(out + 4, number, width);
+            EXPECT_EQ(std::string(out + 4, end), expected) << number << " " << width;
+            EXPECT_EQ(std::string(out, 4), "####");
+            const auto room = std::max<std::size_t>(width, 20);
+            EXPECT_EQ(std::string(out + 4 + room, out + sizeof out),
+                      std::string(sizeof out - 4 - room, '#'));
+        }
+    }
+}
+
+// Pieces of every length up to past the short copies, copied whole and nothing beside them.
+TEST(TextWindow, PiecesOfEveryLengthAreCopiedWhole) {
+    std::string source;
+    for (int i = 0; i < 44; ++i)
+        source.push_back(static_cast<char>('a' + i % 26));
+    for (std::size_t n = 0; n <= 40; ++n) {
+        const std::string piece = source.substr(3, n);
+        std::string out(48, '#');
+        const char* end = Put(out.data() + 2, std::string_view(source).substr(3, n));
+        EXPECT_EQ(end, out.data() + 2 + n);
+        EXPECT_EQ(out, "##" + piece + std::string(46 - n, '#')) << n;
     }
 }
 
