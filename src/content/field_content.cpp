@@ -214,7 +214,7 @@ class Inspection {
         }
         // The data's own backstop, carried over, already covers the value's digits.
         const bool dataScanned = TlvWanted(def, n, options) && Tlv();
-        if (!result.tlvTried || !result.tlvError.empty()) ResizeTags(0);
+        if ((!result.tlvTried || !result.tlvError.empty()) && !result.tags.empty()) ResizeTags(0);
         const bool subfieldsScanned = Subfields();
         const ValueShown shown = binary             ? ValueShown::kHex
                                  : options.hexShown ? ValueShown::kText
@@ -278,7 +278,10 @@ class Inspection {
     // True when the declared subfields were all read, their masking and backstop included.
     bool Subfields() {
         if (ReadableStructure(def, n) == nullptr) {
-            ForgetSubfields(result.subfields);
+            // Most fields have no structure, nor rows left from a value before.
+            if (!result.subfields.rows.empty()) ForgetSubfields(result.subfields);
+            result.subfields.tried = false;
+            result.subfields.failed = false;
             return false;
         }
         const int prefix = def.fields[n].sizeLen;

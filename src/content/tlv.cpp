@@ -1,6 +1,7 @@
 #include "content/tlv.h"
 
-#include <cstdio>
+#include <charconv>
+#include <string_view>
 
 namespace {
 
@@ -144,17 +145,51 @@ int ParseTlv(const std::uint8_t* data, int size, TlvObject* objects, int room,
     return parse.count;
 }
 
+namespace {
+
+// Text written as snprintf writes it into room characters: cut short, and always ended by NUL.
+class BoundedText {
+  public:
+    BoundedText(char* out, int room) noexcept : out(out), room(room) {}
+
+    BoundedText& operator<<(std::string_view text) noexcept {
+        for (const char c : text) {
+            if (length < room - 1) out[length] = c;
+            ++length;
+        }
+        return *this;
+    }
+    BoundedText& operator<<(long long number) noexcept {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+    }
+    // The length written, the NUL not counted.
+    int End() noexcept {
+        const int written = length < room ? length : room - 1;
+        out[written] = '\0';
+        return written;
+    }
+
+  private:
+    char* out;
+    int room;
+    int length = 0;
+};
+
+}  // namespace
+
+// Without printf: a failure is formatted for most messages of a dialect whose chip data is not
+// BER-TLV.
 int FormatTlvFailure(const TlvFailure& failure, char* out, int room) noexcept {
     if (out == nullptr || room < 1) return 0;
-    int n = 0;
+    BoundedText text(out, room);
     if (failure.fault == TlvFault::kValuePastEnd) {
-        n = std::snprintf(
-            out, static_cast<std::size_t>(room), "length runs %lld byte%s past the end at byte %d",
-            static_cast<long long>(failure.past), failure.past == 1 ? "" : "s", failure.offset);
+        text << "length runs " << static_cast<long long>(failure.past)
+             << (failure.past == 1 ? " byte" : " bytes") << " past the end at byte "
+             << static_cast<long long>(failure.offset);
     } else {
-        n = std::snprintf(out, static_cast<std::size_t>(room), "%s at byte %d",
-                          FaultText(failure.fault), failure.offset);
+        text << FaultText(failure.fault) << " at byte " << static_cast<long long>(failure.offset);
     }
-    if (n < 0) return 0;
-    return n < room ? n : room - 1;
+    return text.End();
 }

@@ -285,16 +285,16 @@ char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept {
 }
 
 void ValueMask::Reset(int bytes) {
-    const std::size_t size = bytes > 0 ? 2 * static_cast<std::size_t>(bytes) : 0;
-    if (any) std::fill(nibbles.begin(), nibbles.begin() + std::min(size, nibbles.size()), kShown);
-    nibbles.resize(size, kShown);
+    if (any) std::fill(nibbles.begin(), nibbles.begin() + nibbleCount, kShown);
+    nibbleCount = bytes > 0 ? 2 * bytes : 0;
+    if (nibbles.size() < static_cast<std::size_t>(nibbleCount)) nibbles.resize(nibbleCount, kShown);
     any = false;
     hidden = false;
 }
 
 void ValueMask::Nibbles(int from, int to) noexcept {
     from = std::max(from, 0);
-    to = std::min(to, static_cast<int>(nibbles.size()));
+    to = std::min(to, nibbleCount);
     if (from >= to) return;
     std::fill(nibbles.begin() + from, nibbles.begin() + to, kHidden);
     any = true;
@@ -303,7 +303,7 @@ void ValueMask::Nibbles(int from, int to) noexcept {
 
 void ValueMask::HexNibbles(int from, int to) noexcept {
     from = std::max(from, 0);
-    to = std::min(to, static_cast<int>(nibbles.size()));
+    to = std::min(to, nibbleCount);
     for (int i = from; i < to; ++i) {
         if (nibbles[i] == kShown) nibbles[i] = kHiddenInHex;
     }
@@ -313,7 +313,7 @@ void ValueMask::HexNibbles(int from, int to) noexcept {
 void ValueMask::HideInHex(char* hex, int firstNibble, int count) const noexcept {
     if (!any) return;
     const int first = std::max(firstNibble, 0);
-    const int last = std::min(firstNibble + count, static_cast<int>(nibbles.size()));
+    const int last = std::min(firstNibble + count, nibbleCount);
     int i = first;
     // Most nibbles are shown: eight of them are passed over at once.
     for (; i + 8 <= last; i += 8) {

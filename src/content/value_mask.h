@@ -13,19 +13,20 @@
 class ValueMask {
   public:
     void Reset(int bytes);
-    int Bytes() const noexcept { return static_cast<int>(nibbles.size() / 2); }
+    int Bytes() const noexcept { return nibbleCount / 2; }
     bool Any() const noexcept { return any; }
 
     void Nibble(int i) noexcept { Nibbles(i, i + 1); }
     void HexNibble(int i) noexcept { HexNibbles(i, i + 1); }  // hidden in hex only
     void Byte(int k) noexcept { Nibbles(2 * k, 2 * k + 2); }
-    void All() noexcept { Nibbles(0, static_cast<int>(nibbles.size())); }
+    void All() noexcept { Nibbles(0, nibbleCount); }
     // Nibbles [from, to), as far as the value reaches.
     void Nibbles(int from, int to) noexcept;
     void HexNibbles(int from, int to) noexcept;
     // Whether hex shows nibble i as '*'.
     bool NibbleMasked(int i) const noexcept {
-        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] != kShown;
+        return static_cast<unsigned>(i) < static_cast<unsigned>(nibbleCount) &&
+               nibbles[i] != kShown;
     }
     // Whether text shows character k as '*'.
     bool ByteMasked(int k) const noexcept { return Hidden(2 * k) || Hidden(2 * k + 1); }
@@ -37,8 +38,8 @@ class ValueMask {
     template <typename Visit>
     void ForEachMasked(Visit visit) const {
         if (!any) return;
-        for (std::size_t i = 0; i < nibbles.size(); ++i) {
-            if (nibbles[i] != kShown) visit(static_cast<int>(i));
+        for (int i = 0; i < nibbleCount; ++i) {
+            if (nibbles[i] != kShown) visit(i);
         }
     }
 
@@ -48,10 +49,15 @@ class ValueMask {
     static constexpr std::uint8_t kHiddenInHex = 2;
 
     bool Hidden(int i) const noexcept {
-        return static_cast<unsigned>(i) < nibbles.size() && nibbles[i] == kHidden;
+        return static_cast<unsigned>(i) < static_cast<unsigned>(nibbleCount) &&
+               nibbles[i] == kHidden;
     }
 
+    // The value's nibbles are the first nibbleCount; the storage only grows, and what lies past
+    // them is shown, so that the next value needs no allocation and no clearing when nothing was
+    // hidden.
     std::vector<std::uint8_t> nibbles;
+    int nibbleCount = 0;
     // Whether some nibble is not shown, and whether some is hidden in text too: nothing shows
     // again until Reset, which then has only what was hidden to clear.
     bool any = false;

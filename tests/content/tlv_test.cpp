@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,39 @@ TEST(Tlv, NeverWritesPastTheRoomGiven) {
     EXPECT_EQ(ParseTlv(value.data(), 6, objects, 1, failure), -1);
     EXPECT_EQ(failure.fault, TlvFault::kNoRoom);
     EXPECT_EQ(objects[1].tag, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The reason as printf would write it into room characters: cut short and ended by NUL.
+TEST(TlvFailureText, IsPrintfsTextCutToTheRoomGiven) {
+    struct Case {
+        TlvFault fault;
+        std::int64_t past;
+        const char* text;
+    };
+    const Case cases[] = {
+        {TlvFault::kTagPastEnd, 0, "tag runs past the end at byte 2147483647"},
+        {TlvFault::kNoRoom, 0, "more data objects than room at byte 2147483647"},
+        {TlvFault::kValuePastEnd, 1, "length runs 1 byte past the end at byte 2147483647"},
+        {TlvFault::kValuePastEnd, 2, "length runs 2 bytes past the end at byte 2147483647"},
+        {TlvFault::kValuePastEnd, std::int64_t{1} << 40,
+         "length runs 1099511627776 bytes past the end at byte 2147483647"},
+    };
+    for (const Case& c : cases) {
+        const TlvFailure failure{c.fault, 2147483647, c.past};
+        for (int room = 1; room < 72; ++room) {
+            char cut[80];
+            std::memset(cut, '#', sizeof cut);
+            const int length = FormatTlvFailure(failure, cut, room);
+            const std::string want = std::string(c.text).substr(0, room - 1);
+            EXPECT_EQ(length, static_cast<int>(want.size())) << c.text << " " << room;
+            EXPECT_STREQ(cut, want.c_str()) << room;
+            EXPECT_EQ(cut[room], '#') << room;
+        }
+    }
 }
 
 }  // namespace
