@@ -284,12 +284,12 @@ char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept {
     return out + 2 * (size > 0 ? size : 0);
 }
 
-void ValueMask::Reset(int bytes) {
-    if (any) std::fill(nibbles.begin(), nibbles.begin() + nibbleCount, kShown);
-    nibbleCount = bytes > 0 ? 2 * bytes : 0;
-    if (nibbles.size() < static_cast<std::size_t>(nibbleCount)) nibbles.resize(nibbleCount, kShown);
-    any = false;
-    hidden = false;
+void ValueMask::ShowAgain() noexcept {
+    std::fill(nibbles.begin(), nibbles.begin() + nibbleCount, kShown);
+}
+
+void ValueMask::Grow() {
+    nibbles.resize(static_cast<std::size_t>(nibbleCount), kShown);
 }
 
 void ValueMask::Nibbles(int from, int to) noexcept {
@@ -361,8 +361,8 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept {
     if (count > 0) mask.Nibbles(2 * first, 2 * (first + count));
 }
 
-void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
-                        int at) {
+void SearchCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
+                          int at) {
     if (bytes == nullptr || size < 1) return;
     ForEachLongRun(
         size, [&](int k) { return IsTextDigit(bytes[k]); },

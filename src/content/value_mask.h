@@ -8,11 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "content/card_number.h"
 #include "content/track_data.h"
 
 class ValueMask {
   public:
-    void Reset(int bytes);
+    // Ready for a value of bytes bytes, all shown.
+    void Reset(int bytes) {
+        if (any) ShowAgain();
+        nibbleCount = bytes > 0 ? 2 * bytes : 0;
+        if (nibbles.size() < static_cast<std::size_t>(nibbleCount)) Grow();
+        any = false;
+        hidden = false;
+    }
     int Bytes() const noexcept { return nibbleCount / 2; }
     bool Any() const noexcept { return any; }
 
@@ -47,6 +55,9 @@ class ValueMask {
     static constexpr std::uint8_t kShown = 0;  // 0, so that eight shown nibbles read as a 0 word
     static constexpr std::uint8_t kHidden = 1;
     static constexpr std::uint8_t kHiddenInHex = 2;
+
+    void ShowAgain() noexcept;
+    void Grow();
 
     bool Hidden(int i) const noexcept {
         return static_cast<unsigned>(i) < static_cast<unsigned>(nibbleCount) &&
@@ -88,8 +99,14 @@ void MaskBytes(ValueMask& mask, int first, int count) noexcept;
 // and nibbles at either alignment. Nibbles that spell text digits are left to the text-digit
 // reading. In a value shown as text, a candidate found in the nibbles alone is hidden in hex;
 // shown as text alone, it is not looked for. The value's first byte is byte at of mask.
-void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
-                        int at = 0);
+void SearchCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown, ValueMask& mask,
+                          int at);
+inline void MaskCardNumberRuns(const std::uint8_t* bytes, int size, ValueShown shown,
+                               ValueMask& mask, int at = 0) {
+    // Many values are too short to hold a candidate in any reading: 13 nibbles take 7 bytes.
+    if (bytes != nullptr && size >= (kMinCardDigits + 1) / 2)
+        SearchCardNumberRuns(bytes, size, shown, mask, at);
+}
 
 // Upper-case hex of the bytes at out, which has room for two characters a byte; where it ends.
 char* PutHex(char* out, const std::uint8_t* bytes, int size) noexcept;
