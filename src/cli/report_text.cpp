@@ -146,7 +146,7 @@ void AppendVerdict(std::string& out, std::string_view verdict) {
 
 void AppendNumber(std::string& out, long number, std::size_t width) {
     char digits[24];
-    const auto size = static_cast<std::size_t>(PutNumber(digits, number) - digits);
+    const auto size = static_cast<std::size_t>(PutAnyNumber(digits, number, 0) - digits);
     if (size < width) out.append(width - size, ' ');
     out.append(digits, size);
 }

@@ -62,6 +62,40 @@ inline char* PutSpaces(char* out, std::size_t count) noexcept {
     return out + count;
 }
 
+// Any number the way PutNumber writes it.
+char* PutAnyNumber(char* out, long number, std::size_t width) noexcept;
+
+inline constexpr char kDecimalPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // A number in decimal, right-aligned in width characters (printf's "%*ld"): at most
-// max(width, 20) characters, and room for 20 is written to.
-char* PutNumber(char* out, long number, std::size_t width = 0) noexcept;
+// max(width, 20) characters, and room for 20 is written to. Lengths, offsets and counts, short
+// and not negative, are written in place behind blanks.
+inline char* PutNumber(char* out, long number, std::size_t width = 0) noexcept {
+    if (number < 0 || number >= 100000000 || width > 8) return PutAnyNumber(out, number, width);
+    auto magnitude = static_cast<unsigned>(number);
+    const std::size_t digits = magnitude < 10         ? 1
+                               : magnitude < 100      ? 2
+                               : magnitude < 1000     ? 3
+                               : magnitude < 10000    ? 4
+                               : magnitude < 100000   ? 5
+                               : magnitude < 1000000  ? 6
+                               : magnitude < 10000000 ? 7
+                                                      : 8;
+    std::memset(out, ' ', 8);
+    char* const end = out + (width > digits ? width : digits);
+    char* p = end;
+    while (magnitude >= 100) {
+        p -= 2;
+        std::memcpy(p, kDecimalPairs + 2 * (magnitude % 100), 2);
+        magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+        std::memcpy(p - 2, kDecimalPairs + 2 * magnitude, 2);
+    } else {
+        p[-1] = static_cast<char>('0' + magnitude);
+    }
+    return end;
+}
