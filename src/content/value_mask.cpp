@@ -23,6 +23,10 @@ namespace {
 constexpr std::uint8_t kDoubled[10] = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 // The key of a digit that cannot begin a card number: no sum of digits (0 to 9) matches it.
 constexpr std::uint8_t kNoStart = 0xFF;
+// kNoStart for a digit no card number begins with (a card number begins with 2 to 6), else 0:
+// a start's key is its sum or'ed with it.
+constexpr std::uint8_t kNotAStart[10] = {kNoStart, kNoStart, 0,        0,        0,
+                                         0,        0,        kNoStart, kNoStart, kNoStart};
 
 int NibbleOf(const std::uint8_t* bytes, int i) noexcept {
     const auto at = static_cast<unsigned>(i);
@@ -34,6 +38,13 @@ bool IsTextDigit(std::uint8_t b) noexcept {
 }
 
 constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
+// A sum (0 to 9) in every byte.
+constexpr std::array<std::uint64_t, 10> kEveryByteOf = [] {
+    std::array<std::uint64_t, 10> words{};
+    for (std::uint64_t sum = 0; sum < 10; ++sum)
+        words[sum] = kEveryByte * sum;
+    return words;
+}();
 
 // Eight keys of consecutive starts as one word, the first in its lowest byte.
 std::uint64_t LoadKeys(const std::uint8_t* keys) noexcept {
@@ -118,10 +129,9 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
     int i = first;
     auto step = [&](const int parity) ISO_MASK_INLINE {
         const int digit = digitAt(i, parity);
-        const bool starts = digit >= 2 && digit <= 6;
         const int slot = i & 31;
-        const auto evenKey = starts ? static_cast<std::uint8_t>(even) : kNoStart;
-        const auto oddKey = starts ? static_cast<std::uint8_t>(odd) : kNoStart;
+        const auto evenKey = static_cast<std::uint8_t>(even | kNotAStart[digit]);
+        const auto oddKey = static_cast<std::uint8_t>(odd | kNotAStart[digit]);
         keys[0][slot] = evenKey;
         keys[0][slot + 32] = evenKey;
         keys[1][slot] = oddKey;
@@ -139,7 +149,7 @@ void HideCandidatesInRun(int first, int last, DigitAt digitAt, Keep keep, Hide h
         // Starts end - 19 to end - 12; the last of them leaves too few digits.
         const int from = end - kMaxCardDigits;
         const int sum = parity == 0 ? even : odd;
-        const int k = FirstZeroByte(LoadKeys(&keys[parity][from & 31]) ^ (kEveryByte * sum));
+        const int k = FirstZeroByte(LoadKeys(&keys[parity][from & 31]) ^ kEveryByteOf[sum]);
         if (k == 8) return;
         const int start = from + k;
         if (repeatedFrom <= start || !keep(start, end)) return;
@@ -315,6 +325,18 @@ void ValueMask::HideInHex(char* hex, int firstNibble, int count) const noexcept 
     const int first = std::max(firstNibble, 0);
     const int last = std::min(firstNibble + count, nibbleCount);
     int i = first;
+#ifdef ISO_MASK_SSE2
+    // Sixteen nibbles at a time, those shown passed over whole.
+    for (; i + 16 <= last; i += 16) {
+        const __m128i states =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(nibbles.data() + i));
+        const __m128i shown = _mm_cmpeq_epi8(states, _mm_setzero_si128());
+        if (_mm_movemask_epi8(shown) == 0xFFFF) continue;
+        auto* at = reinterpret_cast<__m128i*>(hex + (i - firstNibble));
+        _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(shown, _mm_loadu_si128(at)),
+                                          _mm_andnot_si128(shown, _mm_set1_epi8('*'))));
+    }
+#endif
     // Most nibbles are shown: eight of them are passed over at once.
     for (; i + 8 <= last; i += 8) {
         std::uint64_t states;
