@@ -392,11 +392,11 @@ class Inspection {
     // A hidden nibble of the data hides the same nibble of a binary value, or the character
     // that spells it in hex text.
     void CarryOver(const ValueMask& dataMask) noexcept {
-        dataMask.ForEachMasked([this](int i) {
+        dataMask.ForEachMaskedStretch([this](int from, int to) {
             if (binary) {
-                valueMask.Nibble(i);
+                valueMask.Nibbles(from, to);
             } else {
-                valueMask.Byte(i);
+                valueMask.Nibbles(2 * from, 2 * to);
             }
         });
     }

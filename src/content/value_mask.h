@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,13 +43,29 @@ class ValueMask {
     void HideInHex(char* hex, int firstNibble, int count) const noexcept;
     // Whether text shows some character of bytes [first, first + count) as '*'.
     bool HidesText(int first, int count) const noexcept;
-    // Calls visit(i) for each nibble i that hex shows as '*', in order.
+    // Calls visit(from, to) for each stretch of nibbles [from, to) that hex shows as '*', in
+    // order; eight shown nibbles are passed over at once.
     template <typename Visit>
-    void ForEachMasked(Visit visit) const {
+    void ForEachMaskedStretch(Visit visit) const {
         if (!any) return;
+        int from = -1;
         for (int i = 0; i < nibbleCount; ++i) {
-            if (nibbles[i] != kShown) visit(i);
+            if (from < 0 && i + 8 <= nibbleCount) {
+                std::uint64_t states;
+                std::memcpy(&states, nibbles.data() + i, sizeof states);
+                if (states == 0) {
+                    i += 7;
+                    continue;
+                }
+            }
+            const bool masked = nibbles[i] != kShown;
+            if (masked && from < 0) from = i;
+            if (!masked && from >= 0) {
+                visit(from, i);
+                from = -1;
+            }
         }
+        if (from >= 0) visit(from, nibbleCount);
     }
 
   private:
