@@ -623,8 +623,9 @@ TEST(TextWindow, NumbersAreWhatPrintfWrites) {
     }
 }
 
-// Pieces of every length up to past the short copies, copied whole and nothing beside them.
-TEST(TextWindow, PiecesOfEveryLengthAreCopiedWhole) {
+// Pieces and blanks of every length up to past the short copies, written whole and nothing
+// beside them.
+TEST(TextWindow, PiecesAndBlanksOfEveryLengthAreWrittenWhole) {
     std::string source;
     for (int i = 0; i < 44; ++i)
         source.push_back(static_cast<char>('a' + i % 26));
@@ -634,6 +635,9 @@ TEST(TextWindow, PiecesOfEveryLengthAreCopiedWhole) {
         const char* end = Put(out.data() + 2, std::string_view(source).substr(3, n));
         EXPECT_EQ(end, out.data() + 2 + n);
         EXPECT_EQ(out, "##" + piece + std::string(46 - n, '#')) << n;
+        std::string blanks(48, '#');
+        EXPECT_EQ(PutSpaces(blanks.data() + 2, n), blanks.data() + 2 + n);
+        EXPECT_EQ(blanks, "##" + std::string(n, ' ') + std::string(46 - n, '#')) << n;
     }
 }
 
