@@ -17,8 +17,7 @@ void WriteTrack(JsonWriter& json, const TrackParts& track) {
 }
 
 // The data objects tags[first, last) at one level, each with its descendants.
-void WriteTags(JsonWriter& json, const std::vector<InspectedTag>& tags, std::size_t first,
-               std::size_t last) {
+void WriteTags(JsonWriter& json, const TagList& tags, std::size_t first, std::size_t last) {
     json.BeginArray();
     for (std::size_t i = first; i < last; i = static_cast<std::size_t>(tags[i].end)) {
         const InspectedTag& tag = tags[i];

@@ -97,11 +97,12 @@ void PartsOf(const TrackData& track, const std::uint8_t* data, int base, const V
     const int first = track.packed ? 2 * base : base;
     const std::uint8_t* start = data + base;
     auto part = [&](const TrackSpan& span, std::string& out) {
-        out.clear();
+        out.resize(static_cast<std::size_t>(std::max(span.size, 0)));
+        char* symbol = out.data();
         for (int i = span.start; i < span.start + span.size; ++i) {
             const bool hidden =
                 track.packed ? mask.NibbleMasked(first + i) : mask.ByteMasked(first + i);
-            out.push_back(hidden ? '*' : TrackSymbol(start, track.packed, i));
+            *symbol++ = hidden ? '*' : TrackSymbol(start, track.packed, i);
         }
     };
     parts.track = track.track;
@@ -214,7 +215,8 @@ class Inspection {
         }
         // The data's own backstop, carried over, already covers the value's digits.
         const bool dataScanned = TlvWanted(def, n, options) && Tlv();
-        if ((!result.tlvTried || !result.tlvError.empty()) && !result.tags.empty()) ResizeTags(0);
+        if ((!result.tlvTried || !result.tlvError.empty()) && !result.tags.empty())
+            result.tags.Clear();
         const bool subfieldsScanned = Subfields();
         const ValueShown shown = binary             ? ValueShown::kHex
                                  : options.hexShown ? ValueShown::kText
@@ -344,7 +346,7 @@ class Inspection {
         }
         const int unitsPerByte = UnitsPerTlvByte(def, n);
         const int first = field.offset + def.fields[n].sizeLen;
-        ResizeTags(static_cast<std::size_t>(found));
+        result.tags.Resize(static_cast<std::size_t>(found));
         for (int i = 0; i < found; ++i) {
             const TlvObject& object = objects[i];
             InspectedTag& tag = result.tags[i];
@@ -367,26 +369,6 @@ class Inspection {
         }
         CarryOver(dataMask);
         return options.mask;
-    }
-
-    // Makes the tags count long: the tags kept keep their strings' storage, and those not
-    // needed wait among the spares with theirs, so that once enough have been made, a field of
-    // many data objects after one of few takes no memory.
-    void ResizeTags(std::size_t count) {
-        std::vector<InspectedTag>& tags = result.tags;
-        std::vector<InspectedTag>& spare = result.scratch.tags;
-        while (tags.size() > count) {
-            spare.push_back(std::move(tags.back()));
-            tags.pop_back();
-        }
-        while (tags.size() < count) {
-            if (spare.empty()) {
-                tags.emplace_back();
-                continue;
-            }
-            tags.push_back(std::move(spare.back()));
-            spare.pop_back();
-        }
     }
 
     // A hidden nibble of the data hides the same nibble of a binary value, or the character

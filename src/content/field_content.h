@@ -60,6 +60,31 @@ struct InspectedTag {
     TrackParts track;  // tags 56, 57 and 9F6B
 };
 
+// The data objects of a field, in the order met. The list keeps the objects of a longer list
+// before, their strings' storage included, past its size: a field of many data objects after
+// one of few takes no memory, and no object is moved from field to field.
+class TagList {
+  public:
+    std::size_t size() const noexcept { return count; }
+    bool empty() const noexcept { return count == 0; }
+    const InspectedTag& operator[](std::size_t i) const noexcept { return held[i]; }
+    InspectedTag& operator[](std::size_t i) noexcept { return held[i]; }
+    const InspectedTag* begin() const noexcept { return held.data(); }
+    const InspectedTag* end() const noexcept { return held.data() + count; }
+
+    // The objects past the old size are those kept from before, or new: each is to be written
+    // whole.
+    void Resize(std::size_t size) {
+        if (size > held.size()) held.resize(size);
+        count = size;
+    }
+    void Clear() noexcept { count = 0; }
+
+  private:
+    std::vector<InspectedTag> held;
+    std::size_t count = 0;
+};
+
 // Track data in a data object as read: whether it fits a track layout, and where its parts lie.
 struct TlvTrack {
     bool fits = false;
@@ -72,13 +97,12 @@ struct InspectScratch {
     ValueMask data;
     std::vector<std::uint8_t> bytes;
     std::vector<TlvObject> objects;
-    std::vector<TlvTrack> tracks;    // one per data object
-    std::vector<InspectedTag> tags;  // spare ones, their strings' storage kept
+    std::vector<TlvTrack> tracks;  // one per data object
 };
 
 struct FieldInspection {
     bool tlvTried = false;
-    std::vector<InspectedTag> tags;
+    TagList tags;
     std::string tlvError;  // "length runs 3 bytes past the end at byte 41"
     bool trackTried = false;
     TrackParts track;        // fields 35 and 45

@@ -1,6 +1,6 @@
 #include "content/tag_names.h"
 
-#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <iterator>
 
@@ -146,13 +146,54 @@ constexpr bool StrictlyAscending() {
     }
     return true;
 }
-static_assert(StrictlyAscending(), "the tag lookup needs the table in ascending order");
+static_assert(StrictlyAscending(), "each tag is named once, in ascending order");
+static_assert(std::size(kTags) < 256, "an index of the table fits a byte");
+static_assert(kTags[std::size(kTags) - 1].tag <= 0xFFFF, "the names are of one- and two-byte tags");
+
+// The table indexed by the tag's bytes, since a field of chip data names some twenty tags:
+// row 0 for the one-byte tags, one row for each first byte of the two-byte ones. An entry is
+// 1 more than the tag's index in kTags, 0 where no tag is named.
+constexpr std::size_t kRows = [] {
+    std::array<bool, 256> lead{};
+    std::size_t rows = 1;
+    for (const TagEntry& entry : kTags) {
+        if (entry.tag <= 0xFF || lead[entry.tag >> 8]) continue;
+        lead[entry.tag >> 8] = true;
+        ++rows;
+    }
+    return rows;
+}();
+
+struct TagIndex {
+    std::array<std::uint8_t, 256> rowOf{};  // of a first byte; 0 where no two-byte tag has it
+    std::array<std::array<std::uint8_t, 256>, kRows> entry{};
+};
+
+constexpr TagIndex kIndex = [] {
+    TagIndex index{};
+    std::uint8_t rows = 1;
+    for (std::size_t i = 0; i < std::size(kTags); ++i) {
+        const std::uint32_t tag = kTags[i].tag;
+        std::uint8_t row = 0;
+        if (tag > 0xFF) {
+            if (index.rowOf[tag >> 8] == 0) index.rowOf[tag >> 8] = rows++;
+            row = index.rowOf[tag >> 8];
+        }
+        index.entry[row][tag & 0xFF] = static_cast<std::uint8_t>(i + 1);
+    }
+    return index;
+}();
 
 }  // namespace
 
 const char* TagName(std::uint32_t tag) noexcept {
-    const auto* it = std::lower_bound(std::begin(kTags), std::end(kTags), tag,
-                                      [](const TagEntry& e, std::uint32_t t) { return e.tag < t; });
-    if (it == std::end(kTags) || it->tag != tag) return "unknown tag";
-    return it->name;
+    constexpr const char* kUnknown = "unknown tag";
+    if (tag > 0xFFFF) return kUnknown;
+    std::size_t row = 0;
+    if (tag > 0xFF) {
+        row = kIndex.rowOf[tag >> 8];
+        if (row == 0) return kUnknown;
+    }
+    const int at = kIndex.entry[row][tag & 0xFF];
+    return at == 0 ? kUnknown : kTags[at - 1].name;
 }

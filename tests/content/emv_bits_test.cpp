@@ -74,6 +74,14 @@ TEST(TagNames, NameKnownTagsAndOnlyThose) {
     EXPECT_STREQ(TagName(0x42), "Issuer Identification Number (IIN)");
     EXPECT_STREQ(TagName(0xDF8101), "unknown tag");
     EXPECT_STREQ(TagName(0), "unknown tag");
+    EXPECT_STREQ(TagName(0x5F20), "Cardholder Name");
+}
+
+// The low byte of a named tag names nothing under another first byte, or alone.
+TEST(TagNames, AnotherTagWithTheSameLowByteIsUnknown) {
+    for (const std::uint32_t tag :
+         {0x02u, 0x0Cu, 0x7F02u, 0x5F02u, 0xBF02u, 0x9F0Cu, 0x5F42u, 0x0142u, 0x9F4200u, 0x564Fu})
+        EXPECT_STREQ(TagName(tag), "unknown tag") << std::hex << tag;
 }
 
 }  // namespace
