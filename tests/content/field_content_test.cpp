@@ -211,3 +211,38 @@ TEST(InspectField, ReplacesAFieldNamedForMaskingWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// Objects kept past a shorter list's size are written whole when a longer list needs them
+// again, and never shown while they lie past it.
+TEST(InspectField, ReusedResultListsOnlyTheDataObjectsOfItsField) {
+    ProtocolDef def;
+    Define(def, false);
+    Field full(55, HexBytes(kChip));
+    Field card(55, HexBytes("5A084111111111111111"));
+    Field amount(55, HexBytes("9F0206000000001000"));
+    InspectOptions options;
+    FieldInspection out;
+    const auto tagsOf = [&out] {
+        std::string tags;
+        for (const InspectedTag& tag : out.tags)
+            tags += tag.tagHex + "=" + tag.hex + (tag.luhn ? "+" : "") + " ";
+        return tags;
+    };
+    InspectField(def, full.decoded, options, out);
+    EXPECT_EQ(tagsOf(),
+              "9F02=000000001000 95=0000008000 70=5A08411111******1111 5A=411111******1111+ ");
+    InspectField(def, card.decoded, options, out);
+    EXPECT_EQ(tagsOf(), "5A=411111******1111+ ");
+    InspectField(def, amount.decoded, options, out);
+    EXPECT_EQ(tagsOf(), "9F02=000000001000 ");
+    EXPECT_FALSE(out.tags[0].hasLuhn);
+    InspectField(def, full.decoded, options, out);
+    EXPECT_EQ(tagsOf(),
+              "9F02=000000001000 95=0000008000 70=5A08411111******1111 5A=411111******1111+ ");
+    EXPECT_EQ(out.tags[3].depth, 2);
+    EXPECT_EQ(out.tags[1].bits.size(), 1u);
+}
+
+}  // namespace
