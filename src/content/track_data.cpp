@@ -16,7 +16,11 @@ class Symbols {
     int Count() const noexcept { return count; }
     char At(int i) const noexcept { return TrackSymbol(data, packed, i); }
     bool Is(int i, char c) const noexcept { return i < count && At(i) == c; }
-    bool Digit(int i) const noexcept { return i < count && At(i) >= '0' && At(i) <= '9'; }
+    bool Digit(int i) const noexcept {
+        if (i >= count) return false;
+        const char c = At(i);
+        return c >= '0' && c <= '9';
+    }
     // The digits from i on, at most max of them.
     int Digits(int i, int max) const noexcept {
         int n = 0;
@@ -55,7 +59,7 @@ bool ReadDiscretionary(const Symbols& s, int pos, char endMark, bool digitsOnly,
     if (end > pos && s.At(end - 1) == endMark) --end;
     for (int i = pos; i < end; ++i) {
         const char c = s.At(i);
-        if (digitsOnly ? !s.Digit(i) : (c == endMark || c == '^')) return false;
+        if (digitsOnly ? c < '0' || c > '9' : c == endMark || c == '^') return false;
     }
     out.discretionary = {pos, end - pos};
     out.symbols = s.Count();
@@ -63,12 +67,6 @@ bool ReadDiscretionary(const Symbols& s, int pos, char endMark, bool digitsOnly,
 }
 
 }  // namespace
-
-char TrackSymbol(const std::uint8_t* data, bool packed, int i) noexcept {
-    if (!packed) return static_cast<char>(data[i]);
-    const int nibble = (i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2]) & 0x0F;
-    return "0123456789ABCDEF"[nibble];
-}
 
 bool ParseTrack2Text(const std::uint8_t* text, int size, TrackData& out) noexcept {
     out = TrackData{};

@@ -28,5 +28,10 @@ bool ParseTrack2Packed(const std::uint8_t* bytes, int size, TrackData& out) noex
 // "%B4111111111111111^DOE/JOHN^2512101000000?"; '%' and '?' are optional.
 bool ParseTrack1(const std::uint8_t* text, int size, TrackData& out) noexcept;
 
-// Symbol i of the track's value: its character, or for packed data the nibble's hex digit.
-char TrackSymbol(const std::uint8_t* data, bool packed, int i) noexcept;
+// Symbol i (not negative) of the track's value: its character, or for packed data the nibble's
+// hex digit. Inline: the parsers and the masked parts read a track a symbol at a time.
+inline char TrackSymbol(const std::uint8_t* data, bool packed, int i) noexcept {
+    const auto at = static_cast<unsigned>(i);
+    if (!packed) return static_cast<char>(data[at]);
+    return "0123456789ABCDEF"[(data[at >> 1] >> (at & 1 ? 0 : 4)) & 0x0F];
+}
